@@ -1,0 +1,47 @@
+// The host operations the plug-in uses, declared here rather than taken from
+// any host's own headers, so that one source builds against every host (and
+// against the stand-in host in host/, which provides these symbols). C++ only.
+//
+// Only the gateway calls the array and error operations; the solvers use
+// nothing but mxMalloc and mxFree and declare just those two
+// (solvers/host_scratch.h).
+#ifndef SIMPLEXQP_MEX_HOST_H
+#define SIMPLEXQP_MEX_HOST_H
+
+#include <cstddef>
+
+extern "C" {
+
+// Opaque handle for one of the host's arrays.
+typedef struct mxArray_tag mxArray;
+
+typedef enum { mxREAL = 0, mxCOMPLEX = 1 } mxComplexity;
+
+// Array queries. Dimensions are size_t in every host we build for; on the
+// 32-bit platforms that is the same width as the old int dimensions.
+size_t mxGetM(const mxArray* array);
+size_t mxGetN(const mxArray* array);
+size_t mxGetNumberOfElements(const mxArray* array);
+double* mxGetPr(const mxArray* array);
+double mxGetScalar(const mxArray* array);
+bool mxIsDouble(const mxArray* array);
+bool mxIsComplex(const mxArray* array);
+bool mxIsSparse(const mxArray* array);
+bool mxIsNumeric(const mxArray* array);
+const char* mxGetClassName(const mxArray* array);
+
+// Result creation. The 64-bit MATLAB builds bind the compatibility entry
+// point, which takes 32-bit dimensions; every other build binds the plain one.
+mxArray* mxCreateDoubleMatrix(size_t m, size_t n, mxComplexity complexity);
+mxArray* mxCreateDoubleMatrix_700(int m, int n, mxComplexity complexity);
+
+// Raises an error in the host. Control never comes back to the caller.
+[[noreturn]] void mexErrMsgTxt(const char* message);
+
+// Scratch memory, released by the host if a call ends in an error.
+void* mxMalloc(size_t bytes);
+void mxFree(void* block);
+
+}
+
+#endif

@@ -1,0 +1,93 @@
+// x = simplexQP(Q, b) or x = simplexQP(Q, b, method): the plug-in's entry.
+//
+// Check the call, prepare the result, run the chosen solver, which writes
+// its answer straight into the result array.
+#include <cstdint>
+
+#include "../solvers/simplex_qp.h"
+#include "mex_host.h"
+
+// The entry points a host looks up by name. Everything else is hidden; the
+// link settings in build/ fix, per platform, how the two are exported.
+#ifdef _WIN32
+#define SIMPLEXQP_ENTRY extern "C"
+#else
+#define SIMPLEXQP_ENTRY extern "C" __attribute__((visibility("default")))
+#endif
+
+namespace {
+
+constexpr int32_t methodStandardQP = 1;
+constexpr int32_t methodSMO = 2;
+constexpr int32_t methodMultUpdate = 3;
+
+// ---- Checking the call ----------------------------------------------------
+
+bool takesTwoOrThreeArguments(int nrhs)
+{
+    return static_cast<unsigned>(nrhs) - 2u <= 1u;
+}
+
+void checkCounts(int nlhs, int nrhs)
+{
+    if (!takesTwoOrThreeArguments(nrhs))
+        mexErrMsgTxt("Takes 2-3 input arguments");
+    if (nlhs != 1)
+        mexErrMsgTxt("Outputs one result");
+}
+
+// ---- Preparing ------------------------------------------------------------
+
+// The method code is the double truncated toward zero to a 64-bit integer,
+// of which the low 32 bits count. A value that is not a number or lies
+// outside the 64-bit range gives the integer with only the top bit set, as
+// the x86 conversion does, so its code is 0. Spelled out because the bare
+// C++ conversion of such a value is undefined.
+int32_t methodCode(double value)
+{
+    constexpr double twoTo63 = 9223372036854775808.0;
+    const int64_t whole = (value >= -twoTo63 && value < twoTo63) ? static_cast<int64_t>(value) : INT64_MIN;
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(whole)));
+}
+
+mxArray* createRowVector(uint32_t n)
+{
+#ifdef SIMPLEXQP_CREATE_700
+    return mxCreateDoubleMatrix_700(1, static_cast<int>(n), mxREAL);
+#else
+    return mxCreateDoubleMatrix(1, n, mxREAL);
+#endif
+}
+
+}  // namespace
+
+SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
+{
+    checkCounts(nlhs, nrhs);
+
+    const uint32_t n = static_cast<uint32_t>(mxGetN(prhs[0]));
+    const int32_t method = nrhs == 3 ? methodCode(mxGetScalar(prhs[2])) : methodSMO;
+    const double* Q = mxGetPr(prhs[0]);
+    const double* b = mxGetPr(prhs[1]);
+    plhs[0] = createRowVector(n);
+    double* x = mxGetPr(plhs[0]);
+
+    switch (method) {
+    case methodStandardQP:
+        mexErrMsgTxt("Sorry -- standard QP not implemented in MEX yet.");
+    case methodSMO:
+        SMO(Q, b, n, x);
+        break;
+    case methodMultUpdate:
+        multUpdate(Q, b, n, x);
+        break;
+    default:
+        break;  // Any other code answers with the all-zero result.
+    }
+}
+
+// Which interface generation the plug-in was built for (Linux builds).
+SIMPLEXQP_ENTRY const char* mexVersion(void)
+{
+    return "MATLAB R14 native";
+}

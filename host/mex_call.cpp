@@ -1,0 +1,70 @@
+// The stand-in's libmex: raising an error from a plug-in, and calling a
+// plug-in the way a host does so that such an error comes back to the host.
+//
+// mexErrMsgTxt long-jumps back into standInCall. That is sound here because
+// the plug-in's frames it leaves hold no objects with destructors; it is also
+// what lets the same stand-in serve builds whose runtimes cannot pass
+// exceptions between modules.
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "stand_in.h"
+#include "stand_in_internal.h"
+
+namespace {
+
+struct CallFrame {
+    std::jmp_buf resume;
+    char message[1024];
+};
+
+CallFrame*& currentFrame()
+{
+    static CallFrame* frame = nullptr;
+    return frame;
+}
+
+}  // namespace
+
+extern "C" void mexErrMsgTxt(const char* message)
+{
+    CallFrame* frame = currentFrame();
+    if (!frame) {
+        std::fprintf(stderr, "stand-in host: mexErrMsgTxt outside a call: %s\n", message ? message : "");
+        std::abort();
+    }
+    std::snprintf(frame->message, sizeof frame->message, "%s", message ? message : "");
+    std::longjmp(frame->resume, 1);
+}
+
+extern "C" int standInCall(MexEntry entry, int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[],
+                           char* message, size_t capacity)
+{
+    const int slots = nlhs > 1 ? nlhs : 1;
+    for (int i = 0; i < slots; ++i)
+        plhs[i] = nullptr;
+    if (message && capacity)
+        message[0] = '\0';
+
+    CallFrame frame;
+    frame.message[0] = '\0';
+    CallFrame* const outer = currentFrame();
+    const unsigned long long mark = standInBlockMark();
+    currentFrame() = &frame;
+    if (setjmp(frame.resume) == 0) {
+        entry(nlhs, plhs, nrhs, prhs);
+        currentFrame() = outer;
+        return 0;
+    }
+    currentFrame() = outer;
+    for (int i = 0; i < slots; ++i) {
+        mxDestroyArray(plhs[i]);
+        plhs[i] = nullptr;
+    }
+    standInReleaseBlocksAfter(mark);
+    if (message && capacity)
+        std::snprintf(message, capacity, "%s", frame.message);
+    return 1;
+}

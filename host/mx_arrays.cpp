@@ -1,0 +1,204 @@
+// Arrays of the stand-in host: what a plug-in may ask of an array handle,
+// and how the host itself makes and destroys arrays.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "stand_in.h"
+
+struct mxArray_tag {
+    StandInClass arrayClass;
+    size_t m;
+    size_t n;
+    bool complex;
+    bool sparse;
+    size_t elements;  // stored elements: m*n, or the nonzero capacity
+    void* real;
+    void* imag;
+};
+
+namespace {
+
+struct ClassInfo {
+    const char* name;
+    size_t elementSize;
+    bool numeric;
+};
+
+ClassInfo classInfo(StandInClass arrayClass)
+{
+    switch (arrayClass) {
+    case standInDouble: return {"double", 8, true};
+    case standInSingle: return {"single", 4, true};
+    case standInLogical: return {"logical", 1, false};
+    case standInChar: return {"char", 2, false};
+    case standInInt8: return {"int8", 1, true};
+    case standInUint8: return {"uint8", 1, true};
+    case standInInt16: return {"int16", 2, true};
+    case standInUint16: return {"uint16", 2, true};
+    case standInInt32: return {"int32", 4, true};
+    case standInUint32: return {"uint32", 4, true};
+    case standInInt64: return {"int64", 8, true};
+    case standInUint64: return {"uint64", 8, true};
+    case standInCell: return {"cell", sizeof(void*), false};
+    case standInStruct: return {"struct", sizeof(void*), false};
+    }
+    return {"unknown", 1, false};
+}
+
+[[noreturn]] void fail(const char* what)
+{
+    std::fprintf(stderr, "stand-in host: %s\n", what);
+    std::abort();
+}
+
+size_t checkedProduct(size_t a, size_t b)
+{
+    if (a != 0 && b > SIZE_MAX / a)
+        fail("array dimensions overflow");
+    return a * b;
+}
+
+void* zeroedStorage(size_t elements, size_t elementSize)
+{
+    // One byte at least, so that an empty array still has a distinct pointer.
+    const size_t bytes = checkedProduct(elements, elementSize);
+    void* storage = std::calloc(bytes ? bytes : 1, 1);
+    if (!storage)
+        fail("out of memory for array data");
+    return storage;
+}
+
+double elementAsDouble(const mxArray* array, size_t index)
+{
+    const void* p = array->real;
+    switch (array->arrayClass) {
+    case standInDouble: return static_cast<const double*>(p)[index];
+    case standInSingle: return static_cast<const float*>(p)[index];
+    case standInLogical: return static_cast<const uint8_t*>(p)[index];
+    case standInChar: return static_cast<const uint16_t*>(p)[index];
+    case standInInt8: return static_cast<const int8_t*>(p)[index];
+    case standInUint8: return static_cast<const uint8_t*>(p)[index];
+    case standInInt16: return static_cast<const int16_t*>(p)[index];
+    case standInUint16: return static_cast<const uint16_t*>(p)[index];
+    case standInInt32: return static_cast<const int32_t*>(p)[index];
+    case standInUint32: return static_cast<const uint32_t*>(p)[index];
+    case standInInt64: return static_cast<double>(static_cast<const int64_t*>(p)[index]);
+    case standInUint64: return static_cast<double>(static_cast<const uint64_t*>(p)[index]);
+    case standInCell:
+    case standInStruct: return 0.0;
+    }
+    return 0.0;
+}
+
+}  // namespace
+
+extern "C" mxArray* standInCreateArray(StandInClass arrayClass, size_t m, size_t n, bool complex, bool sparse,
+                                       size_t nonzeros)
+{
+    mxArray* array = static_cast<mxArray*>(std::calloc(1, sizeof(mxArray)));
+    if (!array)
+        fail("out of memory for an array");
+    const size_t elementSize = classInfo(arrayClass).elementSize;
+    array->arrayClass = arrayClass;
+    array->m = m;
+    array->n = n;
+    array->complex = complex;
+    array->sparse = sparse;
+    array->elements = sparse ? nonzeros : checkedProduct(m, n);
+    array->real = zeroedStorage(array->elements, elementSize);
+    array->imag = complex ? zeroedStorage(array->elements, elementSize) : nullptr;
+    return array;
+}
+
+extern "C" mxArray* standInCreateDouble(size_t m, size_t n, const double* data)
+{
+    mxArray* array = standInCreateArray(standInDouble, m, n, false, false, 0);
+    if (data && array->elements)
+        std::memcpy(array->real, data, array->elements * sizeof(double));
+    return array;
+}
+
+extern "C" void* standInRealData(const mxArray* array)
+{
+    return array->real;
+}
+
+extern "C" void* standInImagData(const mxArray* array)
+{
+    return array->imag;
+}
+
+extern "C" void mxDestroyArray(mxArray* array)
+{
+    if (!array)
+        return;
+    std::free(array->real);
+    std::free(array->imag);
+    std::free(array);
+}
+
+extern "C" mxArray* mxCreateDoubleMatrix(size_t m, size_t n, mxComplexity complexity)
+{
+    return standInCreateArray(standInDouble, m, n, complexity == mxCOMPLEX, false, 0);
+}
+
+extern "C" mxArray* mxCreateDoubleMatrix_700(int m, int n, mxComplexity complexity)
+{
+    if (m < 0 || n < 0)
+        fail("mxCreateDoubleMatrix_700 with a negative dimension");
+    return mxCreateDoubleMatrix(static_cast<size_t>(m), static_cast<size_t>(n), complexity);
+}
+
+extern "C" size_t mxGetM(const mxArray* array)
+{
+    return array->m;
+}
+
+extern "C" size_t mxGetN(const mxArray* array)
+{
+    return array->n;
+}
+
+extern "C" size_t mxGetNumberOfElements(const mxArray* array)
+{
+    return checkedProduct(array->m, array->n);
+}
+
+// As in the hosts of its time, the real data of any numeric array, whatever
+// its class: the caller is trusted to have checked the class.
+extern "C" double* mxGetPr(const mxArray* array)
+{
+    return static_cast<double*>(array->real);
+}
+
+extern "C" double mxGetScalar(const mxArray* array)
+{
+    return array->elements ? elementAsDouble(array, 0) : 0.0;
+}
+
+extern "C" bool mxIsDouble(const mxArray* array)
+{
+    return array->arrayClass == standInDouble;
+}
+
+extern "C" bool mxIsComplex(const mxArray* array)
+{
+    return array->complex;
+}
+
+extern "C" bool mxIsSparse(const mxArray* array)
+{
+    return array->sparse;
+}
+
+extern "C" bool mxIsNumeric(const mxArray* array)
+{
+    return classInfo(array->arrayClass).numeric;
+}
+
+extern "C" const char* mxGetClassName(const mxArray* array)
+{
+    return classInfo(array->arrayClass).name;
+}

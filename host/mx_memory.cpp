@@ -1,0 +1,112 @@
+// Scratch memory of the stand-in host. Every block carries a header that
+// links it into the list of live blocks, so the host can count them, catch a
+// release of anything it did not hand out, and release what a call that
+// ended in an error left behind.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "stand_in.h"
+#include "stand_in_internal.h"
+
+namespace {
+
+constexpr uint64_t blockTag = 0x5351506d616c6c6fULL;
+
+struct BlockHeader {
+    uint64_t tag;
+    unsigned long long sequence;
+    BlockHeader* previous;
+    BlockHeader* next;
+    // Keeps the caller's block aligned as malloc's blocks are.
+    alignas(alignof(std::max_align_t)) unsigned char payload[1];
+};
+
+// The host's bookkeeping. A host serves its plug-ins on one thread.
+struct Blocks {
+    BlockHeader* newest = nullptr;
+    size_t live = 0;
+    unsigned long long issued = 0;
+};
+
+Blocks& blocks()
+{
+    static Blocks state;
+    return state;
+}
+
+BlockHeader* headerOf(void* block)
+{
+    return reinterpret_cast<BlockHeader*>(static_cast<unsigned char*>(block) - offsetof(BlockHeader, payload));
+}
+
+void unlink(BlockHeader* header)
+{
+    Blocks& state = blocks();
+    if (header->next)
+        header->next->previous = header->previous;
+    else
+        state.newest = header->previous;
+    if (header->previous)
+        header->previous->next = header->next;
+    header->tag = 0;
+    --state.live;
+    std::free(header);
+}
+
+}  // namespace
+
+extern "C" void* mxMalloc(size_t bytes)
+{
+    if (bytes > SIZE_MAX - sizeof(BlockHeader)) {
+        std::fprintf(stderr, "stand-in host: mxMalloc(%zu) cannot be satisfied\n", bytes);
+        std::abort();
+    }
+    BlockHeader* header = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + bytes));
+    if (!header) {
+        std::fprintf(stderr, "stand-in host: out of memory in mxMalloc(%zu)\n", bytes);
+        std::abort();
+    }
+    Blocks& state = blocks();
+    header->tag = blockTag;
+    header->sequence = ++state.issued;
+    header->previous = state.newest;
+    header->next = nullptr;
+    if (state.newest)
+        state.newest->next = header;
+    state.newest = header;
+    ++state.live;
+    return header->payload;
+}
+
+extern "C" void mxFree(void* block)
+{
+    if (!block)
+        return;
+    BlockHeader* header = headerOf(block);
+    if (header->tag != blockTag) {
+        std::fprintf(stderr, "stand-in host: mxFree of a block that mxMalloc did not hand out\n");
+        std::abort();
+    }
+    unlink(header);
+}
+
+extern "C" size_t standInLiveBlocks(void)
+{
+    return blocks().live;
+}
+
+extern "C" unsigned long long standInBlockMark(void)
+{
+    return blocks().issued;
+}
+
+extern "C" void standInReleaseBlocksAfter(unsigned long long mark)
+{
+    BlockHeader* header = blocks().newest;
+    while (header && header->sequence > mark) {
+        BlockHeader* older = header->previous;
+        unlink(header);
+        header = older;
+    }
+}

@@ -1,0 +1,15 @@
+// What the stand-in's libmex needs from its libmx to end a call as a host
+// does. Not part of the host's interface.
+#ifndef SIMPLEXQP_STAND_IN_INTERNAL_H
+#define SIMPLEXQP_STAND_IN_INTERNAL_H
+
+#include <cstddef>
+
+extern "C" {
+// A number that every later mxMalloc block exceeds.
+unsigned long long standInBlockMark(void);
+// Releases every live block taken after mark.
+void standInReleaseBlocksAfter(unsigned long long mark);
+}
+
+#endif

@@ -1,0 +1,42 @@
+// The pieces both solvers share: constants, row and column products, the
+// objective and the starting point. Every sum runs over ascending indices
+// from +0.0, so that the answers are reproducible to the last bit.
+#ifndef SIMPLEXQP_PROBLEM_H
+#define SIMPLEXQP_PROBLEM_H
+
+#include <cstddef>
+#include <cstdint>
+
+// A weight at or below this is treated as zero (each solver says whether the
+// comparison is strict).
+constexpr double zeroThreshold = 1e-6;
+// Change of the objective at which the solvers stop.
+constexpr double objectiveTolerance = 1e-5;
+// SMO's "previous objective" before its first evaluation.
+constexpr double smoInitialObjective = 1e10;
+// SMO's running maximum at the start of each pivot search: below any weight
+// a pass can give a pivot.
+constexpr double noMaximum = -1.0;
+
+// Flat index of Q(r, c). Computed in size_t so that it cannot wrap for any n
+// whose Q fits in memory.
+inline size_t at(uint32_t r, uint32_t c, uint32_t n)
+{
+    return r + static_cast<size_t>(c) * n;
+}
+
+// (Qx)_i = sum_k Q(i, k) x_k.
+double rowProduct(const double* Q, const double* x, uint32_t n, uint32_t i);
+
+// (Q'x)_i = sum_k Q(k, i) x_k.
+double columnProduct(const double* Q, const double* x, uint32_t n, uint32_t i);
+
+// f = sum_i (x_i * 0.5) * p_i - x_i * b_i with p_i the row product...
+double objectiveByRows(const double* Q, const double* b, const double* x, uint32_t n);
+// ...or with p_i the column product (multUpdate's first objective).
+double objectiveByColumns(const double* Q, const double* b, const double* x, uint32_t n);
+
+// Writes x_i = b_i / sum(b). Nothing guards a zero or non-finite sum.
+void startingPoint(const double* b, uint32_t n, double* x);
+
+#endif
