@@ -1,4 +1,4 @@
-// The pieces both solvers share: constants, row and column products, the
+// The pieces both solvers share: constants, the flat index into Q, the
 // objective and the starting point. Every sum runs over ascending indices
 // from +0.0, so that the answers are reproducible to the last bit.
 #ifndef SIMPLEXQP_PROBLEM_H
@@ -25,16 +25,9 @@ inline size_t at(uint32_t r, uint32_t c, uint32_t n)
     return r + static_cast<size_t>(c) * n;
 }
 
-// (Qx)_i = sum_k Q(i, k) x_k.
-double rowProduct(const double* Q, const double* x, uint32_t n, uint32_t i);
-
-// (Q'x)_i = sum_k Q(k, i) x_k.
-double columnProduct(const double* Q, const double* x, uint32_t n, uint32_t i);
-
-// f = sum_i (x_i * 0.5) * p_i - x_i * b_i with p_i the row product...
-double objectiveByRows(const double* Q, const double* b, const double* x, uint32_t n);
-// ...or with p_i the column product (multUpdate's first objective).
-double objectiveByColumns(const double* Q, const double* b, const double* x, uint32_t n);
+// f = sum_i (x_i * 0.5) * p_i - x_i * b_i, given the products p_i: the row
+// products (Qx)_i, or for multUpdate's first objective the column products.
+double objective(const double* b, const double* x, const double* p, uint32_t n);
 
 // Writes x_i = b_i / sum(b). Nothing guards a zero or non-finite sum.
 void startingPoint(const double* b, uint32_t n, double* x);

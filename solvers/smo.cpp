@@ -4,165 +4,100 @@
 // coordinate of largest weight (the pivot), finds the coordinate whose
 // gradient differs most from the pivot's (the partner) and moves weight
 // between the two by the exact line minimum, clipped to keep both weights
-// non-negative. Each step retires at least the pivot, so a pass has at most n
-// steps. After a pass the objective decides whether to go on.
-#include "simplex_qp.h"
-
+// non-negative. After a pass the objective decides whether to go on.
+//
+// The answer is the one the plain algorithm gives, to the last bit; what
+// makes it fast is where the row products come from (smo_parts.h).
 #include <cmath>
 #include <cstring>
 
 #include "host_scratch.h"
+#include "matrix_facts.h"
 #include "problem.h"
+#include "products.h"
+#include "simplex_qp.h"
+#include "smo_parts.h"
+#include "solver_counts.h"
 
-// Moves weight between partner a and pivot p along the line that keeps
-// x_a + x_p fixed, to the minimum of f on it, clipped at zero.
-// diff = g_a - g_p. Writes x[a] and x[p] only. Returns true when the two
-// weights were rewritten (even if to their old values).
-static bool updateWeight(uint32_t a, uint32_t p, double* x, double diff, const double* Q, uint32_t n)
-{
-    if (a == p)
-        return false;
-    if (diff == 0.0)
-        return false;
-    if (x[a] < zeroThreshold)
-        return false;
-    const double eta = Q[at(a, a, n)] - 2.0 * Q[at(a, p, n)] + Q[at(p, p, n)];
-    double t = diff / eta + x[p];
-    if (t < 0)
-        t = 0;
-    const double s = x[a] + x[p];
-    const double r = s - t;
-    if (r < 0) {
-        x[a] = 0;
-        x[p] = s;
-    } else {
-        x[a] = r;
-        x[p] = t;
-    }
-    return true;
-}
+namespace {
 
-// Chooses the partner of the pivot: the first coordinate with weight above
-// the zero threshold whose gradient differs most from the pivot's, and steps
-// the pair. Outputs the partner and its weight before the step.
-static bool searchPoint(uint32_t& partner, uint32_t pivot, double* x, const double* Q, const double* b,
-                        uint32_t n, double& partnerBefore)
+// The largest |b_i|, or infinity when some b_i is not a number.
+double largestMagnitude(const double* values, uint32_t n)
 {
-    partner = pivot;
-    double bestDifference = 0.0;
-    double bestMagnitude = 0.0;
-    const double pivotGradient = rowProduct(Q, x, n, pivot) - b[pivot];
+    double largest = 0.0;
     for (uint32_t i = 0; i < n; ++i) {
-        if (x[i] <= zeroThreshold)
-            continue;
-        const double e = (rowProduct(Q, x, n, i) - b[i]) - pivotGradient;
-        if (std::fabs(e) > bestMagnitude) {
-            partner = i;
-            bestDifference = e;
-            bestMagnitude = std::fabs(e);
-        }
+        const double magnitude = std::fabs(values[i]);
+        largest = (magnitude > largest || magnitude != magnitude) ? magnitude : largest;
     }
-    partnerBefore = x[partner];
-    return updateWeight(partner, pivot, x, bestDifference, Q, n);
+    return largest != largest ? HUGE_VAL : largest;
 }
 
-// Finds the pivot: the active coordinate of largest weight, lowest index
-// among equals. On the first step of a pass it also retires every coordinate
-// below the zero threshold. Returns false when no active coordinate has a
-// weight above noMaximum, which happens only with n = 0 or weights that are
-// not numbers.
-static bool findPivot(const double* x, uint32_t n, unsigned char* active, bool firstStep, uint32_t& pivot,
-                      double& maximum)
+// Exact row products at x into the estimates, and from them the objective.
+double refreshAndEvaluate(const double* Q, const double* b, const double* x, SmoWork& work)
 {
-    bool found = false;
-    maximum = noMaximum;
-    for (uint32_t i = 0; i < n; ++i) {
-        if (firstStep && x[i] < zeroThreshold) {
-            active[i] = 0;
-        } else if (active[i] && x[i] > maximum) {
-            maximum = x[i];
-            pivot = i;
-            found = true;
-        }
-    }
-    return found;
+    work.columnCount = termsToSum(x, work.n, work.finiteQ, work.columns);
+    refreshEstimate(work.estimate, Q, x, work.columns, work.columnCount);
+    return objective(b, x, work.estimate.rows, work.n);
 }
 
-// Retires every coordinate whose weight now equals the step's old maximum,
-// or equals the partner's new weight (the partner itself excepted). Returns
-// true when no coordinate is left active.
-static bool retireTies(const double* x, uint32_t n, unsigned char* active, double maximum, uint32_t partner)
-{
-    bool done = true;
-    for (uint32_t i = 0; i < n; ++i) {
-        if (x[i] == maximum)
-            active[i] = 0;
-        if (x[i] == x[partner] && i != partner)
-            active[i] = 0;
-        else if (active[i])
-            done = false;
-    }
-    return done;
-}
+}  // namespace
 
-// Runs one pass from all-active to none-active and returns the number of
-// pair steps that rewrote weights. backup is left holding x as it was before
-// the pass's last step.
-static int runPass(const double* Q, const double* b, uint32_t n, double* x, unsigned char* active,
-                   double* backup)
+void smoCounted(const double* Q, const double* b, uint32_t n, double* x, SolverCounts& counts)
 {
-    int updates = 0;
-    bool firstStep = true;
-    bool done = false;
-    while (!done) {
-        // The pivot search reads x but does not write it, so the backup can be
-        // taken first: it then also holds x when no pivot is found.
-        std::memcpy(backup, x, sizeof(double) * n);
-        uint32_t pivot = 0;
-        double maximum = noMaximum;
-        if (!findPivot(x, n, active, firstStep, pivot, maximum))
-            break;  // Nothing can be moved: the pass is over.
-
-        uint32_t partner = pivot;
-        double partnerBefore = 0.0;
-        if (searchPoint(partner, pivot, x, Q, b, n, partnerBefore))
-            ++updates;
-        active[pivot] = 0;
-        if (x[partner] == partnerBefore)
-            active[partner] = 0;
-        done = retireTies(x, n, active, maximum, partner);
-        firstStep = false;
-    }
-    return updates;
-}
-
-void SMO(const double* Q, const double* b, uint32_t n, double* x)
-{
+    counts = SolverCounts{};
     if (n == 0)
         return;
-    unsigned char* active = static_cast<unsigned char*>(mxMalloc(n));
-    double* backup = static_cast<double*>(mxMalloc(sizeof(double) * n));
+    SmoWork work{};
+    work.n = n;
+    work.active = static_cast<unsigned char*>(mxMalloc(n));
+    work.columns = static_cast<uint32_t*>(mxMalloc(sizeof(uint32_t) * n));
+    work.magnitudes = static_cast<double*>(mxMalloc(sizeof(double) * (static_cast<size_t>(n) + 1)));
+    work.rows = static_cast<uint32_t*>(mxMalloc(sizeof(uint32_t) * (static_cast<size_t>(n) + 1)));
+    work.estimate.rows = static_cast<double*>(mxMalloc(sizeof(double) * n));
+    work.estimate.n = n;
+
+    const MatrixFacts facts = examineMatrix(Q, n);
+    work.finiteQ = facts.finite;
+    work.symmetric = facts.symmetric;
+    work.largestB = largestMagnitude(b, n);
+    work.estimate.largestQ = facts.largest;
+    work.estimate.dataBounded = facts.finite && facts.largest <= 0x1p1000 && work.largestB <= 0x1p1000;
 
     startingPoint(b, n, x);
-    std::memset(active, 1, n);
+    refreshAndEvaluate(Q, b, x, work);
+    std::memset(work.active, 1, n);
     double previousObjective = smoInitialObjective;
     bool stop = false;
     while (!stop) {
-        const int updates = runPass(Q, b, n, x, active, backup);
-        const double f = objectiveByRows(Q, b, x, n);
+        PairBackup lastStep;
+        const int updates = runPass(Q, b, x, work, lastStep);
+        ++work.counts.passes;
+        const double f = refreshAndEvaluate(Q, b, x, work);
+        // The stopping rules, in this order.
         if (f > previousObjective) {
             // A rise undoes the pass's last pair step only.
-            std::memcpy(x, backup, sizeof(double) * n);
+            x[lastStep.a] = lastStep.xa;
+            x[lastStep.p] = lastStep.xp;
             stop = true;
         } else if (std::fabs(f - previousObjective) < objectiveTolerance) {
             stop = true;
         }
         if (updates == 0)
             stop = true;
-        std::memset(active, 1, n);
+        std::memset(work.active, 1, n);
         previousObjective = f;
     }
+    counts = work.counts;
 
-    mxFree(backup);
-    mxFree(active);
+    mxFree(work.estimate.rows);
+    mxFree(work.rows);
+    mxFree(work.magnitudes);
+    mxFree(work.columns);
+    mxFree(work.active);
+}
+
+void SMO(const double* Q, const double* b, uint32_t n, double* x)
+{
+    SolverCounts counts;
+    smoCounted(Q, b, n, x, counts);
 }
