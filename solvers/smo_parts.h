@@ -11,8 +11,8 @@ struct SmoWork {
     uint32_t n;
     unsigned char* active;  // 1 = may still be the pivot in this pass
     // Ascending list of the columns exact row products sum: every k with
-    // x_k != 0 (zeros may linger until the next refresh), or all k when Q is
-    // not finite.
+    // x_k != 0 when the pass started (a superset of those now), or all k
+    // when Q is not finite.
     uint32_t* columns;
     uint32_t columnCount;
     bool finiteQ;

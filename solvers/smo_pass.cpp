@@ -2,8 +2,6 @@
 // the active coordinate of largest weight (the pivot), finds its partner,
 // steps the pair and retires at least the pivot, so a pass has at most n
 // steps.
-#include <cstring>
-
 #include "problem.h"
 #include "smo_parts.h"
 
@@ -48,36 +46,20 @@ bool retireTies(const double* x, uint32_t n, unsigned char* active, double maxim
     return done;
 }
 
-// Adds column k to the ascending list unless it is there already.
-void includeColumn(SmoWork& work, uint32_t k)
-{
-    uint32_t low = 0, high = work.columnCount;
-    while (low < high) {
-        const uint32_t middle = low + (high - low) / 2;
-        if (work.columns[middle] < k)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    if (low < work.columnCount && work.columns[low] == k)
-        return;
-    std::memmove(work.columns + low + 1, work.columns + low, sizeof(uint32_t) * (work.columnCount - low));
-    work.columns[low] = k;
-    ++work.columnCount;
-}
-
-// Brings the exact products' column list and the estimates up to date with
-// a step that moved x[a] from xa and x[p] from xp.
+// Brings the estimates up to date with a step that moved x[a] from xa and
+// x[p] from xp.
+//
+// The exact products' column list, made when the pass started, needs no
+// update: a step writes only the pivot, which is active and so had a weight
+// of at least 1e-6 when the pass started, and the partner, whose weight is
+// above 1e-6. No weight that was 0 at the start of a pass becomes non-zero
+// in it.
 void followStep(const double* Q, const double* x, SmoWork& work, uint32_t a, double xa, uint32_t p, double xp)
 {
     const double da = x[a] - xa;
     const double dp = x[p] - xp;
     if (da == 0.0 && dp == 0.0)
         return;
-    // The partner had weight above 1e-6 and is listed; a pivot of weight 0
-    // may have gained weight.
-    if (x[p] != 0.0)
-        includeColumn(work, p);
     moveEstimate(work.estimate, Q, a, da, p, dp);
 }
 

@@ -122,8 +122,6 @@ CorpusProblem psdProblem(uint32_t n, uint32_t rank, uint64_t seed)
     return problem;
 }
 
-namespace {
-
 // Kernel problems whose b ties: all equal, or the largest value repeated.
 CorpusProblem tiedProblem(uint32_t n, uint64_t seed)
 {
@@ -160,8 +158,6 @@ CorpusProblem signedProblem(uint32_t n, uint64_t seed)
     problem.b[0] = 1.0;
     return problem;
 }
-
-}  // namespace
 
 std::vector<CorpusProblem> makeCorpus()
 {

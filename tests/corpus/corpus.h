@@ -20,6 +20,9 @@ std::vector<CorpusProblem> makeCorpus();
 // Individual kinds, for tests that want more of one kind.
 CorpusProblem gaussianKernelProblem(uint32_t n, uint64_t seed);
 CorpusProblem psdProblem(uint32_t n, uint32_t rank, uint64_t seed);
+CorpusProblem tiedProblem(uint32_t n, uint64_t seed);
+CorpusProblem diagonalProblem(uint32_t n, uint64_t seed);
+CorpusProblem signedProblem(uint32_t n, uint64_t seed);
 
 // The answer as num2hex would print it: 16 hex digits per element, spaces
 // between elements.
