@@ -10,16 +10,17 @@
 // The row products are computed once per iteration, for the objective, and
 // serve the next iteration's ratios unchanged: both are (Qx)_i at the same x.
 // They are summed column by column over the weights that are not zero
-// (products.h), which gives every row's sum exactly as defined.
+// (products.h), only for the rows that need them (support_products.h),
+// which gives every row's sum exactly as defined.
 #include "simplex_qp.h"
 
 #include <cmath>
 
 #include "host_scratch.h"
-#include "matrix_facts.h"
 #include "problem.h"
 #include "products.h"
 #include "solver_counts.h"
+#include "support_products.h"
 
 namespace {
 
@@ -42,11 +43,11 @@ double ratiosAndMultiplier(const double* p, const double* b, const double* x, ui
     return (1 - Sb) / S;
 }
 
-// p = Qx, exactly, summing only the terms that can change a sum.
-void rowProducts(const double* Q, const double* x, uint32_t n, bool finiteQ, uint32_t* columns, double* p)
+// f at x from the row products, computed for the support or all rows.
+double objectiveAt(SupportProducts& products, const double* Q, const double* b, const double* x, double* p)
 {
-    const uint32_t count = termsToSum(x, n, finiteQ, columns);
-    rowProductsOver(Q, x, n, columns, count, p);
+    const uint32_t n = products.n;
+    return supportRowProducts(products, Q, x, p) ? objective(b, x, p, n) : objectiveOverSupport(b, x, p, n);
 }
 
 }  // namespace
@@ -58,22 +59,20 @@ void multUpdateCounted(const double* Q, const double* b, uint32_t n, double* x, 
         return;
     double* r = static_cast<double*>(mxMalloc(sizeof(double) * n));
     double* p = static_cast<double*>(mxMalloc(sizeof(double) * n));
-    uint32_t* columns = static_cast<uint32_t*>(mxMalloc(sizeof(uint32_t) * n));
-    const MatrixFacts facts = examineMatrix(Q, n);
-    const bool finiteQ = facts.finite;
+    SupportProducts products;
+    startSupportProducts(products, Q, b, n);
 
     startingPoint(b, n, x);
     // The first objective takes column products. For a symmetric Q they are
     // the row products, value for value (matrix_facts.h), which the first
     // ratios need anyway.
     double previousObjective;
-    if (facts.symmetric) {
-        rowProducts(Q, x, n, finiteQ, columns, p);
-        previousObjective = objective(b, x, p, n);
+    if (products.symmetric) {
+        previousObjective = objectiveAt(products, Q, b, x, p);
     } else {
         columnProducts(Q, x, n, p);
         previousObjective = objective(b, x, p, n);
-        rowProducts(Q, x, n, finiteQ, columns, p);
+        supportRowProducts(products, Q, x, p);
     }
     for (;;) {
         ++counts.passes;
@@ -90,15 +89,15 @@ void multUpdateCounted(const double* Q, const double* b, uint32_t n, double* x, 
         for (uint32_t i = 0; i < n; ++i)
             x[i] = x[i] / sigma;
 
-        rowProducts(Q, x, n, finiteQ, columns, p);  // for f, and the next ratios
-        const double f = objective(b, x, p, n);
+        // The products give f here and the next iteration's ratios.
+        const double f = objectiveAt(products, Q, b, x, p);
         // Not "<= tolerance": a change that is not a number ends the loop too.
         if (!(std::fabs(f - previousObjective) > objectiveTolerance))
             break;
         previousObjective = f;
     }
 
-    mxFree(columns);
+    finishSupportProducts(products);
     mxFree(p);
     mxFree(r);
 }

@@ -29,6 +29,12 @@ inline size_t at(uint32_t r, uint32_t c, uint32_t n)
 // products (Qx)_i, or for multUpdate's first objective the column products.
 double objective(const double* b, const double* x, const double* p, uint32_t n);
 
+// The same sum over the terms whose weight is not 0. Equal to objective()
+// when every p_i and b_i with x_i == 0 is finite: such a term is a zero, and
+// adding a zero of either sign to a sum that started at +0.0 (and so is
+// never -0.0) leaves it as it is.
+double objectiveOverSupport(const double* b, const double* x, const double* p, uint32_t n);
+
 // Writes x_i = b_i / sum(b). Nothing guards a zero or non-finite sum.
 void startingPoint(const double* b, uint32_t n, double* x);
 

@@ -1,0 +1,75 @@
+#include "bench_problems.h"
+
+#include <cmath>
+
+namespace {
+
+struct Stream {
+    uint64_t state;
+};
+
+double unit(Stream& stream)
+{
+    stream.state = stream.state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<double>(stream.state >> 11) * 0x1.0p-53;
+}
+
+double kernel(double ax, double ay, double bx, double by, double width)
+{
+    const double dx = ax - bx, dy = ay - by;
+    return std::exp(-(dx * dx + dy * dy) / (2 * width * width));
+}
+
+BenchProblem kernelOfCentres(const char* family, uint32_t n, double width, std::vector<double>& cx,
+                             std::vector<double>& cy)
+{
+    BenchProblem p{family, n, std::vector<double>(static_cast<size_t>(n) * n), std::vector<double>(n)};
+    Stream centres{2024};
+    cx.resize(n);
+    cy.resize(n);
+    for (uint32_t i = 0; i < n; ++i) {
+        cx[i] = unit(centres);
+        cy[i] = unit(centres);
+    }
+    for (uint32_t c = 0; c < n; ++c)
+        for (uint32_t r = 0; r < n; ++r)
+            p.Q[r + static_cast<size_t>(c) * n] = kernel(cx[r], cy[r], cx[c], cy[c], width);
+    return p;
+}
+
+}  // namespace
+
+BenchProblem densityProblem(uint32_t n)
+{
+    std::vector<double> cx, cy;
+    BenchProblem p = kernelOfCentres("density", n, 0.2, cx, cy);
+    for (uint32_t r = 0; r < n; ++r) {
+        double sum = 0.0;
+        for (uint32_t c = 0; c < n; ++c)
+            sum += p.Q[r + static_cast<size_t>(c) * n];
+        p.b[r] = sum / n;
+    }
+    return p;
+}
+
+BenchProblem mixtureProblem(uint32_t n)
+{
+    const double width = 0.1;
+    std::vector<double> cx, cy;
+    BenchProblem p = kernelOfCentres("mixture", n, width, cx, cy);
+    const int samples = 300;
+    const double clusters[3][2] = {{0.2, 0.3}, {0.7, 0.8}, {0.8, 0.2}};
+    std::vector<double> sx(samples), sy(samples);
+    Stream data{7};
+    for (int j = 0; j < samples; ++j) {
+        sx[j] = clusters[j % 3][0] + 0.15 * (unit(data) - 0.5);
+        sy[j] = clusters[j % 3][1] + 0.15 * (unit(data) - 0.5);
+    }
+    for (uint32_t i = 0; i < n; ++i) {
+        double sum = 0.0;
+        for (int j = 0; j < samples; ++j)
+            sum += kernel(cx[i], cy[i], sx[j], sy[j], width);
+        p.b[i] = sum / samples;
+    }
+    return p;
+}

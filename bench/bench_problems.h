@@ -1,0 +1,27 @@
+// The benchmark's problems: Gaussian kernels of n centres in the unit
+// square, built deterministically (the first centres are the same for every
+// n), in two families that load the solvers differently.
+#ifndef SIMPLEXQP_BENCH_PROBLEMS_H
+#define SIMPLEXQP_BENCH_PROBLEMS_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct BenchProblem {
+    std::string family;
+    uint32_t n;
+    std::vector<double> Q;  // n*n, column-major
+    std::vector<double> b;
+};
+
+// Kernel density: b_i is the mean of row i (width 0.2). Every weight stays
+// positive; SMO makes about n steps a pass, multUpdate few iterations.
+BenchProblem densityProblem(uint32_t n);
+
+// Mixture fit: b_i is the mean kernel value of centre i against 300 points
+// drawn within 0.075 of three cluster centres (width 0.1), as in the example
+// program. Most weights go to zero; multUpdate needs tens of iterations.
+BenchProblem mixtureProblem(uint32_t n);
+
+#endif
