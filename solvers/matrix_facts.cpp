@@ -37,28 +37,39 @@ bool exactlySymmetric(const double* Q, uint32_t n)
 
 }  // namespace
 
-MatrixFacts examineMatrix(const double* Q, uint32_t n)
+double largestMagnitude(const double* values, size_t count)
 {
     // Two running maxima, so that the comparisons need not wait for one
-    // another. A NaN fails every comparison: it is neither finite nor the
-    // largest.
-    const size_t count = static_cast<size_t>(n) * n;
+    // another. A NaN fails every comparison: it never becomes the largest,
+    // and the finiteness test catches it.
     double largest0 = 0.0, largest1 = 0.0;
     bool finite0 = true, finite1 = true;
     size_t k = 0;
     for (; k + 2 <= count; k += 2) {
-        const double magnitude0 = std::fabs(Q[k]);
-        const double magnitude1 = std::fabs(Q[k + 1]);
+        const double magnitude0 = std::fabs(values[k]);
+        const double magnitude1 = std::fabs(values[k + 1]);
         finite0 &= magnitude0 <= DBL_MAX;
         finite1 &= magnitude1 <= DBL_MAX;
         largest0 = magnitude0 > largest0 ? magnitude0 : largest0;
         largest1 = magnitude1 > largest1 ? magnitude1 : largest1;
     }
     if (k < count) {
-        const double magnitude0 = std::fabs(Q[k]);
+        const double magnitude0 = std::fabs(values[k]);
         finite0 &= magnitude0 <= DBL_MAX;
         largest0 = magnitude0 > largest0 ? magnitude0 : largest0;
     }
-    const double largest = largest1 > largest0 ? largest1 : largest0;
-    return MatrixFacts{finite0 && finite1, largest, exactlySymmetric(Q, n)};
+    if (!finite0 || !finite1)
+        return HUGE_VAL;
+    return largest1 > largest0 ? largest1 : largest0;
+}
+
+bool allFinite(const double* values, size_t count)
+{
+    return largestMagnitude(values, count) <= DBL_MAX;
+}
+
+MatrixFacts examineMatrix(const double* Q, uint32_t n)
+{
+    const double largest = largestMagnitude(Q, static_cast<size_t>(n) * n);
+    return MatrixFacts{largest <= DBL_MAX, largest, exactlySymmetric(Q, n)};
 }

@@ -1,8 +1,9 @@
-// Facts about Q that decide which exact shortcuts a solver may take, found in
-// one read of Q before any iteration.
+// Facts about Q (or any values) that decide which exact shortcuts a solver
+// may take.
 #ifndef SIMPLEXQP_MATRIX_FACTS_H
 #define SIMPLEXQP_MATRIX_FACTS_H
 
+#include <cstddef>
 #include <cstdint>
 
 struct MatrixFacts {
@@ -15,5 +16,11 @@ struct MatrixFacts {
 };
 
 MatrixFacts examineMatrix(const double* Q, uint32_t n);
+
+// The largest |v| of count values, or infinity when one is not a number.
+double largestMagnitude(const double* values, size_t count);
+
+// Whether all count values are finite.
+bool allFinite(const double* values, size_t count);
 
 #endif

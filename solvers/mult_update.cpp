@@ -63,17 +63,11 @@ void multUpdateCounted(const double* Q, const double* b, uint32_t n, double* x, 
     startSupportProducts(products, Q, b, n);
 
     startingPoint(b, n, x);
-    // The first objective takes column products. For a symmetric Q they are
-    // the row products, value for value (matrix_facts.h), which the first
-    // ratios need anyway.
-    double previousObjective;
-    if (products.symmetric) {
-        previousObjective = objectiveAt(products, Q, b, x, p);
-    } else {
-        columnProducts(Q, x, n, p);
-        previousObjective = objective(b, x, p, n);
-        supportRowProducts(products, Q, x, p);
-    }
+    // The first objective takes column products; the first ratios row
+    // products.
+    columnProducts(Q, x, n, p);
+    double previousObjective = objective(b, x, p, n);
+    supportRowProducts(products, Q, x, p);
     for (;;) {
         ++counts.passes;
         const double lambda = ratiosAndMultiplier(p, b, x, n, r);

@@ -21,17 +21,6 @@
 
 namespace {
 
-// The largest |b_i|, or infinity when some b_i is not a number.
-double largestMagnitude(const double* values, uint32_t n)
-{
-    double largest = 0.0;
-    for (uint32_t i = 0; i < n; ++i) {
-        const double magnitude = std::fabs(values[i]);
-        largest = (magnitude > largest || magnitude != magnitude) ? magnitude : largest;
-    }
-    return largest != largest ? HUGE_VAL : largest;
-}
-
 // Exact row products at x into the estimates, and from them the objective.
 double refreshAndEvaluate(const double* Q, const double* b, const double* x, SmoWork& work)
 {

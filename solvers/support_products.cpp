@@ -74,13 +74,9 @@ bool blockCoversSupport(const SupportProducts& products, const double* x, uint32
 void startSupportProducts(SupportProducts& products, const double* Q, const double* b, uint32_t n)
 {
     products.n = n;
-    const MatrixFacts facts = examineMatrix(Q, n);
-    products.finiteQ = facts.finite;
-    products.largestQ = facts.largest;
-    products.symmetric = facts.symmetric;
-    products.finiteB = true;
-    for (uint32_t i = 0; i < n; ++i)
-        products.finiteB &= std::fabs(b[i]) <= DBL_MAX;
+    products.largestQ = largestMagnitude(Q, static_cast<size_t>(n) * n);
+    products.finiteQ = products.largestQ <= DBL_MAX;
+    products.finiteB = allFinite(b, n);
     products.columns = static_cast<uint32_t*>(mxMalloc(sizeof(uint32_t) * n));
     products.block = nullptr;
     products.packedCount = 0;

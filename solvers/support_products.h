@@ -1,17 +1,21 @@
-// multUpdate's row products, restricted to the support of x once it is safe.
+// multUpdate's row products, summing only what can change them.
 //
-// A weight of multUpdate that is 0 stays 0 (its ratio is 0), and its row
-// needs no product: its ratio is 0 whatever the product, and its objective
-// term (0 * 0.5) * p_i - 0 * b_i is a zero that leaves the objective's sum
-// as it is, provided p_i and b_i are finite. They are when Q and b are
-// finite and m * sum |x_k| <= 2^1000 (m = max |Q(r,c)|), so that no row sum
-// can overflow; otherwise every row is summed.
+// Columns: the term of a zero weight is a zero and leaves a row's sum as it
+// is when Q is finite (products.h).
+//
+// Rows: a weight of multUpdate that is 0 stays 0, and its row needs no
+// product: its ratio is 0 whatever the product, and its objective term
+// (0 * 0.5) * p_i - 0 * b_i is a zero that leaves the objective as it is,
+// provided p_i and b_i are finite. They are when Q and b are finite and
+// m * sum |x_k| <= 2^1000 (m = max |Q(r,c)|), so that no row sum can
+// overflow.
 //
 // While the support is large, all rows are summed over the support's
-// columns, Q read in memory order. Once it has shrunk to half of n, its
-// block of Q is copied into a packed s-by-s array (at most a quarter of Q),
-// compacted in place whenever the support has shrunk to three quarters of
-// the block, so that the products read only the block, contiguously.
+// columns, Q read in memory order. Once it has shrunk to half of n (and the
+// rows may be skipped), its block of Q is copied into a packed s-by-s array
+// (at most a quarter of Q), compacted in place whenever the support has
+// shrunk to three quarters of the block, so that the products read only
+// the block, contiguously.
 #ifndef SIMPLEXQP_SUPPORT_PRODUCTS_H
 #define SIMPLEXQP_SUPPORT_PRODUCTS_H
 
@@ -21,8 +25,7 @@ struct SupportProducts {
     uint32_t n;
     bool finiteQ;
     bool finiteB;
-    bool symmetric;
-    double largestQ;
+    double largestQ;    // m
     uint32_t* columns;  // n: the columns summed
     // The packed block: block[r + c * packedCount] = Q(packed[r], packed[c]).
     double* block;      // null until the support first fits
@@ -33,7 +36,8 @@ struct SupportProducts {
     uint32_t* packedColumns;  // n: block columns whose weight is not 0
 };
 
-// Takes the scratch (4 n words and 2 n doubles; the block when it is made).
+// Reads Q once for its facts and takes the scratch (4 n words and 2 n
+// doubles; the block when it is made).
 void startSupportProducts(SupportProducts& products, const double* Q, const double* b, uint32_t n);
 void finishSupportProducts(SupportProducts& products);
 

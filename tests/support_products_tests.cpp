@@ -75,15 +75,17 @@ TEST(SupportProducts, EveryRowWhenSkippingIsNotSafe)
     std::vector<double> x(n, 0.0);
     x[3] = 1.0;  // a support of one: small enough to pack
     std::vector<double> p(n);
-    for (int variant = 0; variant < 3; ++variant) {
+    for (int variant = 0; variant < 4; ++variant) {
         std::vector<double> Q = symmetricMatrix(n, 9);
         std::vector<double> b(n, 1.0);
         if (variant == 0)
             Q[7 + 3 * n] = HUGE_VAL;  // row 7's product is infinite
         else if (variant == 1)
             b[5] = NAN;  // a NaN objective term for a zero weight
-        else
+        else if (variant == 2)
             Q[0] = 0x1p1010;  // finite, but row sums that may overflow
+        else
+            Q[7 + 5 * n] = HUGE_VAL;  // 0 * inf: row 7's product is NaN too
         SupportProducts products;
         startSupportProducts(products, Q.data(), b.data(), n);
         EXPECT_TRUE(supportRowProducts(products, Q.data(), x.data(), p.data())) << "variant " << variant;
