@@ -9,6 +9,9 @@
 //
 // The row products are computed once per iteration, for the objective, and
 // serve the next iteration's ratios unchanged: both are (Qx)_i at the same x.
+// The first objective, defined with column products, is taken from the row
+// products whenever that cannot change the first tolerance test
+// (first_objective.h).
 // They are summed column by column over the weights that are not zero
 // (products.h), only for the rows that need them (support_products.h),
 // which gives every row's sum exactly as defined.
@@ -16,9 +19,9 @@
 
 #include <cmath>
 
+#include "first_objective.h"
 #include "host_scratch.h"
 #include "problem.h"
-#include "products.h"
 #include "solver_counts.h"
 #include "support_products.h"
 
@@ -63,11 +66,8 @@ void multUpdateCounted(const double* Q, const double* b, uint32_t n, double* x, 
     startSupportProducts(products, Q, b, n);
 
     startingPoint(b, n, x);
-    // The first objective takes column products; the first ratios row
-    // products.
-    columnProducts(Q, x, n, p);
-    double previousObjective = objective(b, x, p, n);
-    supportRowProducts(products, Q, x, p);
+    PreviousObjective previousObjective =
+        firstObjective(objectiveAt(products, Q, b, x, p), b, x, n, products.largestQ);
     for (;;) {
         ++counts.passes;
         const double lambda = ratiosAndMultiplier(p, b, x, n, r);
@@ -86,9 +86,9 @@ void multUpdateCounted(const double* Q, const double* b, uint32_t n, double* x, 
         // The products give f here and the next iteration's ratios.
         const double f = objectiveAt(products, Q, b, x, p);
         // Not "<= tolerance": a change that is not a number ends the loop too.
-        if (!(std::fabs(f - previousObjective) > objectiveTolerance))
+        if (!changedBeyondTolerance(f, previousObjective, Q, b, n))
             break;
-        previousObjective = f;
+        previousObjective = PreviousObjective{f, 0.0};
     }
 
     finishSupportProducts(products);
