@@ -2,17 +2,9 @@
 
 #include <cmath>
 
+#include "draw.h"
+
 namespace {
-
-struct Stream {
-    uint64_t state;
-};
-
-double unit(Stream& stream)
-{
-    stream.state = stream.state * 6364136223846793005ULL + 1442695040888963407ULL;
-    return static_cast<double>(stream.state >> 11) * 0x1.0p-53;
-}
 
 double kernel(double ax, double ay, double bx, double by, double width)
 {
@@ -24,7 +16,7 @@ BenchProblem kernelOfCentres(const char* family, uint32_t n, double width, std::
                              std::vector<double>& cy)
 {
     BenchProblem p{family, n, std::vector<double>(static_cast<size_t>(n) * n), std::vector<double>(n)};
-    Stream centres{2024};
+    Draw centres{2024};
     cx.resize(n);
     cy.resize(n);
     for (uint32_t i = 0; i < n; ++i) {
@@ -60,7 +52,7 @@ BenchProblem mixtureProblem(uint32_t n)
     const int samples = 300;
     const double clusters[3][2] = {{0.2, 0.3}, {0.7, 0.8}, {0.8, 0.2}};
     std::vector<double> sx(samples), sy(samples);
-    Stream data{7};
+    Draw data{7};
     for (int j = 0; j < samples; ++j) {
         sx[j] = clusters[j % 3][0] + 0.15 * (unit(data) - 0.5);
         sy[j] = clusters[j % 3][1] + 0.15 * (unit(data) - 0.5);

@@ -5,29 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include "draw.h"
 #include "matrix_facts.h"
 #include "products.h"
 #include "solve.h"
 
 namespace {
-
-double plainRowProduct(const std::vector<double>& Q, const std::vector<double>& x, uint32_t i)
-{
-    const uint32_t n = static_cast<uint32_t>(x.size());
-    double sum = 0.0;
-    for (uint32_t k = 0; k < n; ++k)
-        sum = sum + Q[i + static_cast<size_t>(k) * n] * x[k];
-    return sum;
-}
-
-double plainColumnProduct(const std::vector<double>& Q, const std::vector<double>& x, uint32_t i)
-{
-    const uint32_t n = static_cast<uint32_t>(x.size());
-    double sum = 0.0;
-    for (uint32_t k = 0; k < n; ++k)
-        sum = sum + Q[k + static_cast<size_t>(i) * n] * x[k];
-    return sum;
-}
 
 struct Case {
     std::vector<double> Q, x;
@@ -37,15 +20,13 @@ struct Case {
 // terms: where the order of a sum shows in its last bits.
 Case awkwardCase(uint32_t n, uint64_t seed, bool symmetric)
 {
-    uint64_t state = seed;
-    auto next = [&state]() {
-        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<double>(state >> 11) * 0x1.0p-53;
-    };
+    Draw draw{seed};
+    auto next = [&draw]() { return unit(draw); };
     Case c{std::vector<double>(static_cast<size_t>(n) * n), std::vector<double>(n)};
     for (uint32_t col = 0; col < n; ++col)
         for (uint32_t r = 0; r < n; ++r) {
-            double v = std::ldexp(next() - 0.5, static_cast<int>(next() * 40) - 20);
+            const double mantissa = next() - 0.5;
+            double v = std::ldexp(mantissa, static_cast<int>(next() * 40) - 20);
             if (next() < 0.1)
                 v = next() < 0.5 ? 0.0 : -0.0;
             c.Q[r + static_cast<size_t>(col) * n] = v;
@@ -53,8 +34,9 @@ Case awkwardCase(uint32_t n, uint64_t seed, bool symmetric)
                 c.Q[r + static_cast<size_t>(col) * n] = c.Q[col + static_cast<size_t>(r) * n];
         }
     for (double& v : c.x) {
-        const double draw = next();
-        v = draw < 0.2 ? 0.0 : draw < 0.3 ? -0.0 : (next() - 0.3) * std::ldexp(1.0, static_cast<int>(next() * 30) - 15);
+        const double pick = next();
+        const double mantissa = next() - 0.3;
+        v = pick < 0.2 ? 0.0 : pick < 0.3 ? -0.0 : mantissa * std::ldexp(1.0, static_cast<int>(next() * 30) - 15);
     }
     return c;
 }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "draw.h"
 #include "gradient_estimate.h"
 #include "matrix_facts.h"
 #include "products.h"
@@ -15,37 +16,21 @@
 
 namespace {
 
-struct Draw {
-    uint64_t state;
-    double unit()
-    {
-        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<double>(state >> 11) * 0x1.0p-53;
-    }
-};
-
-double exactRow(const std::vector<double>& Q, const std::vector<double>& x, uint32_t i)
-{
-    const uint32_t n = static_cast<uint32_t>(x.size());
-    double sum = 0.0;
-    for (uint32_t k = 0; k < n; ++k)
-        sum = sum + Q[i + static_cast<size_t>(k) * n] * x[k];
-    return sum;
-}
-
 // A symmetric Q with entries of both signs and magnitudes spread over 2^+-8,
 // and weights on the simplex, some zero.
 void randomProblem(Draw& draw, uint32_t n, std::vector<double>& Q, std::vector<double>& x)
 {
     Q.assign(static_cast<size_t>(n) * n, 0.0);
     for (uint32_t c = 0; c < n; ++c)
-        for (uint32_t r = c; r < n; ++r)
+        for (uint32_t r = c; r < n; ++r) {
+            const double mantissa = unit(draw) * 2 - 1;
             Q[r + static_cast<size_t>(c) * n] = Q[c + static_cast<size_t>(r) * n] =
-                std::ldexp(draw.unit() * 2 - 1, static_cast<int>(draw.unit() * 16) - 8);
+                std::ldexp(mantissa, static_cast<int>(unit(draw) * 16) - 8);
+        }
     x.assign(n, 0.0);
     double sum = 0.0;
     for (double& v : x) {
-        v = draw.unit() < 0.2 ? 0.0 : draw.unit();
+        v = unit(draw) < 0.2 ? 0.0 : unit(draw);
         sum += v;
     }
     for (double& v : x)
@@ -80,19 +65,19 @@ TEST(GradientEstimate, BoundHoldsThroughAPassOfPairSteps)
         for (uint32_t step = 0; step < n; ++step) {
             // Weight moves between two coordinates as a pair step moves it:
             // the pair's sum kept, both weights non-negative.
-            const uint32_t a = static_cast<uint32_t>(draw.unit() * n);
-            const uint32_t p = static_cast<uint32_t>(draw.unit() * n);
+            const uint32_t a = static_cast<uint32_t>(unit(draw) * n);
+            const uint32_t p = static_cast<uint32_t>(unit(draw) * n);
             if (a == p)
                 continue;
             const double oldA = x[a], oldP = x[p];
             const double s = oldA + oldP;
-            const double t = s * draw.unit();
+            const double t = s * unit(draw);
             x[p] = t;
             x[a] = s - t;
             moveEstimate(estimate, Q.data(), a, x[a] - oldA, p, x[p] - oldP);
             const double bound = estimateBound(estimate);
             for (uint32_t i = 0; i < n; ++i)
-                worst = std::max(worst, std::fabs(rows[i] - exactRow(Q, x, i)) / bound);
+                worst = std::max(worst, std::fabs(rows[i] - plainRowProduct(Q, x, i)) / bound);
         }
         EXPECT_LE(worst, 1.0) << "n=" << n;
         // Every step's rounding is accounted for: the bound grows.
@@ -128,14 +113,14 @@ TEST(GradientEstimate, NotTrustedWhereRoundingIsNotTheOnlyError)
 uint32_t literalPartner(const std::vector<double>& Q, const std::vector<double>& b, const std::vector<double>& x,
                         uint32_t pivot, double& difference)
 {
-    const double pivotGradient = exactRow(Q, x, pivot) - b[pivot];
+    const double pivotGradient = plainRowProduct(Q, x, pivot) - b[pivot];
     uint32_t partner = pivot;
     double best = 0.0;
     difference = 0.0;
     for (uint32_t i = 0; i < x.size(); ++i) {
         if (x[i] <= 1e-6)
             continue;
-        const double e = (exactRow(Q, x, i) - b[i]) - pivotGradient;
+        const double e = (plainRowProduct(Q, x, i) - b[i]) - pivotGradient;
         if (std::fabs(e) > best) {
             partner = i;
             best = std::fabs(e);
@@ -150,7 +135,7 @@ TEST(PartnerSearch, PicksTheLiteralPartnerWheneverEstimatesAreWithinTheBound)
     Draw draw{777};
     int decided = 0;  // searches where the estimates alone would have misled
     for (int trial = 0; trial < 300; ++trial) {
-        const uint32_t n = 2 + static_cast<uint32_t>(draw.unit() * 60);
+        const uint32_t n = 2 + static_cast<uint32_t>(unit(draw) * 60);
         std::vector<double> Q, x, rows;
         randomProblem(draw, n, Q, x);
         const uint32_t pivot = static_cast<uint32_t>(std::max_element(x.begin(), x.end()) - x.begin());
@@ -175,10 +160,10 @@ TEST(PartnerSearch, PicksTheLiteralPartnerWheneverEstimatesAreWithinTheBound)
         // steps of a third of a bound and of both signs, so that the order of
         // the estimates says little about the order of the exact values.
         std::vector<double> b(n);
-        const double pivotRow = exactRow(Q, x, pivot);
+        const double pivotRow = plainRowProduct(Q, x, pivot);
         for (uint32_t i = 0; i < n; ++i) {
-            const double sign = draw.unit() < 0.5 ? 1.0 : -1.0;
-            b[i] = i == pivot ? 0.0 : (exactRow(Q, x, i) - pivotRow) - sign * (0.5 + bound * std::floor(draw.unit() * 9) / 3);
+            const double sign = unit(draw) < 0.5 ? 1.0 : -1.0;
+            b[i] = i == pivot ? 0.0 : (plainRowProduct(Q, x, i) - pivotRow) - sign * (0.5 + bound * std::floor(unit(draw) * 9) / 3);
         }
         double largestB = 0.0;
         for (double v : b)
@@ -194,9 +179,9 @@ TEST(PartnerSearch, PicksTheLiteralPartnerWheneverEstimatesAreWithinTheBound)
         // as small as it may and everyone else's as large; the pivot's
         // gradient is off by a bound in the direction that shrinks the
         // partner's |e| and grows that of every candidate of the other sign.
-        auto sideOf = [&](uint32_t i) { return (exactRow(Q, x, i) - b[i]) - (pivotRow - b[pivot]) >= 0 ? 1.0 : -1.0; };
+        auto sideOf = [&](uint32_t i) { return (plainRowProduct(Q, x, i) - b[i]) - (pivotRow - b[pivot]) >= 0 ? 1.0 : -1.0; };
         for (uint32_t i = 0; i < n; ++i) {
-            const double exact = exactRow(Q, x, i);
+            const double exact = plainRowProduct(Q, x, i);
             rows[i] = i == pivot ? exact + sideOf(partner) * bound
                                  : exact + (i == partner ? -sideOf(i) : sideOf(i)) * bound;
             if (i != partner && i != pivot && x[i] > 1e-6 &&

@@ -3,19 +3,9 @@
 #include <cmath>
 #include <string>
 
+#include "draw.h"
+
 namespace {
-
-// A small generator of its own, so that these kinds do not depend on how the
-// corpus draws its numbers.
-struct Draw {
-    uint64_t state;
-};
-
-double unit(Draw& draw)
-{
-    draw.state = draw.state * 6364136223846793005ULL + 1442695040888963407ULL;
-    return static_cast<double>(draw.state >> 11) * 0x1.0p-53;
-}
 
 double& at(CorpusProblem& p, uint32_t r, uint32_t c)
 {

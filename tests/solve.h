@@ -34,4 +34,24 @@ inline std::vector<uint64_t> bitsOf(const std::vector<double>& values)
     return bits;
 }
 
+// (Qx)_i and (Q'x)_i as defined: the plain sequential sums over ascending k
+// from +0.0, against which faster products are checked.
+inline double plainRowProduct(const std::vector<double>& Q, const std::vector<double>& x, uint32_t i)
+{
+    const uint32_t n = static_cast<uint32_t>(x.size());
+    double sum = 0.0;
+    for (uint32_t k = 0; k < n; ++k)
+        sum = sum + Q[i + static_cast<size_t>(k) * n] * x[k];
+    return sum;
+}
+
+inline double plainColumnProduct(const std::vector<double>& Q, const std::vector<double>& x, uint32_t i)
+{
+    const uint32_t n = static_cast<uint32_t>(x.size());
+    double sum = 0.0;
+    for (uint32_t k = 0; k < n; ++k)
+        sum = sum + Q[k + static_cast<size_t>(i) * n] * x[k];
+    return sum;
+}
+
 #endif

@@ -6,29 +6,22 @@
 
 #include <gtest/gtest.h>
 
+#include "draw.h"
 #include "solve.h"
 #include "stand_in.h"
 #include "support_products.h"
 
 namespace {
 
-double plainRowProduct(const std::vector<double>& Q, const std::vector<double>& x, uint32_t i)
-{
-    const uint32_t n = static_cast<uint32_t>(x.size());
-    double sum = 0.0;
-    for (uint32_t k = 0; k < n; ++k)
-        sum = sum + Q[i + static_cast<size_t>(k) * n] * x[k];
-    return sum;
-}
-
 std::vector<double> symmetricMatrix(uint32_t n, uint64_t seed)
 {
+    Draw draw{seed};
     std::vector<double> Q(static_cast<size_t>(n) * n);
     for (uint32_t c = 0; c < n; ++c)
         for (uint32_t r = c; r < n; ++r) {
-            seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+            const double mantissa = unit(draw) - 0.25;
             Q[r + static_cast<size_t>(c) * n] = Q[c + static_cast<size_t>(r) * n] =
-                std::ldexp(static_cast<double>(seed >> 11) * 0x1.0p-53 - 0.25, static_cast<int>(seed % 7));
+                std::ldexp(mantissa, static_cast<int>(unit(draw) * 7));
         }
     return Q;
 }
