@@ -7,7 +7,9 @@
 // non-negative. After a pass the objective decides whether to go on.
 //
 // The answer is the one the plain algorithm gives, to the last bit; what
-// makes it fast is where the row products come from (smo_parts.h).
+// makes it fast is where the row products come from: estimates kept current
+// with rigorous error bounds (gradient_estimate.h), so that the partner
+// search sums only a few rows exactly (search_point.cpp).
 #include <cmath>
 #include <cstring>
 
