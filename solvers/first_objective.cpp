@@ -20,7 +20,8 @@ PreviousObjective firstObjective(double rowObjective, const double* b, const dou
     // with (n + 2) u standing for gamma_n + 2u and 25 % to spare for the
     // rounding of this expression.
     const double size = 0.5 * largestQ * W * W + W * largestMagnitude(b, n);
-    const double uncertainty = 5.0 * (n + 2.0) * unitRoundoff * size + n * 0x1p-1070;
+    const double underflow = n * (W + 2.0) * 0x1p-1070;
+    const double uncertainty = 5.0 * (n + 2.0) * unitRoundoff * size + underflow;
     return PreviousObjective{rowObjective, uncertainty <= DBL_MAX ? uncertainty : HUGE_VAL};
 }
 

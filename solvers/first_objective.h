@@ -8,9 +8,10 @@
 // (2 gamma_n + 4u) (m W^2 / 2 + W max |b_i|) of the real value, where
 // W = sum |x_i| and m = max |Q(r,c)| (the error bounds of a sum and a dot
 // product, Higham, Accuracy and Stability 3.1, and the terms' few
-// roundings), plus at most n 2^-1072 from underflow. Where every value
-// within that distance gives the test the same answer, that answer is
-// taken; otherwise the column products are summed, as defined.
+// roundings), plus at most n (W + 2) 2^-1075 from products that underflow.
+// Where every value within that distance gives the test the same answer,
+// that answer is taken; otherwise the column products are summed, as
+// defined.
 #ifndef SIMPLEXQP_FIRST_OBJECTIVE_H
 #define SIMPLEXQP_FIRST_OBJECTIVE_H
 
