@@ -1,18 +1,16 @@
 #!/usr/bin/env bash
-# The whole test suite: an ordinary build and one under AddressSanitizer and
-# UndefinedBehaviorSanitizer, each built and tested out of source in out/.
+# The whole test suite: every platform's deliverable built and tested (the
+# x86-64 one in out/release, the others in their own trees under out/; see
+# scripts/deliverables.sh), then the x86-64 build again under
+# AddressSanitizer and UndefinedBehaviorSanitizer in out/sanitize.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/require.sh build
 jobs=$(nproc)
 
-run_suite() {  # NAME CMAKE-OPTIONS...
-  local dir=out/$1; shift
-  echo "== $dir"
-  cmake -S . -B "$dir" "$@"
-  cmake --build "$dir" -j "$jobs"
-  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
-}
+scripts/deliverables.sh --test
 
-run_suite release -DCMAKE_BUILD_TYPE=RelWithDebInfo
-run_suite sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSIMPLEXQP_SANITIZE=ON
+echo "== out/sanitize"
+cmake -S . -B out/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSIMPLEXQP_SANITIZE=ON
+cmake --build out/sanitize -j "$jobs"
+ctest --test-dir out/sanitize --output-on-failure -j "$jobs"

@@ -87,10 +87,16 @@ LoadedPlugin Plugin::plugin;
 const std::vector<double> twoIdentity = {2, 0, 0, 2};
 const std::vector<double> someB = {1, 1.5};
 
+// Linux hosts ask for the interface version; the Windows plug-in exports
+// mexFunction alone.
 TEST_F(Plugin, ReportsItsInterfaceVersion)
 {
+#ifdef _WIN32
+    EXPECT_EQ(plugin.version, nullptr);
+#else
     ASSERT_NE(plugin.version, nullptr);
     EXPECT_STREQ(plugin.version(), "MATLAB R14 native");
+#endif
 }
 
 TEST_F(Plugin, CountsAreCheckedArgumentsFirst)
