@@ -6,47 +6,47 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+
+#include "windows_image.h"
 #endif
 
 namespace {
 
 #ifdef _WIN32
 
-// The system's text for the last error, or its number when it has none.
-void lastError(const char* path, char* error, size_t capacity)
+void* openPlugin(const char* path, bool& windowsImage, char* error, size_t capacity)
 {
+    windowsImage = false;  // the system's own loader maps it
+    HMODULE module = LoadLibraryA(path);
+    if (module)
+        return reinterpret_cast<void*>(module);
     const DWORD code = GetLastError();
     char text[256];
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                        text, sizeof text, nullptr);
-    if (length)
+    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, sizeof text,
+                       nullptr))
         std::snprintf(error, capacity, "%s: %s", path, text);
     else
         std::snprintf(error, capacity, "%s: error %lu", path, static_cast<unsigned long>(code));
+    return nullptr;
 }
 
-void* openLibrary(const char* path, char* error, size_t capacity)
+void* symbolOf(const LoadedPlugin& plugin, const char* name)
 {
-    HMODULE module = LoadLibraryA(path);
-    if (!module)
-        lastError(path, error, capacity);
-    return reinterpret_cast<void*>(module);
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(plugin.handle), name));
 }
 
-void* findSymbol(void* handle, const char* name)
+void closePlugin(const LoadedPlugin& plugin)
 {
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
-}
-
-void closeLibrary(void* handle)
-{
-    FreeLibrary(static_cast<HMODULE>(handle));
+    FreeLibrary(static_cast<HMODULE>(plugin.handle));
 }
 
 #else
 
-void* openLibrary(const char* path, char* error, size_t capacity)
+void* openPlugin(const char* path, bool& windowsImage, char* error, size_t capacity)
 {
+    windowsImage = isWindowsImage(path);
+    if (windowsImage)
+        return openWindowsImage(path, error, capacity);
     // Local binding, as a host does, so that nothing the plug-in defines can
     // stand in for the host's own symbols or another plug-in's.
     void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
@@ -55,14 +55,17 @@ void* openLibrary(const char* path, char* error, size_t capacity)
     return handle;
 }
 
-void* findSymbol(void* handle, const char* name)
+void* symbolOf(const LoadedPlugin& plugin, const char* name)
 {
-    return dlsym(handle, name);
+    return plugin.windowsImage ? findWindowsExport(plugin.handle, name) : dlsym(plugin.handle, name);
 }
 
-void closeLibrary(void* handle)
+void closePlugin(const LoadedPlugin& plugin)
 {
-    dlclose(handle);
+    if (plugin.windowsImage)
+        closeWindowsImage(plugin.handle);
+    else
+        dlclose(plugin.handle);
 }
 
 #endif
@@ -71,25 +74,24 @@ void closeLibrary(void* handle)
 
 bool loadPlugin(const char* path, LoadedPlugin& plugin, char* error, size_t capacity)
 {
-    plugin = LoadedPlugin{nullptr, nullptr, nullptr};
-    void* handle = openLibrary(path, error, capacity);
-    if (!handle)
+    plugin = LoadedPlugin{nullptr, nullptr, nullptr, false};
+    plugin.handle = openPlugin(path, plugin.windowsImage, error, capacity);
+    if (!plugin.handle)
         return false;
-    void* entry = findSymbol(handle, "mexFunction");
+    void* entry = symbolOf(plugin, "mexFunction");
     if (!entry) {
         std::snprintf(error, capacity, "%s has no mexFunction", path);
-        closeLibrary(handle);
+        unloadPlugin(plugin);
         return false;
     }
-    plugin.handle = handle;
     plugin.entry = reinterpret_cast<MexEntry>(entry);
-    plugin.version = reinterpret_cast<const char* (*)(void)>(findSymbol(handle, "mexVersion"));
+    plugin.version = reinterpret_cast<const char* (*)(void)>(symbolOf(plugin, "mexVersion"));
     return true;
 }
 
 void unloadPlugin(LoadedPlugin& plugin)
 {
     if (plugin.handle)
-        closeLibrary(plugin.handle);
-    plugin = LoadedPlugin{nullptr, nullptr, nullptr};
+        closePlugin(plugin);
+    plugin = LoadedPlugin{nullptr, nullptr, nullptr, false};
 }

@@ -11,8 +11,10 @@
 # A platform whose Debian packages are missing (scripts/packages.txt) is
 # skipped with the packages named; under CI (CI=true) that is a failure.
 # With --test, each platform's tests run too: what the file exports and
-# needs, and the corpus answers, which must be the x86-64 build's to the
-# last bit (out/deliverables/corpus-answers.txt).
+# needs, the plug-in tests, and the corpus answers, which must be the x86-64
+# build's to the last bit (out/deliverables/corpus-answers.txt). The Windows
+# plug-in runs under Wine where Wine can run, and in any case inside the
+# i386 tree's stand-in host.
 # Usage: scripts/deliverables.sh [--test]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,23 +38,28 @@ build() {  # PLATFORM TREE FILE [CMAKE-OPTIONS...]
   fi
 }
 
-cross() {  # PLATFORM FILE
+cross() {  # PLATFORM FILE [CMAKE-OPTIONS...]
   local platform=$1 file=$2
+  shift 2
   if ! scripts/require.sh --check "$platform"; then
     echo "== $platform: skipped, its toolchain is not installed (scripts/require.sh $platform installs it)"
     skipped+=("$platform")
     return
   fi
   build "$platform" "out/$platform" "$file" -DCMAKE_TOOLCHAIN_FILE="$PWD/toolchains/$platform.cmake" \
-    -DSIMPLEXQP_REFERENCE_ANSWERS="$reference"
+    -DSIMPLEXQP_REFERENCE_ANSWERS="$reference" "$@"
 }
 
 scripts/require.sh build
 build linux-x86_64 out/release simplexQP.mexa64
 # The text every other platform's build must reproduce.
 out/release/tests/corpus_answers --reference >"$reference"
-cross linux-i386 simplexQP.mexglx
 cross windows-i686 simplexQP.dll
+# The i386 tree also runs the Windows plug-in's code (Wine needs a kernel
+# that runs 32-bit processes; the i386 tree's emulator does not).
+windows_plugin=
+[ -f out/windows-i686/simplexQP.dll ] && windows_plugin=$PWD/out/windows-i686/simplexQP.dll
+cross linux-i386 simplexQP.mexglx -DSIMPLEXQP_WINDOWS_PLUGIN="$windows_plugin"
 cross macos-x86_64 simplexQP.mexmaci64
 
 echo "== deliverables in $gathered:"
