@@ -224,7 +224,7 @@ void* openWindowsImage(const char* path, char* error, size_t capacity)
         if (ok)
             std::memcpy(image->base + address, bytes + rawOffset, copied);  // the rest stays zero
         else
-            std::snprintf(error, capacity, "%s: section %u lies outside the image", path, i);
+            std::snprintf(error, capacity, "%s: section %u lies outside the file or the image", path, i);
     }
     const uint32_t delta = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(image->base)) - preferredBase;
     const uint32_t relocations = read<uint32_t>(directories + relocationDirectory * 8);
