@@ -46,20 +46,20 @@ cross() {  # PLATFORM FILE [CMAKE-OPTIONS...]
     skipped+=("$platform")
     return
   fi
-  build "$platform" "out/$platform" "$file" -DCMAKE_TOOLCHAIN_FILE="$PWD/toolchains/$platform.cmake" \
-    -DSIMPLEXQP_REFERENCE_ANSWERS="$reference" "$@"
+  build "$platform" "out/$platform" "$file" -DCMAKE_TOOLCHAIN_FILE="$PWD/toolchains/$platform.cmake" "$@"
 }
 
 scripts/require.sh build
 build linux-x86_64 out/release simplexQP.mexa64
 # The text every other platform's build must reproduce.
 out/release/tests/corpus_answers --reference >"$reference"
-cross windows-i686 simplexQP.dll
+cross windows-i686 simplexQP.dll -DSIMPLEXQP_REFERENCE_ANSWERS="$reference"
 # The i386 tree also runs the Windows plug-in's code (Wine needs a kernel
 # that runs 32-bit processes; the i386 tree's emulator does not).
 windows_plugin=
 [ -f out/windows-i686/simplexQP.dll ] && windows_plugin=$PWD/out/windows-i686/simplexQP.dll
-cross linux-i386 simplexQP.mexglx -DSIMPLEXQP_WINDOWS_PLUGIN="$windows_plugin"
+cross linux-i386 simplexQP.mexglx -DSIMPLEXQP_REFERENCE_ANSWERS="$reference" \
+  -DSIMPLEXQP_WINDOWS_PLUGIN="$windows_plugin"
 cross macos-x86_64 simplexQP.mexmaci64
 
 echo "== deliverables in $gathered:"
