@@ -13,7 +13,7 @@ run_octave=true
 if [ "${1:-}" = "--cxx-only" ]; then run_octave=false; shift; fi
 sizes=${1:-100,200,500,1000,2000,4000}
 scripts/require.sh build benchmark-plot
-if $run_octave; then scripts/require.sh benchmark-octave; fi
+if $run_octave; then scripts/require.sh octave; fi
 cmake -S . -B out/release -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build out/release -j 2 --target simplexqp_bench
 results=out/bench

@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
-# The whole test suite: an ordinary build and one under AddressSanitizer and
-# UndefinedBehaviorSanitizer, each built and tested out of source in out/.
+# The whole test suite: every platform's deliverable built and tested (the
+# x86-64 one in out/release, the others in their own trees under out/; see
+# scripts/deliverables.sh), then the x86-64 build again under
+# AddressSanitizer and UndefinedBehaviorSanitizer in out/sanitize.
+# The x86-64 build also builds the Octave plug-in and runs its in-host
+# tests (test simplexQP) in Octave, so Octave must be installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/require.sh build
+scripts/require.sh build octave
 jobs=$(nproc)
 
-run_suite() {  # NAME CMAKE-OPTIONS...
-  local dir=out/$1; shift
-  echo "== $dir"
-  cmake -S . -B "$dir" "$@"
-  cmake --build "$dir" -j "$jobs"
-  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
-}
+# The x86-64 tree must hold the Octave plug-in (kept in its cache when
+# deliverables.sh configures it again).
+cmake -S . -B out/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSIMPLEXQP_REQUIRE_OCTAVE=ON >/dev/null
+scripts/deliverables.sh --test
 
-run_suite release -DCMAKE_BUILD_TYPE=RelWithDebInfo
-run_suite sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSIMPLEXQP_SANITIZE=ON
+echo "== out/sanitize"
+cmake -S . -B out/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSIMPLEXQP_SANITIZE=ON
+cmake --build out/sanitize -j "$jobs"
+ctest --test-dir out/sanitize --output-on-failure -j "$jobs"

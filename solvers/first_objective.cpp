@@ -1,6 +1,5 @@
 #include "first_objective.h"
 
-#include <cfloat>
 #include <cmath>
 
 #include "host_scratch.h"
@@ -22,7 +21,7 @@ PreviousObjective firstObjective(double rowObjective, const double* b, const dou
     const double size = 0.5 * largestQ * W * W + W * largestMagnitude(b, n);
     const double underflow = n * (W + 2.0) * 0x1p-1070;
     const double uncertainty = 5.0 * (n + 2.0) * unitRoundoff * size + underflow;
-    return PreviousObjective{rowObjective, uncertainty <= DBL_MAX ? uncertainty : HUGE_VAL};
+    return PreviousObjective{rowObjective, uncertainty <= largestDouble ? uncertainty : infinity()};
 }
 
 bool changedBeyondTolerance(double f, const PreviousObjective& previous, const double* Q, const double* b,

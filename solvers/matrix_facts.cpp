@@ -1,6 +1,5 @@
 #include "matrix_facts.h"
 
-#include <cfloat>
 #include <cmath>
 #include <cstring>
 
@@ -48,28 +47,28 @@ double largestMagnitude(const double* values, size_t count)
     for (; k + 2 <= count; k += 2) {
         const double magnitude0 = std::fabs(values[k]);
         const double magnitude1 = std::fabs(values[k + 1]);
-        finite0 &= magnitude0 <= DBL_MAX;
-        finite1 &= magnitude1 <= DBL_MAX;
+        finite0 &= magnitude0 <= largestDouble;
+        finite1 &= magnitude1 <= largestDouble;
         largest0 = magnitude0 > largest0 ? magnitude0 : largest0;
         largest1 = magnitude1 > largest1 ? magnitude1 : largest1;
     }
     if (k < count) {
         const double magnitude0 = std::fabs(values[k]);
-        finite0 &= magnitude0 <= DBL_MAX;
+        finite0 &= magnitude0 <= largestDouble;
         largest0 = magnitude0 > largest0 ? magnitude0 : largest0;
     }
     if (!finite0 || !finite1)
-        return HUGE_VAL;
+        return infinity();
     return largest1 > largest0 ? largest1 : largest0;
 }
 
 bool allFinite(const double* values, size_t count)
 {
-    return largestMagnitude(values, count) <= DBL_MAX;
+    return largestMagnitude(values, count) <= largestDouble;
 }
 
 MatrixFacts examineMatrix(const double* Q, uint32_t n)
 {
     const double largest = largestMagnitude(Q, static_cast<size_t>(n) * n);
-    return MatrixFacts{largest <= DBL_MAX, largest, exactlySymmetric(Q, n)};
+    return MatrixFacts{largest <= largestDouble, largest, exactlySymmetric(Q, n)};
 }

@@ -18,6 +18,14 @@ constexpr double smoInitialObjective = 1e10;
 // a pass can give a pivot.
 constexpr double noMaximum = -1.0;
 
+// The largest finite double, and infinity, spelled out so that no platform
+// header beyond the few the plug-in needs is required.
+constexpr double largestDouble = 0x1.fffffffffffffp+1023;
+inline double infinity()
+{
+    return __builtin_inf();
+}
+
 // Flat index of Q(r, c). Computed in size_t so that it cannot wrap for any n
 // whose Q fits in memory.
 inline size_t at(uint32_t r, uint32_t c, uint32_t n)

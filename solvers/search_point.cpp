@@ -37,7 +37,7 @@ uint32_t survivingCandidates(uint32_t pivot, const double* x, const double* b, u
     double largest = 0.0;
     for (uint32_t i = 0; i < n; ++i) {
         const double e = std::fabs((G[i] - b[i]) - pivotGradient);
-        magnitude[i] = x[i] <= zeroThreshold ? -HUGE_VAL : e;
+        magnitude[i] = x[i] <= zeroThreshold ? -infinity() : e;
         largest = magnitude[i] > largest ? magnitude[i] : largest;
     }
     const double slack = 2.02 * estimateBound(estimate) +

@@ -1,6 +1,5 @@
 #include "support_products.h"
 
-#include <cfloat>
 #include <cmath>
 
 #include "host_scratch.h"
@@ -75,7 +74,7 @@ void startSupportProducts(SupportProducts& products, const double* Q, const doub
 {
     products.n = n;
     products.largestQ = largestMagnitude(Q, static_cast<size_t>(n) * n);
-    products.finiteQ = products.largestQ <= DBL_MAX;
+    products.finiteQ = products.largestQ <= largestDouble;
     products.finiteB = allFinite(b, n);
     products.columns = static_cast<uint32_t*>(mxMalloc(sizeof(uint32_t) * n));
     products.block = nullptr;

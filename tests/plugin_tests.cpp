@@ -1,5 +1,6 @@
 // The built plug-in file, loaded by path and called as a host calls it.
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -15,10 +16,22 @@ namespace {
 
 class Plugin : public ::testing::Test {
 protected:
+    // The plug-in built beside the tests, or the one SIMPLEXQP_PLUGIN names
+    // (the i386 build runs the Windows plug-in this way).
     static void SetUpTestSuite()
     {
+        const char* path = std::getenv("SIMPLEXQP_PLUGIN");
         char error[512];
-        ASSERT_TRUE(loadPlugin(SIMPLEXQP_PLUGIN_PATH, plugin, error, sizeof error)) << error;
+        ASSERT_TRUE(loadPlugin(path ? path : SIMPLEXQP_PLUGIN_PATH, plugin, error, sizeof error)) << error;
+    }
+
+    static bool isWindowsPlugin()
+    {
+#ifdef _WIN32
+        return true;
+#else
+        return plugin.windowsImage;
+#endif
     }
     static void TearDownTestSuite() { unloadPlugin(plugin); }
 
@@ -87,8 +100,14 @@ LoadedPlugin Plugin::plugin;
 const std::vector<double> twoIdentity = {2, 0, 0, 2};
 const std::vector<double> someB = {1, 1.5};
 
+// Linux hosts ask for the interface version; the Windows plug-in exports
+// mexFunction alone.
 TEST_F(Plugin, ReportsItsInterfaceVersion)
 {
+    if (isWindowsPlugin()) {
+        EXPECT_EQ(plugin.version, nullptr);
+        return;
+    }
     ASSERT_NE(plugin.version, nullptr);
     EXPECT_STREQ(plugin.version(), "MATLAB R14 native");
 }
