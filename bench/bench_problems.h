@@ -5,15 +5,11 @@
 #define SIMPLEXQP_BENCH_PROBLEMS_H
 
 #include <cstdint>
-#include <string>
-#include <vector>
 
-struct BenchProblem {
-    std::string family;
-    uint32_t n;
-    std::vector<double> Q;  // n*n, column-major
-    std::vector<double> b;
-};
+#include "corpus/corpus.h"
+
+// The problems are CorpusProblems named by their family.
+using BenchProblem = CorpusProblem;
 
 // Kernel density: b_i is the mean of row i (width 0.2). Every weight stays
 // positive; SMO makes about n steps a pass, multUpdate few iterations.

@@ -144,7 +144,7 @@ struct Row {
 Row measure(const BenchProblem& p, const char* method, bool withLiteral, int repeats, std::vector<double>& x)
 {
     const bool smo = std::strcmp(method, "SMO") == 0;
-    Row row{p.family, method, p.n, -1.0, 0.0, 0, -1.0, false, false};
+    Row row{p.name, method, p.n, -1.0, 0.0, 0, -1.0, false, false};
     x.assign(p.n, 0.0);
     SolverCounts counts{};
     row.fast = bestTime(repeats, [&] {
