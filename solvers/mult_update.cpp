@@ -10,6 +10,7 @@
 
 #include <cmath>
 
+#include "cycle_guard.h"
 #include "host_scratch.h"
 #include "problem.h"
 
@@ -40,6 +41,7 @@ void multUpdate(const double* Q, const double* b, uint32_t n, double* x)
 
     startingPoint(b, n, x);
     double previousObjective = objectiveByColumns(Q, b, x, n);
+    CycleGuard guard = cycleGuardStart(n);
     for (;;) {
         const double lambda = ratiosAndMultiplier(Q, b, x, n, r);
         for (uint32_t i = 0; i < n; ++i)
@@ -59,7 +61,12 @@ void multUpdate(const double* Q, const double* b, uint32_t n, double* x)
         if (!(std::fabs(f - previousObjective) > objectiveTolerance))
             break;
         previousObjective = f;
+        // The map can cycle (even for a positive definite Q and positive b):
+        // then x is left at the iterate where the repeat is seen.
+        if (cycleGuardSeesRepeat(guard, x, n))
+            break;
     }
 
+    cycleGuardEnd(guard);
     mxFree(r);
 }

@@ -6,6 +6,14 @@
 // between the two by the exact line minimum, clipped to keep both weights
 // non-negative. Each step retires at least the pivot, so a pass has at most n
 // steps. After a pass the objective decides whether to go on.
+//
+// Why the run ends: a pass after which the run goes on leaves a finite
+// objective at least 1e-5 below the previous one. The objectives therefore
+// fall strictly, through finitely many doubles, and the run ends. An
+// objective that is not finite (an Inf or NaN in Q, or products that
+// overflow) ends the run at once: with it neither objective rule could ever
+// stop the run, and passes that keep rewriting x by rounding-sized steps
+// would go on for ever. Runs whose objectives are all finite are unchanged.
 #include "simplex_qp.h"
 
 #include <cmath>
@@ -159,6 +167,8 @@ void SMO(const double* Q, const double* b, uint32_t n, double* x)
         }
         if (updates == 0)
             stop = true;
+        if (!std::isfinite(f))
+            stop = true;  // x stays as the rules above left it
         std::memset(active, 1, n);
         previousObjective = f;
     }
