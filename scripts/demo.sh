@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# The main job: build the plug-in and solve a real problem with it, loaded
-# and called as a host loads and calls it.
+# The main job: build the Octave plug-in and, in GNU Octave, fit a
+# Gaussian-kernel mixture to a 2-D data set with it, next to Octave's own qp
+# (weights, objective, time). Installs Octave when it is missing and it can
+# (root with apt-get); otherwise says what to install.
+# The same kind of problem through the stand-in host, in C++:
+#   cmake --build out/release --target solve_example && out/release/examples/solve_example
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/require.sh build
-cmake -S . -B out/release -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build out/release -j "$(nproc)" --target solve_example simplexQP
-out/release/examples/solve_example
+scripts/require.sh build octave
+cmake -S . -B out/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSIMPLEXQP_REQUIRE_OCTAVE=ON >/dev/null
+cmake --build out/release -j "$(nproc)" --target simplexQP_octave
+octave-cli --no-gui --norc --quiet --no-history --path out/release/octave examples/kernel_mixture_demo.m

@@ -2,12 +2,16 @@
 # Makes sure the Debian packages of the named groups (scripts/packages.txt)
 # are installed: installs the missing ones when run as root with apt-get,
 # otherwise says exactly what to install and fails.
-# Usage: scripts/require.sh GROUP...   (or --list GROUP... to print them)
+# Usage: scripts/require.sh GROUP...
+#        scripts/require.sh --list GROUP...    print the groups' packages
+#        scripts/require.sh --check GROUP...   only say what is missing (fails if anything is)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 list_only=false
+check_only=false
 if [ "${1:-}" = "--list" ]; then list_only=true; shift; fi
+if [ "${1:-}" = "--check" ]; then check_only=true; shift; fi
 
 packages=()
 for group in "$@"; do
@@ -25,7 +29,10 @@ for package in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
+if $check_only; then
+  echo "Missing Debian packages: ${missing[*]}" >&2
+  exit 1
+elif [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
   echo "Installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -q

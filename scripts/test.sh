@@ -1,27 +1,29 @@
 #!/usr/bin/env bash
-# The whole test suite: an ordinary build and one under AddressSanitizer and
-# UndefinedBehaviorSanitizer, each built and tested out of source in out/;
-# the loader tests once more under valgrind memcheck; and the gateway fuzzed
-# for a bounded time (SIMPLEXQP_FUZZ_SECONDS, default 60).
+# The whole test suite: every platform's deliverable built and tested (the
+# x86-64 one in out/release, the others in their own trees under out/; see
+# scripts/deliverables.sh), then the x86-64 build again under
+# AddressSanitizer and UndefinedBehaviorSanitizer in out/sanitize.
+# The x86-64 build also builds the Octave plug-in and runs its in-host
+# tests (test simplexQP) in Octave, so Octave must be installed. Then the
+# loader tests once more under valgrind memcheck, and the gateway fuzzed for
+# a bounded time (SIMPLEXQP_FUZZ_SECONDS, default 60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/require.sh build safety
+scripts/require.sh build octave safety
 jobs=$(nproc)
 
-run_suite() {  # NAME CMAKE-OPTIONS...
-  local dir=out/$1; shift
-  echo "== $dir"
-  cmake -S . -B "$dir" "$@"
-  cmake --build "$dir" -j "$jobs"
-  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
-}
+# The x86-64 tree must hold the Octave plug-in (kept in its cache when
+# deliverables.sh configures it again).
+cmake -S . -B out/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSIMPLEXQP_REQUIRE_OCTAVE=ON >/dev/null
+scripts/deliverables.sh --test
 
-run_suite release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "== out/sanitize"
+cmake -S . -B out/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSIMPLEXQP_SANITIZE=ON
+cmake --build out/sanitize -j "$jobs"
+ctest --test-dir out/sanitize --output-on-failure -j "$jobs"
 
 echo "== valgrind memcheck: out/release/tests/plugin_tests"
 LD_LIBRARY_PATH=out/release/host-libs valgrind --quiet --error-exitcode=1 --leak-check=full \
   --errors-for-leak-kinds=definite out/release/tests/plugin_tests --gtest_brief=1
-
-run_suite sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSIMPLEXQP_SANITIZE=ON
 
 scripts/fuzz.sh "${SIMPLEXQP_FUZZ_SECONDS:-60}"

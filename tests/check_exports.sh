@@ -2,11 +2,14 @@
 # Checks what a Linux plug-in file exports and needs, as the host's loader
 # sees it: no soname and no run path; the base version definition named after
 # the file and the node MEX; mexFunction and mexVersion as the only defined
-# global symbols, both at MEX; the host libraries needed by name.
-# Usage: check_exports.sh PLUGIN [CREATE-SYMBOL]
+# global symbols, both at MEX; the host libraries needed by name; every host
+# operation bound at the host libraries' symbol version (none: unversioned),
+# result creation through CREATE-SYMBOL.
+# Usage: check_exports.sh PLUGIN CREATE-SYMBOL HOST-VERSION
 set -eu
 plugin=$1
-create=${2:-mxCreateDoubleMatrix_700}
+create=$2
+host_version=$3
 name=$(basename "$plugin")
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -28,8 +31,16 @@ exported=$(readelf --dyn-syms -W "$plugin" |
   awk '$1 ~ /^[0-9]+:$/ && $5 != "LOCAL" && $7 != "UND" { print $8 }' | grep -v '^MEX$' | sort | tr '\n' ' ')
 [ "$exported" = "mexFunction@@MEX mexVersion@@MEX " ] || fail "exports '$exported'"
 
-imports=$(readelf --dyn-syms -W "$plugin" | awk '$1 ~ /^[0-9]+:$/ && $7 == "UND" { print $8 }')
-echo "$imports" | grep -q "^$create\\b" || fail "does not bind $create"
+# Host operations imported (mx... and mex...), as name@version.
+imports=$(readelf --dyn-syms -W "$plugin" | awk '$1 ~ /^[0-9]+:$/ && $7 == "UND" { print $8 }' | grep -E '^(mx|mex)[A-Z]')
+echo "$imports" | grep -Eq "^$create(@|\$)" || fail "does not bind $create"
+for symbol in $imports; do
+  case $symbol in
+    *@*) version=${symbol#*@} ;;
+    *) version= ;;
+  esac
+  [ "$version" = "$host_version" ] || fail "binds $symbol, not at version '$host_version'"
+done
 
 if [ "$failures" -ne 0 ]; then
   readelf -d -V --dyn-syms -W "$plugin"

@@ -4,6 +4,7 @@
 #ifndef SIMPLEXQP_TESTS_PLUGIN_CALL_H
 #define SIMPLEXQP_TESTS_PLUGIN_CALL_H
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -13,12 +14,24 @@
 
 class PluginCall : public ::testing::Test {
 protected:
+    // The plug-in built beside the tests, or the one SIMPLEXQP_PLUGIN names
+    // (the i386 build runs the Windows plug-in this way).
     static void SetUpTestSuite()
     {
+        const char* path = std::getenv("SIMPLEXQP_PLUGIN");
         char error[512];
-        ASSERT_TRUE(loadPlugin(SIMPLEXQP_PLUGIN_PATH, plugin, error, sizeof error)) << error;
+        ASSERT_TRUE(loadPlugin(path ? path : SIMPLEXQP_PLUGIN_PATH, plugin, error, sizeof error)) << error;
     }
     static void TearDownTestSuite() { unloadPlugin(plugin); }
+
+    static bool isWindowsPlugin()
+    {
+#ifdef _WIN32
+        return true;
+#else
+        return plugin.windowsImage;
+#endif
+    }
 
     // What one call gave: the error text, or the result's shape and data.
     struct Outcome {

@@ -1,0 +1,43 @@
+#!/bin/sh
+# Checks the macOS plug-in's structure, since it cannot run here: an x86-64
+# Mach-O bundle; load commands for the host's libmx, libmex and libmat and
+# otherwise only the system library; _mexFunction as the only exported
+# symbol; every imported symbol bound to a named library (two-level
+# namespace), result creation through _mxCreateDoubleMatrix_700.
+# Usage: check_bundle.sh PLUGIN
+set -eu
+plugin=$1
+name=$(basename "$plugin")
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+tool() {  # Debian names the LLVM tools with or without their version
+  for candidate in "$1" "$1-16" "$1-15" "$1-14"; do
+    command -v "$candidate" >/dev/null 2>&1 && { echo "$candidate"; return; }
+  done
+  echo "no $1 (Debian package llvm)" >&2
+  exit 1
+}
+objdump=$(tool llvm-objdump)
+nm=$(tool llvm-nm)
+
+header=$("$objdump" --macho --private-header "$plugin")
+echo "$header" | grep -Eq 'MH_MAGIC_64 +X86_64 +ALL +[^ ]+ +BUNDLE ' || fail "not an x86-64 bundle: $header"
+echo "$header" | grep -q 'TWOLEVEL' || fail "not linked with two-level namespace"
+
+libraries=$("$objdump" --macho --dylibs-used "$plugin" | sed -n '2,$p' | awk '{ print $1 }' | sort | tr '\n' ' ')
+[ "$libraries" = "/usr/lib/libSystem.B.dylib @rpath/libmat.dylib @rpath/libmex.dylib @rpath/libmx.dylib " ] ||
+  fail "needs '$libraries'"
+
+exported=$("$nm" --extern-only --defined-only "$plugin" | awk '{ print $3 }' | tr '\n' ' ')
+[ "$exported" = "_mexFunction " ] || fail "exports '$exported'"
+
+undefined=$("$nm" -m --undefined-only "$plugin")
+echo "$undefined" | grep -v -q '(from lib' && fail "symbols bound to no library: $(echo "$undefined" | grep -v '(from lib')"
+echo "$undefined" | grep -q ' _mxCreateDoubleMatrix_700 (from libmx)' || fail "does not bind _mxCreateDoubleMatrix_700 from libmx"
+echo "$undefined" | grep -q ' _mexErrMsgTxt (from libmex)' || fail "does not bind _mexErrMsgTxt from libmex"
+
+if [ "$failures" -ne 0 ]; then
+  "$objdump" --macho --private-headers "$plugin"
+  exit 1
+fi
+echo "structure of $name: ok"

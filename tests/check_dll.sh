@@ -1,0 +1,46 @@
+#!/bin/sh
+# Checks what the Windows plug-in exports and imports, as the Windows loader
+# sees it: a 32-bit x86 DLL named simplexQP.dll in its export directory,
+# exporting mexFunction alone; the host operations imported from libmx.dll
+# and libmex.dll, result creation through mxCreateDoubleMatrix; every other
+# import from a system DLL (the compiler's runtime is linked in).
+# Usage: check_dll.sh PLUGIN OBJDUMP
+set -eu
+plugin=$1
+objdump=$2
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+headers=$("$objdump" -p "$plugin")
+echo "$headers" | grep -q 'file format pei-i386' || fail "not a 32-bit x86 PE file"
+echo "$headers" | grep -Eq '^[[:space:]]+DLL$' || fail "not a DLL"
+echo "$headers" | grep -Eq '^Name[[:space:]]+[0-9a-f]+ simplexQP\.dll$' || fail "export directory does not name simplexQP.dll"
+
+# Names of the export table, listed as "[   0] mexFunction".
+exported=$(echo "$headers" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' | grep -E '^\s*\[ *[0-9]+\]' |
+  awk '{ print $NF }' | tr '\n' ' ')
+[ "$exported" = "mexFunction " ] || fail "exports '$exported'"
+
+# Imports: "DLL Name: X", then one "vma hint name" row per function, up to
+# the next blank line.
+imports=$(echo "$headers" | awk '
+  /^\tDLL Name: / { dll = $3; next }
+  dll != "" && NF == 3 && $1 ~ /^[0-9a-f]+$/ && $2 ~ /^[0-9]+$/ { print dll, $3 }
+  /^$/ { dll = "" }')
+dlls=$(echo "$imports" | awk '{ print $1 }' | sort -u | tr '\n' ' ')
+for dll in $dlls; do
+  case $(echo "$dll" | tr 'A-Z' 'a-z') in
+    libmx.dll | libmex.dll | kernel32.dll | msvcrt.dll | user32.dll | advapi32.dll | ntdll.dll) ;;
+    *) fail "imports from $dll, neither the host's nor a system DLL" ;;
+  esac
+done
+echo "$imports" | grep -q '^libmx.dll mxCreateDoubleMatrix$' || fail "does not import mxCreateDoubleMatrix from libmx.dll"
+echo "$imports" | grep -q '^libmex.dll mexErrMsgTxt$' || fail "does not import mexErrMsgTxt from libmex.dll"
+host_misplaced=$(echo "$imports" | awk '$2 ~ /^(mx|mex)[A-Z]/ && !(($1 == "libmx.dll" && $2 ~ /^mx/) || ($1 == "libmex.dll" && $2 ~ /^mex/))')
+[ -z "$host_misplaced" ] || fail "host operations imported from the wrong DLL: $host_misplaced"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$headers"
+  exit 1
+fi
+echo "exports and imports of $(basename "$plugin"): ok"
