@@ -6,8 +6,12 @@
 //
 // Everything the solvers will read is checked here: without these checks a
 // single-precision, sparse or too small argument would be read past its end.
-// Messages are formatted into stack buffers: nothing is allocated, and the
-// host's error operation copies the text before it leaves the call.
+//
+// Messages are assembled in a fixed buffer on the stack (the host's error
+// operation copies the text before it leaves the call): nothing is
+// allocated, and no formatting routine of the C library is used, whose
+// Windows versions differ (no %zu in the system's) or pull in locale and
+// wide-character machinery the plug-in otherwise does without.
 //
 // Header-only, and included by simplexQP.cpp alone, so that every build of
 // the gateway (each host and platform) gets it without listing a new source.
@@ -16,7 +20,6 @@
 
 #include <cmath>
 #include <cstddef>
-#include <cstdio>
 
 #include "mex_host.h"
 
@@ -26,7 +29,40 @@ namespace argumentChecks {
 // n must fit the result's 32-bit dimension: n*n - 1 < 2^32.
 constexpr size_t largestN = 65536;
 
-// ---- Describing what was given ---------------------------------------------
+// ---- Assembling a message --------------------------------------------------
+
+// Text cut short at the buffer's end rather than written past it.
+struct Message {
+    char text[256];
+    size_t length;
+};
+
+inline Message emptyMessage()
+{
+    Message message;
+    message.text[0] = '\0';
+    message.length = 0;
+    return message;
+}
+
+inline void append(Message& message, const char* text)
+{
+    while (*text && message.length + 1 < sizeof message.text)
+        message.text[message.length++] = *text++;
+    message.text[message.length] = '\0';
+}
+
+inline void appendCount(Message& message, size_t count)
+{
+    char digits[24];
+    char* first = digits + sizeof digits;
+    *--first = '\0';
+    do {
+        *--first = static_cast<char>('0' + count % 10);
+        count /= 10;
+    } while (count);
+    append(message, first);
+}
 
 // Whether a count, read out in English, starts with a vowel sound: eight,
 // eleven, eighteen, eighty, eight hundred, eleven thousand...
@@ -44,15 +80,20 @@ inline bool spokenWithVowel(size_t count)
     return leading == 8 || (digits % 3 == 2 && (leadingTwo == 11 || leadingTwo == 18));
 }
 
-// "a 3-by-4 single matrix", "an 8-by-8 sparse double matrix",
-// "a 1-by-2 cell array": numeric classes are matrices, the rest arrays.
-inline void describeArray(const mxArray* array, char* text, size_t capacity)
+// "; got a 3-by-4 single matrix", "; got an 8-by-8 sparse double matrix",
+// "; got a 1-by-2 cell array": numeric classes are matrices, the rest arrays.
+inline void appendWhatWasGiven(Message& message, const mxArray* array)
 {
     const size_t rows = mxGetM(array);
     const char* className = mxGetClassName(array);
-    std::snprintf(text, capacity, "%s %zu-by-%zu %s%s%.40s %s", spokenWithVowel(rows) ? "an" : "a", rows,
-                  mxGetN(array), mxIsSparse(array) ? "sparse " : "", mxIsComplex(array) ? "complex " : "",
-                  className ? className : "unknown", mxIsNumeric(array) ? "matrix" : "array");
+    append(message, spokenWithVowel(rows) ? "; got an " : "; got a ");
+    appendCount(message, rows);
+    append(message, "-by-");
+    appendCount(message, mxGetN(array));
+    append(message, mxIsSparse(array) ? " sparse " : " ");
+    append(message, mxIsComplex(array) ? "complex " : "");
+    append(message, className ? className : "unknown");
+    append(message, mxIsNumeric(array) ? " matrix" : " array");
 }
 
 inline const char* nonFiniteName(double value)
@@ -88,13 +129,15 @@ inline bool isRealNumericScalar(const mxArray* array)
 
 // ---- Raising ---------------------------------------------------------------
 
+// "<name> must be <expected>; got <what was given>".
 [[noreturn]] inline void rejectArgument(const char* name, const char* expected, const mxArray* given)
 {
-    char description[128];
-    describeArray(given, description, sizeof description);
-    char message[256];
-    std::snprintf(message, sizeof message, "%s must be %s; got %s", name, expected, description);
-    mexErrMsgTxt(message);
+    Message message = emptyMessage();
+    append(message, name);
+    append(message, " must be ");
+    append(message, expected);
+    appendWhatWasGiven(message, given);
+    mexErrMsgTxt(message.text);
 }
 
 // ---- The checks, in the order they are made --------------------------------
@@ -114,9 +157,12 @@ inline void checkBShape(const mxArray* b, size_t n)
 {
     if (isRealFullDoubleVectorOf(b, n))
         return;
-    char expected[96];
-    std::snprintf(expected, sizeof expected, "a real, full, double vector of %zu element%s", n, n == 1 ? "" : "s");
-    rejectArgument("b", expected, b);
+    Message message = emptyMessage();
+    append(message, "b must be a real, full, double vector of ");
+    appendCount(message, n);
+    append(message, n == 1 ? " element" : " elements");
+    appendWhatWasGiven(message, b);
+    mexErrMsgTxt(message.text);
 }
 
 inline void checkMethod(const mxArray* method)
@@ -126,17 +172,22 @@ inline void checkMethod(const mxArray* method)
 }
 
 // NaN or Inf anywhere leaves no sound answer: the objective and the weights
-// would be undefined. Reports the first one in column-major order.
+// would be undefined. Reports the first one in column-major order, 1-based.
 inline void checkQValues(const double* Q, size_t n)
 {
     for (size_t c = 0; c < n; ++c) {
         for (size_t r = 0; r < n; ++r) {
             const double value = Q[r + c * n];
             if (!std::isfinite(value)) {
-                char message[128];
-                std::snprintf(message, sizeof message, "Q must be finite; got %s at Q(%zu,%zu)", nonFiniteName(value),
-                              r + 1, c + 1);
-                mexErrMsgTxt(message);
+                Message message = emptyMessage();
+                append(message, "Q must be finite; got ");
+                append(message, nonFiniteName(value));
+                append(message, " at Q(");
+                appendCount(message, r + 1);
+                append(message, ",");
+                appendCount(message, c + 1);
+                append(message, ")");
+                mexErrMsgTxt(message.text);
             }
         }
     }
@@ -146,19 +197,24 @@ inline void checkQValues(const double* Q, size_t n)
 // +0.0 as they take it: it must be a finite number other than zero.
 inline void checkBValues(const double* b, size_t n)
 {
-    char message[128];
     double sum = 0.0;
     for (size_t i = 0; i < n; ++i) {
         if (!std::isfinite(b[i])) {
-            std::snprintf(message, sizeof message, "b must be finite; got %s at b(%zu)", nonFiniteName(b[i]), i + 1);
-            mexErrMsgTxt(message);
+            Message message = emptyMessage();
+            append(message, "b must be finite; got ");
+            append(message, nonFiniteName(b[i]));
+            append(message, " at b(");
+            appendCount(message, i + 1);
+            append(message, ")");
+            mexErrMsgTxt(message.text);
         }
         sum += b[i];
     }
     if (n > 0 && (sum == 0.0 || !std::isfinite(sum))) {
-        std::snprintf(message, sizeof message, "b must have a finite, non-zero sum; got sum(b) = %s",
-                      sum == 0.0 ? "0" : nonFiniteName(sum));
-        mexErrMsgTxt(message);
+        Message message = emptyMessage();
+        append(message, "b must have a finite, non-zero sum; got sum(b) = ");
+        append(message, sum == 0.0 ? "0" : nonFiniteName(sum));
+        mexErrMsgTxt(message.text);
     }
 }
 
