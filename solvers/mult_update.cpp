@@ -6,6 +6,14 @@
 // one, zeroes the negligible ones, renormalises, and stops once the objective
 // changes by no more than the tolerance. It assumes (Qx)_i > 0 for every
 // weight that is not zero, as holds for a matrix of positive entries.
+//
+// Why the run ends: each iteration depends on x alone (the previous objective
+// is the objective of that x), and x, a vector of doubles, can take only
+// finitely many values. A run that never meets the tolerance therefore comes
+// back to an earlier x and would repeat that stretch for ever; the cycle
+// guard stops it at the first repeat it sees. (A chaotic map, possible with a
+// strongly unsymmetric Q, can take hundreds of millions of iterations to
+// repeat.)
 #include "simplex_qp.h"
 
 #include <cmath>
