@@ -12,7 +12,8 @@
 // they still end and touch nothing outside the arrays. Neither can loop for
 // ever: SMO stops after a pass whose objective is not finite, multUpdate
 // when its iterate repeats exactly (see each source). With a strongly
-// unsymmetric Q either may still take very long to end.
+// unsymmetric Q, or entries of huge magnitude, they may still take very long
+// to end.
 #ifndef SIMPLEXQP_SIMPLEX_QP_H
 #define SIMPLEXQP_SIMPLEX_QP_H
 

@@ -9,7 +9,9 @@
 //
 // Why the run ends: a pass after which the run goes on leaves a finite
 // objective at least 1e-5 below the previous one. The objectives therefore
-// fall strictly, through finitely many doubles, and the run ends. An
+// fall strictly, through finitely many doubles, and the run ends (though
+// with entries of huge magnitude, rounding-sized steps can each lower the
+// objective by more than 1e-5 for a very long time). An
 // objective that is not finite (an Inf or NaN in Q, or products that
 // overflow) ends the run at once: with it neither objective rule could ever
 // stop the run, and passes that keep rewriting x by rounding-sized steps
