@@ -56,7 +56,7 @@ SEEDS = {
     "huge_q": call(array(65537, 65537), array(3, 1, B3)),
     "nan_in_q": call(array(3, 3, Q3[:4] + [math.nan] + Q3[5:]), array(3, 1, B3)),
     "zero_sum_b": call(array(3, 3, Q3), array(3, 1, [1, -1, 0])),
-    "overflowing_products": call(array(3, 3, [1e308] * 9), array(3, 1, [1e300, -1e300, 1]), array(1, 1, [2])),
+    "large_entries": call(array(3, 3, [1e308] * 9), array(3, 1, [1e300, -1e300, 1]), array(1, 1, [2])),
     "too_few_arguments": call(array(3, 3, Q3)),
     "no_result": call(array(3, 3, Q3), array(3, 1, B3), nlhs=0),
 }
