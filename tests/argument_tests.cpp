@@ -17,7 +17,7 @@
 namespace {
 
 // How to make one argument.
-struct ArraySpec {
+struct ArrayRecipe {
     StandInClass arrayClass;
     size_t m, n;
     std::vector<double> values;  // column-major, doubles only; zeros if empty
@@ -26,52 +26,52 @@ struct ArraySpec {
     bool hollow = false;  // claims m-by-n, stores nothing
 };
 
-ArraySpec doubles(size_t m, size_t n, std::vector<double> values = {})
+ArrayRecipe doubles(size_t m, size_t n, std::vector<double> values = {})
 {
     return {standInDouble, m, n, std::move(values)};
 }
 
-ArraySpec ofClass(StandInClass arrayClass, size_t m, size_t n)
+ArrayRecipe ofClass(StandInClass arrayClass, size_t m, size_t n)
 {
     return {arrayClass, m, n, {}};
 }
 
-ArraySpec complexDoubles(size_t m, size_t n)
+ArrayRecipe complexDoubles(size_t m, size_t n)
 {
-    ArraySpec spec = doubles(m, n);
-    spec.complex = true;
-    return spec;
+    ArrayRecipe recipe = doubles(m, n);
+    recipe.complex = true;
+    return recipe;
 }
 
-ArraySpec sparseDoubles(size_t m, size_t n, bool complex = false)
+ArrayRecipe sparseDoubles(size_t m, size_t n, bool complex = false)
 {
-    ArraySpec spec = doubles(m, n);
-    spec.sparse = true;
-    spec.complex = complex;
-    return spec;
+    ArrayRecipe recipe = doubles(m, n);
+    recipe.sparse = true;
+    recipe.complex = complex;
+    return recipe;
 }
 
-ArraySpec hollowDoubles(size_t m, size_t n)
+ArrayRecipe hollowDoubles(size_t m, size_t n)
 {
-    ArraySpec spec = doubles(m, n);
-    spec.hollow = true;
-    return spec;
+    ArrayRecipe recipe = doubles(m, n);
+    recipe.hollow = true;
+    return recipe;
 }
 
 // Whether the host can have such an array: its element count must fit in
 // size_t (Q beyond 65536-by-65536 cannot exist in a 32-bit host).
-bool representable(const ArraySpec& spec)
+bool representable(const ArrayRecipe& recipe)
 {
-    return spec.m == 0 || spec.n <= SIZE_MAX / spec.m;
+    return recipe.m == 0 || recipe.n <= SIZE_MAX / recipe.m;
 }
 
-mxArray* make(const ArraySpec& spec)
+mxArray* make(const ArrayRecipe& recipe)
 {
-    if (spec.hollow)
-        return standInCreateHollow(spec.arrayClass, spec.m, spec.n);
-    mxArray* array = standInCreateArray(spec.arrayClass, spec.m, spec.n, spec.complex, spec.sparse, 2);
-    if (!spec.values.empty())
-        std::memcpy(standInRealData(array), spec.values.data(), spec.values.size() * sizeof(double));
+    if (recipe.hollow)
+        return standInCreateHollow(recipe.arrayClass, recipe.m, recipe.n);
+    mxArray* array = standInCreateArray(recipe.arrayClass, recipe.m, recipe.n, recipe.complex, recipe.sparse, 2);
+    if (!recipe.values.empty())
+        std::memcpy(standInRealData(array), recipe.values.data(), recipe.values.size() * sizeof(double));
     return array;
 }
 
@@ -98,12 +98,12 @@ mxArray* numericScalar(StandInClass arrayClass, double value)
 
 struct BadCall {
     const char* what;
-    std::vector<ArraySpec> arguments;
+    std::vector<ArrayRecipe> arguments;
     const char* message;
 };
 
-const ArraySpec goodQ = doubles(3, 3, {2, 0, 0, 0, 2, 0, 0, 0, 2});
-const ArraySpec goodB = doubles(3, 1, {1, 2, 3});
+const ArrayRecipe goodQ = doubles(3, 3, {2, 0, 0, 0, 2, 0, 0, 0, 2});
+const ArrayRecipe goodB = doubles(3, 1, {1, 2, 3});
 constexpr double nan = NAN;
 constexpr double inf = INFINITY;
 
@@ -214,11 +214,11 @@ const std::vector<BadCall> badCalls = {
 class Arguments : public PluginCall {
 protected:
     // Runs simplexQP on arguments made as given (and destroyed afterwards).
-    static Outcome callWith(const std::vector<ArraySpec>& specs, mxArray* extra = nullptr)
+    static Outcome callWith(const std::vector<ArrayRecipe>& recipes, mxArray* extra = nullptr)
     {
         std::vector<mxArray*> arrays;
-        for (const ArraySpec& spec : specs)
-            arrays.push_back(make(spec));
+        for (const ArrayRecipe& recipe : recipes)
+            arrays.push_back(make(recipe));
         if (extra)
             arrays.push_back(extra);
         const Outcome outcome = call(1, std::vector<const mxArray*>(arrays.begin(), arrays.end()));
@@ -227,9 +227,9 @@ protected:
         return outcome;
     }
 
-    static std::vector<uint64_t> answerBits(const std::vector<ArraySpec>& specs, mxArray* extra = nullptr)
+    static std::vector<uint64_t> answerBits(const std::vector<ArrayRecipe>& recipes, mxArray* extra = nullptr)
     {
-        const Outcome outcome = callWith(specs, extra);
+        const Outcome outcome = callWith(recipes, extra);
         EXPECT_FALSE(outcome.raised) << outcome.message;
         return bitsOf(outcome.x);
     }
@@ -239,14 +239,14 @@ TEST_F(Arguments, EveryBadCallGivesItsMessageAndChangesNothing)
 {
     for (const BadCall& bad : badCalls) {
         bool possible = true;
-        for (const ArraySpec& spec : bad.arguments)
-            possible = possible && representable(spec);
+        for (const ArrayRecipe& recipe : bad.arguments)
+            possible = possible && representable(recipe);
         if (!possible)
             continue;
         std::vector<mxArray*> arrays;
         std::vector<std::vector<unsigned char>> before;
-        for (const ArraySpec& spec : bad.arguments) {
-            arrays.push_back(make(spec));
+        for (const ArrayRecipe& recipe : bad.arguments) {
+            arrays.push_back(make(recipe));
             before.push_back(storedBytes(arrays.back()));
         }
         const Outcome outcome = call(1, std::vector<const mxArray*>(arrays.begin(), arrays.end()));
@@ -279,7 +279,7 @@ TEST_F(Arguments, WellFormedCallsInEveryAcceptedForm)
 
 TEST_F(Arguments, EmptyProblemInAnyEmptyShape)
 {
-    for (const ArraySpec& b : {doubles(0, 0), doubles(1, 0), doubles(0, 1), doubles(0, 5)}) {
+    for (const ArrayRecipe& b : {doubles(0, 0), doubles(1, 0), doubles(0, 1), doubles(0, 5)}) {
         for (double method : {2.0, 3.0}) {
             const Outcome outcome = callWith({doubles(0, 0), b, doubles(1, 1, {method})});
             EXPECT_FALSE(outcome.raised) << outcome.message;
