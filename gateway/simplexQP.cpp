@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "../solvers/simplex_qp.h"
+#include "argument_checks.h"
 #include "mex_host.h"
 
 // The entry points a host looks up by name. Everything else is hidden; the
@@ -64,6 +65,7 @@ mxArray* createRowVector(uint32_t n)
 SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 {
     checkCounts(nlhs, nrhs);
+    argumentChecks::checkArguments(nrhs, prhs);
 
     const uint32_t n = static_cast<uint32_t>(mxGetN(prhs[0]));
     const int32_t method = nrhs == 3 ? methodCode(mxGetScalar(prhs[2])) : methodSMO;

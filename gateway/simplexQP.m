@@ -15,20 +15,40 @@
 %        between two coordinates at a time by the exact line minimum,
 %        clipped to the simplex. Stops after a pass of such steps that
 %        changes the objective by less than 1e-5, raises it (its last
-%        step is then undone) or moves no weight.
+%        step is then undone), moves no weight, or leaves an objective
+%        that is NaN or -Inf (from products that overflow).
 %     3  multUpdate: the multiplicative fixed point
 %        x_i <- x_i*(b_i + lambda)/(Q*x)_i, lambda keeping sum(x) = 1;
 %        weights at or below 1e-6 become exactly 0. Needs (Q*x)_i > 0,
 %        as for a matrix of positive entries; stops when the objective
-%        changes by no more than 1e-5.
+%        changes by no more than 1e-5, or when its iterates repeat exactly
+%        (they can cycle for ever): x is then the iterate at which the
+%        repeat was seen, a point of the cycle rather than a minimiser.
 %     1  a standard QP solver: not provided (an error, below).
 %   Any other code, NaN included, returns zeros(1, n).
 %
-%   Errors (Octave puts "simplexQP: " before each message):
+%   Errors, in the order they are checked; a call that raises one computes
+%   and changes nothing (Octave puts "simplexQP: " before each message):
 %     Takes 2-3 input arguments
 %         fewer than 2 or more than 3 arguments; checked first.
 %     Outputs one result
 %         the result is not assigned, or more than one result is asked for.
+%     Q must be a real, full, double n-by-n matrix; got a 3-by-4 single matrix
+%         Q of another class, sparse, complex or not square; the end of the
+%         message says what Q is ("an 8-by-8 sparse double matrix",
+%         "a 1-by-2 cell array", ...).
+%     Q must be at most 65536-by-65536; got a 70000-by-70000 double matrix
+%     b must be a real, full, double vector of 3 elements; got a 2-by-1 double matrix
+%         b of another class, sparse, complex, or not a row or column of n
+%         elements (any empty b for an empty Q).
+%     method must be a real numeric scalar; got a 1-by-1 logical array
+%         logical and char are not numeric.
+%     Q must be finite; got NaN at Q(2,1)
+%         the first NaN, Inf or -Inf of Q in column order.
+%     b must be finite; got Inf at b(3)
+%     b must have a finite, non-zero sum; got sum(b) = 0
+%         the sum (0, Inf or -Inf) taken in order, as both methods start
+%         from b / sum(b).
 %     Sorry -- standard QP not implemented in MEX yet.
 %         method 1.
 %
@@ -120,6 +140,22 @@
 %!error <^simplexQP: Outputs one result$> simplexQP (Q, b)
 %!error <^simplexQP: Outputs one result$> [x, y] = simplexQP (Q, b)
 %!error <^simplexQP: Sorry -- standard QP not implemented in MEX yet\.$> x = simplexQP (Q, b, 1)
+%!error <^simplexQP: Q must be a real, full, double n-by-n matrix; got a 3-by-3 single matrix$> x = simplexQP (single (Q), b)
+%!error <^simplexQP: Q must be a real, full, double n-by-n matrix; got a 3-by-3 sparse double matrix$> x = simplexQP (sparse (Q), b)
+%!error <^simplexQP: Q must be a real, full, double n-by-n matrix; got a 3-by-2 double matrix$> x = simplexQP (Q(:, 1:2), b)
+%!error <^simplexQP: Q must be a real, full, double n-by-n matrix; got a 1-by-2 cell array$> x = simplexQP ({1, 2}, b)
+%!error <^simplexQP: b must be a real, full, double vector of 3 elements; got a 2-by-1 double matrix$> x = simplexQP (Q, b(1:2))
+%!error <^simplexQP: b must be a real, full, double vector of 3 elements; got a 3-by-1 complex double matrix$> x = simplexQP (Q, b + 1i)
+%!error <^simplexQP: method must be a real numeric scalar; got a 1-by-1 logical array$> x = simplexQP (Q, b, true)
+%!error <^simplexQP: method must be a real numeric scalar; got a 1-by-1 char array$> x = simplexQP (Q, b, "3")
+%!error <^simplexQP: Q must be finite; got NaN at Q\(2,1\)$> x = simplexQP ([2 0.5 0.1; NaN 1 0.2; 0.1 0.2 3], b)
+%!error <^simplexQP: b must be finite; got Inf at b\(3\)$> x = simplexQP (Q, [1; 1; Inf])
+%!error <^simplexQP: b must have a finite, non-zero sum; got sum\(b\) = 0$> x = simplexQP (Q, [1; -1; 0])
+
+%!test
+%! ## multUpdate cycles here for ever, between (1/2, 1/2) and (1/3, 2/3); it
+%! ## stops where the repeat is seen.
+%! assert (simplexQP ([8 -2; -2 5], [1 1], 3), [0.5 0.5]);
 
 %!test
 %! ## Each method gives a 1-by-n double row on the simplex; the code is

@@ -26,6 +26,13 @@ CallFrame*& currentFrame()
     return frame;
 }
 
+void setArgumentsReadOnly(int nrhs, const mxArray* prhs[], bool readOnly)
+{
+    for (int i = 0; i < nrhs; ++i)
+        if (prhs[i])
+            standInSetArgumentReadOnly(prhs[i], readOnly);
+}
+
 }  // namespace
 
 extern "C" void mexErrMsgTxt(const char* message)
@@ -52,13 +59,16 @@ extern "C" int standInCall(MexEntry entry, int nlhs, mxArray* plhs[], int nrhs, 
     frame.message[0] = '\0';
     CallFrame* const outer = currentFrame();
     const unsigned long long mark = standInBlockMark();
+    setArgumentsReadOnly(nrhs, prhs, true);
     currentFrame() = &frame;
     if (setjmp(frame.resume) == 0) {
         entry(nlhs, plhs, nrhs, prhs);
         currentFrame() = outer;
+        setArgumentsReadOnly(nrhs, prhs, false);
         return 0;
     }
     currentFrame() = outer;
+    setArgumentsReadOnly(nrhs, prhs, false);
     for (int i = 0; i < slots; ++i) {
         mxDestroyArray(plhs[i]);
         plhs[i] = nullptr;

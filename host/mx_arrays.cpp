@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "guarded_storage.h"
 #include "stand_in.h"
+#include "stand_in_internal.h"
 
 struct mxArray_tag {
     StandInClass arrayClass;
@@ -13,9 +15,9 @@ struct mxArray_tag {
     size_t n;
     bool complex;
     bool sparse;
-    size_t elements;  // stored elements: m*n, or the nonzero capacity
-    void* real;
-    void* imag;
+    size_t elements;  // stored elements: m*n, a sparse array's capacity, or 0
+    GuardedBlock real;
+    GuardedBlock imag;  // empty unless complex
 };
 
 namespace {
@@ -60,19 +62,34 @@ size_t checkedProduct(size_t a, size_t b)
     return a * b;
 }
 
-void* zeroedStorage(size_t elements, size_t elementSize)
+size_t& liveArrays()
 {
-    // One byte at least, so that an empty array still has a distinct pointer.
-    const size_t bytes = checkedProduct(elements, elementSize);
-    void* storage = std::calloc(bytes ? bytes : 1, 1);
-    if (!storage)
-        fail("out of memory for array data");
-    return storage;
+    static size_t count = 0;
+    return count;
+}
+
+mxArray* newArray(StandInClass arrayClass, size_t m, size_t n, bool complex, bool sparse, size_t stored)
+{
+    mxArray* array = static_cast<mxArray*>(std::calloc(1, sizeof(mxArray)));
+    if (!array)
+        fail("out of memory for an array");
+    const size_t bytes = checkedProduct(stored, classInfo(arrayClass).elementSize);
+    array->arrayClass = arrayClass;
+    array->m = m;
+    array->n = n;
+    array->complex = complex;
+    array->sparse = sparse;
+    array->elements = stored;
+    array->real = guardedAllocate(bytes);
+    if (complex)
+        array->imag = guardedAllocate(bytes);
+    ++liveArrays();
+    return array;
 }
 
 double elementAsDouble(const mxArray* array, size_t index)
 {
-    const void* p = array->real;
+    const void* p = array->real.data;
     switch (array->arrayClass) {
     case standInDouble: return static_cast<const double*>(p)[index];
     case standInSingle: return static_cast<const float*>(p)[index];
@@ -97,46 +114,59 @@ double elementAsDouble(const mxArray* array, size_t index)
 extern "C" mxArray* standInCreateArray(StandInClass arrayClass, size_t m, size_t n, bool complex, bool sparse,
                                        size_t nonzeros)
 {
-    mxArray* array = static_cast<mxArray*>(std::calloc(1, sizeof(mxArray)));
-    if (!array)
-        fail("out of memory for an array");
-    const size_t elementSize = classInfo(arrayClass).elementSize;
-    array->arrayClass = arrayClass;
-    array->m = m;
-    array->n = n;
-    array->complex = complex;
-    array->sparse = sparse;
-    array->elements = sparse ? nonzeros : checkedProduct(m, n);
-    array->real = zeroedStorage(array->elements, elementSize);
-    array->imag = complex ? zeroedStorage(array->elements, elementSize) : nullptr;
-    return array;
+    // A host's sparse array always has room for at least one element.
+    const size_t stored = sparse ? (nonzeros ? nonzeros : 1) : checkedProduct(m, n);
+    return newArray(arrayClass, m, n, complex, sparse, stored);
+}
+
+extern "C" mxArray* standInCreateHollow(StandInClass arrayClass, size_t m, size_t n)
+{
+    checkedProduct(m, n);  // its element count must still be representable
+    return newArray(arrayClass, m, n, false, false, 0);
 }
 
 extern "C" mxArray* standInCreateDouble(size_t m, size_t n, const double* data)
 {
     mxArray* array = standInCreateArray(standInDouble, m, n, false, false, 0);
     if (data && array->elements)
-        std::memcpy(array->real, data, array->elements * sizeof(double));
+        std::memcpy(array->real.data, data, array->elements * sizeof(double));
     return array;
 }
 
 extern "C" void* standInRealData(const mxArray* array)
 {
-    return array->real;
+    return array->real.data;
 }
 
 extern "C" void* standInImagData(const mxArray* array)
 {
-    return array->imag;
+    return array->imag.data;
+}
+
+extern "C" size_t standInStoredBytes(const mxArray* array)
+{
+    return array->elements * classInfo(array->arrayClass).elementSize;
+}
+
+extern "C" size_t standInLiveArrays(void)
+{
+    return liveArrays();
+}
+
+extern "C" void standInSetArgumentReadOnly(const mxArray* array, bool readOnly)
+{
+    guardedSetReadOnly(array->real, readOnly);
+    guardedSetReadOnly(array->imag, readOnly);
 }
 
 extern "C" void mxDestroyArray(mxArray* array)
 {
     if (!array)
         return;
-    std::free(array->real);
-    std::free(array->imag);
+    guardedRelease(array->real);
+    guardedRelease(array->imag);
     std::free(array);
+    --liveArrays();
 }
 
 extern "C" mxArray* mxCreateDoubleMatrix(size_t m, size_t n, mxComplexity complexity)
@@ -170,7 +200,7 @@ extern "C" size_t mxGetNumberOfElements(const mxArray* array)
 // its class: the caller is trusted to have checked the class.
 extern "C" double* mxGetPr(const mxArray* array)
 {
-    return static_cast<double*>(array->real);
+    return static_cast<double*>(array->real.data);
 }
 
 extern "C" double mxGetScalar(const mxArray* array)

@@ -37,25 +37,41 @@ typedef enum {
 // data may be null for an all-zero array).
 mxArray* standInCreateDouble(size_t m, size_t n, const double* data);
 
-// An m-by-n array of any class, zero-filled. Sparse arrays keep storage for
-// nonzeros elements (row indices and column starts are all zero); full ones
-// for m*n. The element storage is reachable through standInRealData and
-// standInImagData.
+// An m-by-n array of any class, zero-filled. Full arrays store m*n
+// elements; sparse ones, as a host's do, only their capacity: nonzeros
+// elements, at least one. The element storage is reachable through
+// standInRealData and standInImagData (null unless complex), each
+// standInStoredBytes long.
+//
+// Every array's storage ends where an inaccessible page begins, so reading
+// even one element past what is stored (a sparse array read as if it were
+// full, a vector shorter than expected) faults at once, in every build.
 mxArray* standInCreateArray(StandInClass arrayClass, size_t m, size_t n, bool complex, bool sparse,
                             size_t nonzeros);
 void* standInRealData(const mxArray* array);
 void* standInImagData(const mxArray* array);
+size_t standInStoredBytes(const mxArray* array);
+
+// A real, full array that claims to be m-by-n but stores nothing: any read
+// of its data faults. For showing that a check rejects an array by its size
+// alone, without reading it (a Q too large to allocate, say).
+mxArray* standInCreateHollow(StandInClass arrayClass, size_t m, size_t n);
 
 void mxDestroyArray(mxArray* array);
+
+// Arrays made (by the host or a plug-in) and not yet destroyed.
+size_t standInLiveArrays(void);
 
 // Scratch blocks taken with mxMalloc and not yet released.
 size_t standInLiveBlocks(void);
 
 // Calls a plug-in as a host does. plhs needs room for max(nlhs, 1) handles;
-// they are cleared first. Returns 0 when the call returned normally. When it
-// raised an error, returns 1, copies the error text into message (truncated
-// to capacity) and, as a host does, destroys the results the call had stored
-// and releases the scratch blocks it had taken.
+// they are cleared first. The arguments' element storage is read-only for
+// the duration of the call, so a plug-in that writes to it faults. Returns 0
+// when the call returned normally. When it raised an error, returns 1,
+// copies the error text into message (truncated to capacity) and, as a host
+// does, destroys the results the call had stored and releases the scratch
+// blocks it had taken.
 int standInCall(MexEntry entry, int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[], char* message,
                 size_t capacity);
 }

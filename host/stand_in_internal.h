@@ -5,11 +5,15 @@
 
 #include <cstddef>
 
+#include "../gateway/mex_host.h"
+
 extern "C" {
 // A number that every later mxMalloc block exceeds.
 unsigned long long standInBlockMark(void);
 // Releases every live block taken after mark.
 void standInReleaseBlocksAfter(unsigned long long mark);
+// Makes an array's element storage read-only, or writable again.
+void standInSetArgumentReadOnly(const mxArray* array, bool readOnly);
 }
 
 #endif

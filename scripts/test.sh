@@ -4,10 +4,12 @@
 # scripts/deliverables.sh), then the x86-64 build again under
 # AddressSanitizer and UndefinedBehaviorSanitizer in out/sanitize.
 # The x86-64 build also builds the Octave plug-in and runs its in-host
-# tests (test simplexQP) in Octave, so Octave must be installed.
+# tests (test simplexQP) in Octave, so Octave must be installed. Then the
+# loader tests once more under valgrind memcheck, and the gateway fuzzed for
+# a bounded time (SIMPLEXQP_FUZZ_SECONDS, default 60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/require.sh build octave
+scripts/require.sh build octave safety
 jobs=$(nproc)
 
 # The x86-64 tree must hold the Octave plug-in (kept in its cache when
@@ -19,3 +21,9 @@ echo "== out/sanitize"
 cmake -S . -B out/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSIMPLEXQP_SANITIZE=ON
 cmake --build out/sanitize -j "$jobs"
 ctest --test-dir out/sanitize --output-on-failure -j "$jobs"
+
+echo "== valgrind memcheck: out/release/tests/plugin_tests"
+LD_LIBRARY_PATH=out/release/host-libs valgrind --quiet --error-exitcode=1 --leak-check=full \
+  --errors-for-leak-kinds=definite out/release/tests/plugin_tests --gtest_brief=1
+
+scripts/fuzz.sh "${SIMPLEXQP_FUZZ_SECONDS:-60}"

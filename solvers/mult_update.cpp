@@ -15,10 +15,19 @@
 // They are summed column by column over the weights that are not zero
 // (products.h), only for the rows that need them (support_products.h),
 // which gives every row's sum exactly as defined.
+//
+// Why the run ends: each iteration depends on x alone (the previous objective
+// is the objective of that x), and x, a vector of doubles, can take only
+// finitely many values. A run that never meets the tolerance therefore comes
+// back to an earlier x and would repeat that stretch for ever; the cycle
+// guard stops it at the first repeat it sees. (A chaotic map, possible with a
+// strongly unsymmetric Q, can take hundreds of millions of iterations to
+// repeat.)
 #include "simplex_qp.h"
 
 #include <cmath>
 
+#include "cycle_guard.h"
 #include "first_objective.h"
 #include "host_scratch.h"
 #include "problem.h"
@@ -68,6 +77,7 @@ void multUpdateCounted(const double* Q, const double* b, uint32_t n, double* x, 
     startingPoint(b, n, x);
     PreviousObjective previousObjective =
         firstObjective(objectiveAt(products, Q, b, x, p), b, x, n, products.largestQ);
+    CycleGuard guard = cycleGuardStart(n);
     for (;;) {
         ++counts.passes;
         const double lambda = ratiosAndMultiplier(p, b, x, n, r);
@@ -89,8 +99,13 @@ void multUpdateCounted(const double* Q, const double* b, uint32_t n, double* x, 
         if (!changedBeyondTolerance(f, previousObjective, Q, b, n))
             break;
         previousObjective = PreviousObjective{f, 0.0};
+        // The map can cycle (even for a positive definite Q and positive b):
+        // then x is left at the iterate where the repeat is seen.
+        if (cycleGuardSeesRepeat(guard, x, n))
+            break;
     }
 
+    cycleGuardEnd(guard);
     finishSupportProducts(products);
     mxFree(p);
     mxFree(r);

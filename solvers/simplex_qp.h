@@ -7,8 +7,13 @@
 // Output:  x, n doubles, overwritten with the answer (its incoming contents
 //          are ignored). With n = 0 nothing is read or written.
 //
-// Both solvers assume finite Q and b with a finite, non-zero sum of b; on
-// other input they still terminate and touch nothing outside the arrays.
+// Both solvers assume finite Q and b with a finite, non-zero sum of b, and
+// n <= 65536 (the plug-in's gateway rejects anything else); on other input
+// they still end and touch nothing outside the arrays. Neither can loop for
+// ever: SMO stops after a pass whose objective is not finite, multUpdate
+// when its iterate repeats exactly (see each source). With a strongly
+// unsymmetric Q, or entries of huge magnitude, they may still take very long
+// to end.
 #ifndef SIMPLEXQP_SIMPLEX_QP_H
 #define SIMPLEXQP_SIMPLEX_QP_H
 

@@ -10,6 +10,16 @@
 // makes it fast is where the row products come from: estimates kept current
 // with rigorous error bounds (gradient_estimate.h), so that the partner
 // search sums only a few rows exactly (search_point.cpp).
+//
+// Why the run ends: a pass after which the run goes on leaves a finite
+// objective at least 1e-5 below the previous one. The objectives therefore
+// fall strictly, through finitely many doubles, and the run ends (though
+// with entries of huge magnitude, rounding-sized steps can each lower the
+// objective by more than 1e-5 for a very long time). An objective that is
+// not finite (an Inf or NaN in Q, or products that overflow) ends the run at
+// once: with it neither objective rule could ever stop the run, and passes
+// that keep rewriting x by rounding-sized steps would go on for ever. Runs
+// whose objectives are all finite are unchanged.
 #include <cmath>
 #include <cstring>
 
@@ -75,6 +85,8 @@ void smoCounted(const double* Q, const double* b, uint32_t n, double* x, SolverC
         }
         if (updates == 0)
             stop = true;
+        if (!std::isfinite(f))
+            stop = true;  // x stays as the rules above left it
         std::memset(work.active, 1, n);
         previousObjective = f;
     }

@@ -9,61 +9,13 @@
 
 #include "corpus/corpus.h"
 #include "oracle/literal.h"
-#include "plugin_loader.h"
+#include "plugin_call.h"
 #include "solve.h"
 
 namespace {
 
-class Plugin : public ::testing::Test {
+class Plugin : public PluginCall {
 protected:
-    // The plug-in built beside the tests, or the one SIMPLEXQP_PLUGIN names
-    // (the i386 build runs the Windows plug-in this way).
-    static void SetUpTestSuite()
-    {
-        const char* path = std::getenv("SIMPLEXQP_PLUGIN");
-        char error[512];
-        ASSERT_TRUE(loadPlugin(path ? path : SIMPLEXQP_PLUGIN_PATH, plugin, error, sizeof error)) << error;
-    }
-
-    static bool isWindowsPlugin()
-    {
-#ifdef _WIN32
-        return true;
-#else
-        return plugin.windowsImage;
-#endif
-    }
-    static void TearDownTestSuite() { unloadPlugin(plugin); }
-
-    // What one call gave: the error text, or the result's shape and data.
-    struct Outcome {
-        bool raised;
-        std::string message;
-        size_t rows, columns;
-        std::vector<double> x;
-    };
-
-    static Outcome call(int nlhs, std::vector<const mxArray*> args)
-    {
-        const size_t blocksBefore = standInLiveBlocks();
-        mxArray* results[4];
-        char message[512];
-        Outcome outcome{};
-        outcome.raised = standInCall(plugin.entry, nlhs, results, static_cast<int>(args.size()), args.data(),
-                                     message, sizeof message) != 0;
-        if (outcome.raised) {
-            outcome.message = message;
-        } else if (nlhs >= 1 && results[0]) {
-            outcome.rows = mxGetM(results[0]);
-            outcome.columns = mxGetN(results[0]);
-            const double* x = mxGetPr(results[0]);
-            outcome.x.assign(x, x + outcome.columns * outcome.rows);
-            mxDestroyArray(results[0]);
-        }
-        EXPECT_EQ(standInLiveBlocks(), blocksBefore) << "scratch left behind";
-        return outcome;
-    }
-
     static bool holds(const mxArray* array, const std::vector<double>& values)
     {
         return values.empty() || std::memcmp(standInRealData(array), values.data(), values.size() * sizeof(double)) == 0;
@@ -91,11 +43,7 @@ protected:
     {
         return solveWith(Q, b, &method);
     }
-
-    static LoadedPlugin plugin;
 };
-
-LoadedPlugin Plugin::plugin;
 
 const std::vector<double> twoIdentity = {2, 0, 0, 2};
 const std::vector<double> someB = {1, 1.5};

@@ -1,0 +1,236 @@
+// What simplexQP(Q, b[, method]) accepts, checked before anything is
+// created: each check either passes or raises one error that names the
+// argument, what it must be and what was given, e.g.
+//
+//   Q must be a real, full, double n-by-n matrix; got a 3-by-4 single matrix
+//
+// Everything the solvers will read is checked here: without these checks a
+// single-precision, sparse or too small argument would be read past its end.
+//
+// Messages are assembled in a fixed buffer on the stack (the host's error
+// operation copies the text before it leaves the call): nothing is
+// allocated, and no formatting routine of the C library is used, whose
+// Windows versions differ (no %zu in the system's) or pull in locale and
+// wide-character machinery the plug-in otherwise does without.
+//
+// Header-only, and included by simplexQP.cpp alone, so that every build of
+// the gateway (each host and platform) gets it without listing a new source.
+#ifndef SIMPLEXQP_ARGUMENT_CHECKS_H
+#define SIMPLEXQP_ARGUMENT_CHECKS_H
+
+#include <cmath>
+#include <cstddef>
+
+#include "mex_host.h"
+
+namespace argumentChecks {
+
+// Every flat index r + c*n into Q must fit in 32 bits on every platform, and
+// n must fit the result's 32-bit dimension: n*n - 1 < 2^32.
+constexpr size_t largestN = 65536;
+
+// ---- Assembling a message --------------------------------------------------
+
+// Text cut short at the buffer's end rather than written past it.
+struct Message {
+    char text[256];
+    size_t length;
+};
+
+inline Message emptyMessage()
+{
+    Message message;
+    message.text[0] = '\0';
+    message.length = 0;
+    return message;
+}
+
+inline void append(Message& message, const char* text)
+{
+    while (*text && message.length + 1 < sizeof message.text)
+        message.text[message.length++] = *text++;
+    message.text[message.length] = '\0';
+}
+
+inline void appendCount(Message& message, size_t count)
+{
+    char digits[24];
+    char* first = digits + sizeof digits;
+    *--first = '\0';
+    do {
+        *--first = static_cast<char>('0' + count % 10);
+        count /= 10;
+    } while (count);
+    append(message, first);
+}
+
+// Whether a count, read out in English, starts with a vowel sound: eight,
+// eleven, eighteen, eighty, eight hundred, eleven thousand...
+inline bool spokenWithVowel(size_t count)
+{
+    size_t digits = 1;
+    size_t leadingTwo = count;
+    while (leadingTwo >= 100) {
+        leadingTwo /= 10;
+        ++digits;
+    }
+    if (leadingTwo >= 10)
+        ++digits;
+    const size_t leading = leadingTwo >= 10 ? leadingTwo / 10 : leadingTwo;
+    return leading == 8 || (digits % 3 == 2 && (leadingTwo == 11 || leadingTwo == 18));
+}
+
+// "; got a 3-by-4 single matrix", "; got an 8-by-8 sparse double matrix",
+// "; got a 1-by-2 cell array": numeric classes are matrices, the rest arrays.
+inline void appendWhatWasGiven(Message& message, const mxArray* array)
+{
+    const size_t rows = mxGetM(array);
+    const char* className = mxGetClassName(array);
+    append(message, spokenWithVowel(rows) ? "; got an " : "; got a ");
+    appendCount(message, rows);
+    append(message, "-by-");
+    appendCount(message, mxGetN(array));
+    append(message, mxIsSparse(array) ? " sparse " : " ");
+    append(message, mxIsComplex(array) ? "complex " : "");
+    append(message, className ? className : "unknown");
+    append(message, mxIsNumeric(array) ? " matrix" : " array");
+}
+
+inline const char* nonFiniteName(double value)
+{
+    if (std::isnan(value))
+        return "NaN";
+    return value > 0 ? "Inf" : "-Inf";
+}
+
+// ---- What each argument must be --------------------------------------------
+
+inline bool isRealFullDouble(const mxArray* array)
+{
+    return mxIsDouble(array) && !mxIsComplex(array) && !mxIsSparse(array);
+}
+
+inline bool isRealFullDoubleSquareMatrix(const mxArray* array)
+{
+    return isRealFullDouble(array) && mxGetM(array) == mxGetN(array);
+}
+
+// A row or a column of n elements; with n = 0 any empty array will do.
+inline bool isRealFullDoubleVectorOf(const mxArray* array, size_t n)
+{
+    return isRealFullDouble(array) && mxGetNumberOfElements(array) == n &&
+           (n == 0 || mxGetM(array) == 1 || mxGetN(array) == 1);
+}
+
+inline bool isRealNumericScalar(const mxArray* array)
+{
+    return mxIsNumeric(array) && !mxIsComplex(array) && mxGetNumberOfElements(array) == 1;
+}
+
+// ---- Raising ---------------------------------------------------------------
+
+// "<name> must be <expected>; got <what was given>".
+[[noreturn]] inline void rejectArgument(const char* name, const char* expected, const mxArray* given)
+{
+    Message message = emptyMessage();
+    append(message, name);
+    append(message, " must be ");
+    append(message, expected);
+    appendWhatWasGiven(message, given);
+    mexErrMsgTxt(message.text);
+}
+
+// ---- The checks, in the order they are made --------------------------------
+
+// Returns n, the order of Q.
+inline size_t checkQShape(const mxArray* Q)
+{
+    if (!isRealFullDoubleSquareMatrix(Q))
+        rejectArgument("Q", "a real, full, double n-by-n matrix", Q);
+    const size_t n = mxGetN(Q);
+    if (n > largestN)
+        rejectArgument("Q", "at most 65536-by-65536", Q);
+    return n;
+}
+
+inline void checkBShape(const mxArray* b, size_t n)
+{
+    if (isRealFullDoubleVectorOf(b, n))
+        return;
+    Message message = emptyMessage();
+    append(message, "b must be a real, full, double vector of ");
+    appendCount(message, n);
+    append(message, n == 1 ? " element" : " elements");
+    appendWhatWasGiven(message, b);
+    mexErrMsgTxt(message.text);
+}
+
+inline void checkMethod(const mxArray* method)
+{
+    if (!isRealNumericScalar(method))
+        rejectArgument("method", "a real numeric scalar", method);
+}
+
+// NaN or Inf anywhere leaves no sound answer: the objective and the weights
+// would be undefined. Reports the first one in column-major order, 1-based.
+inline void checkQValues(const double* Q, size_t n)
+{
+    for (size_t c = 0; c < n; ++c) {
+        for (size_t r = 0; r < n; ++r) {
+            const double value = Q[r + c * n];
+            if (!std::isfinite(value)) {
+                Message message = emptyMessage();
+                append(message, "Q must be finite; got ");
+                append(message, nonFiniteName(value));
+                append(message, " at Q(");
+                appendCount(message, r + 1);
+                append(message, ",");
+                appendCount(message, c + 1);
+                append(message, ")");
+                mexErrMsgTxt(message.text);
+            }
+        }
+    }
+}
+
+// The solvers start from b / sum(b), the sum taken in ascending order from
+// +0.0 as they take it: it must be a finite number other than zero.
+inline void checkBValues(const double* b, size_t n)
+{
+    double sum = 0.0;
+    for (size_t i = 0; i < n; ++i) {
+        if (!std::isfinite(b[i])) {
+            Message message = emptyMessage();
+            append(message, "b must be finite; got ");
+            append(message, nonFiniteName(b[i]));
+            append(message, " at b(");
+            appendCount(message, i + 1);
+            append(message, ")");
+            mexErrMsgTxt(message.text);
+        }
+        sum += b[i];
+    }
+    if (n > 0 && (sum == 0.0 || !std::isfinite(sum))) {
+        Message message = emptyMessage();
+        append(message, "b must have a finite, non-zero sum; got sum(b) = ");
+        append(message, sum == 0.0 ? "0" : nonFiniteName(sum));
+        mexErrMsgTxt(message.text);
+    }
+}
+
+// Checks all three arguments (the counts have been checked): first each
+// argument's class and shape, Q, then b, then method, so that nothing is
+// read that is not there; then the values of Q and b.
+inline void checkArguments(int nrhs, const mxArray* prhs[])
+{
+    const size_t n = checkQShape(prhs[0]);
+    checkBShape(prhs[1], n);
+    if (nrhs == 3)
+        checkMethod(prhs[2]);
+    checkQValues(mxGetPr(prhs[0]), n);
+    checkBValues(mxGetPr(prhs[1]), n);
+}
+
+}  // namespace argumentChecks
+
+#endif

@@ -1,0 +1,164 @@
+// libFuzzer target: calls mexFunction through the stand-in host with
+// whatever a fuzz input describes, any counts, classes, shapes and values.
+// The host makes the arguments read-only during the call and faults on any
+// read past an array's storage; after the call nothing may be left behind,
+// and a call that returns must return exactly one 1-by-n row.
+//
+// Input layout, read front to back (past the end every byte reads as 0):
+//   nlhs byte (% 4), nrhs byte (% 5), then for each argument:
+//   class byte (% 14, in StandInClass order), flags byte (bit 0 complex,
+//   bit 1 sparse), rows, columns (see dimension), for sparse arrays the
+//   capacity byte, then the stored elements: for double arrays one value
+//   each (see value), for other classes their raw bytes.
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "stand_in.h"
+
+extern "C" void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
+
+namespace {
+
+struct Input {
+    const uint8_t* data;
+    size_t size;
+    size_t at;
+};
+
+uint8_t byte(Input& in)
+{
+    return in.at < in.size ? in.data[in.at++] : 0;
+}
+
+// Mostly small values on a grid of eighths, so that well-formed problems
+// are easy to reach; then any bit pattern; then values at the edges.
+double value(Input& in)
+{
+    const uint8_t tag = byte(in);
+    if (tag < 200)
+        return (tag - 100) / 8.0;
+    if (tag < 240) {
+        uint64_t bits = 0;
+        for (int i = 0; i < 8; ++i)
+            bits = bits << 8 | byte(in);
+        double v;
+        std::memcpy(&v, &bits, sizeof v);
+        return v;
+    }
+    static const double edges[16] = {0.0,     -0.0,  INFINITY, -INFINITY, NAN,     1e308,        -1e308, DBL_MIN,
+                                     4.9e-324, 1e-6, 1e-5,     1e10,      65536.0, 4294967298.0, 9.3e18, DBL_MAX};
+    return edges[tag - 240];
+}
+
+// Up to 24, or one of a few sizes past the largest problem accepted; arrays
+// that large are hollow (they claim the size but store nothing), which is
+// safe only because the plug-in must reject them without reading them.
+size_t dimension(Input& in)
+{
+    const uint8_t d = byte(in);
+    static const size_t large[6] = {65537, 70000, 100000, size_t{1} << 20, size_t{1} << 24, size_t{1} << 30};
+    return d < 250 ? d % 25 : large[d - 250];
+}
+
+mxArray* argument(Input& in)
+{
+    const StandInClass arrayClass = static_cast<StandInClass>(byte(in) % 14);
+    const uint8_t flags = byte(in);
+    const size_t m = dimension(in);
+    const size_t n = dimension(in);
+    if (m > 24 || n > 24)
+        return standInCreateHollow(arrayClass, m, n);
+    const bool sparse = flags & 2;
+    const size_t capacity = sparse ? byte(in) % 32 : 0;
+    mxArray* array = standInCreateArray(arrayClass, m, n, flags & 1, sparse, capacity);
+    for (void* storage : {standInRealData(array), standInImagData(array)}) {
+        if (!storage)
+            continue;
+        const size_t bytes = standInStoredBytes(array);
+        if (arrayClass == standInDouble) {
+            for (size_t i = 0; i < bytes / sizeof(double); ++i)
+                static_cast<double*>(storage)[i] = value(in);
+        } else if (arrayClass != standInCell && arrayClass != standInStruct) {
+            for (size_t i = 0; i < bytes; ++i)
+                static_cast<uint8_t*>(storage)[i] = byte(in);
+        }
+    }
+    return array;
+}
+
+// Inputs on which the solvers, as defined, end only after an impractically
+// long time are kept out, since no per-input time limit can tell those from
+// a hang:
+// - Both solvers take Q to be symmetric. With a strongly unsymmetric Q,
+//   multUpdate's map can be chaotic and then ends only when x repeats
+//   exactly, after hundreds of millions of iterations; so Q's upper triangle
+//   is mirrored into its lower one (an exact copy).
+// - Their objective tolerance is absolute (1e-5). With entries of huge
+//   magnitude (1e26, say) SMO's passes can keep lowering an objective of that
+//   scale by far more than 1e-5 while x moves by rounding-sized steps; so
+//   finite entries of Q and b are clamped to [-1e6, 1e6]. NaN and Inf stay:
+//   the plug-in must reject them.
+void keepSolvableInPractice(int nrhs, mxArray* arguments[])
+{
+    for (int k = 0; k < nrhs && k < 2; ++k) {
+        mxArray* array = arguments[k];
+        if (!mxIsDouble(array) || mxGetM(array) > 24 || mxGetN(array) > 24)
+            continue;
+        double* values = static_cast<double*>(standInRealData(array));
+        for (size_t i = 0; i < standInStoredBytes(array) / sizeof(double); ++i)
+            if (std::isfinite(values[i]))
+                values[i] = std::fmax(-1e6, std::fmin(1e6, values[i]));
+    }
+    mxArray* Q = nrhs > 0 ? arguments[0] : nullptr;
+    if (!Q || !mxIsDouble(Q) || mxIsSparse(Q) || mxGetM(Q) != mxGetN(Q) || mxGetM(Q) > 24)
+        return;
+    const size_t n = mxGetN(Q);
+    double* q = static_cast<double*>(standInRealData(Q));
+    for (size_t c = 0; c < n; ++c)
+        for (size_t r = c + 1; r < n; ++r)
+            q[r + c * n] = q[c + r * n];
+}
+
+void require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    Input in{data, size, 0};
+    const int nlhs = byte(in) % 4;
+    const int nrhs = byte(in) % 5;
+    std::vector<mxArray*> arguments;
+    for (int i = 0; i < nrhs; ++i)
+        arguments.push_back(argument(in));
+    keepSolvableInPractice(nrhs, arguments.data());
+
+    const size_t blocks = standInLiveBlocks();
+    const size_t arrays = standInLiveArrays();
+    mxArray* results[4];
+    char message[512];
+    const int raised = standInCall(mexFunction, nlhs, results, nrhs,
+                                   const_cast<const mxArray**>(arguments.data()), message, sizeof message);
+    if (raised) {
+        require(message[0] != '\0');
+    } else {
+        require(nlhs == 1 && results[0] != nullptr);
+        require(mxIsDouble(results[0]) && !mxIsComplex(results[0]));
+        require(mxGetM(results[0]) == 1 && mxGetN(results[0]) == mxGetN(arguments[0]));
+        mxDestroyArray(results[0]);
+    }
+    require(standInLiveBlocks() == blocks);
+    require(standInLiveArrays() == arrays);
+
+    for (mxArray* array : arguments)
+        mxDestroyArray(array);
+    return 0;
+}

@@ -1,0 +1,68 @@
+#!/usr/bin/env python3
+"""Writes the fuzz target's seed inputs into seeds/ (layout: gateway_fuzzer.cpp)."""
+import math
+import os
+import struct
+
+DOUBLE, SINGLE, LOGICAL, CHAR = 0, 1, 2, 3
+COMPLEX, SPARSE = 1, 2
+
+
+def value(v):
+    """One double: on the grid of eighths when it lies there, else raw bits."""
+    tag = v * 8 + 100
+    on_grid = 0 <= tag < 200 and tag == int(tag)  # False for NaN and infinities
+    if on_grid and math.copysign(1, v) > 0 or on_grid and v != 0:  # -0.0 needs its raw bits
+        return bytes([int(tag)])
+    return bytes([200]) + struct.pack(">d", v)
+
+
+def dimension(d):
+    return bytes([{65537: 250, 70000: 251, 100000: 252}.get(d, d)])
+
+
+def array(rows, cols, values=(), cls=DOUBLE, flags=0, capacity=0):
+    out = bytes([cls, flags]) + dimension(rows) + dimension(cols)
+    if rows > 24 or cols > 24:
+        return out  # hollow: nothing stored
+    if flags & SPARSE:
+        out += bytes([capacity])
+    return out + b"".join(value(v) for v in values)
+
+
+def call(*arguments, nlhs=1):
+    return bytes([nlhs, len(arguments)]) + b"".join(arguments)
+
+
+Q3 = [4, 1, 1, 1, 3, 0, 1, 0, 2]
+B3 = [1, 2, 3]
+Q6 = [6 if r == c else 1.0 / (1 + abs(r - c)) for c in range(6) for r in range(6)]
+B6 = [1, 0.5, 2, 0.25, 1, 3]
+
+SEEDS = {
+    "smo": call(array(3, 3, Q3), array(3, 1, B3)),
+    "mult_update": call(array(3, 3, Q3), array(1, 3, B3), array(1, 1, [3])),
+    "six_by_six_smo": call(array(6, 6, Q6), array(6, 1, B6), array(1, 1, [2.5])),
+    "six_by_six_mult_update": call(array(6, 6, Q6), array(6, 1, B6), array(1, 1, [3])),
+    "mult_update_cycle": call(array(2, 2, [8, -2, -2, 5]), array(2, 1, [1, 1]), array(1, 1, [3])),
+    "empty": call(array(0, 0), array(0, 0), array(1, 1, [3])),
+    "method_one": call(array(3, 3, Q3), array(3, 1, B3), array(1, 1, [1])),
+    "method_zero": call(array(3, 3, Q3), array(3, 1, B3), array(1, 1, [0])),
+    "single_q": call(array(3, 3, [1] * 9, cls=SINGLE), array(3, 1, B3)),
+    "sparse_q": call(array(3, 3, [1, 2], flags=SPARSE, capacity=2), array(3, 1, B3)),
+    "complex_b": call(array(3, 3, Q3), array(3, 1, B3 + B3, flags=COMPLEX)),
+    "short_b": call(array(3, 3, Q3), array(2, 1, [1, 2])),
+    "logical_method": call(array(3, 3, Q3), array(3, 1, B3), array(1, 1, [1], cls=LOGICAL)),
+    "huge_q": call(array(65537, 65537), array(3, 1, B3)),
+    "nan_in_q": call(array(3, 3, Q3[:4] + [math.nan] + Q3[5:]), array(3, 1, B3)),
+    "zero_sum_b": call(array(3, 3, Q3), array(3, 1, [1, -1, 0])),
+    "large_entries": call(array(3, 3, [1e308] * 9), array(3, 1, [1e300, -1e300, 1]), array(1, 1, [2])),
+    "too_few_arguments": call(array(3, 3, Q3)),
+    "no_result": call(array(3, 3, Q3), array(3, 1, B3), nlhs=0),
+}
+
+here = os.path.join(os.path.dirname(os.path.abspath(__file__)), "seeds")
+os.makedirs(here, exist_ok=True)
+for name, data in SEEDS.items():
+    with open(os.path.join(here, name), "wb") as f:
+        f.write(data)
