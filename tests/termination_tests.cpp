@@ -66,6 +66,19 @@ TEST(CycleGuard, TakesOneBlockAndReleasesIt)
     EXPECT_EQ(standInLiveBlocks(), before);
 }
 
+// f = sum_i (x_i * 0.5) * p_i - x_i * b_i with the plain row (or column)
+// products.
+double plainObjective(const std::vector<double>& Q, const std::vector<double>& b, const std::vector<double>& x,
+                      bool columns = false)
+{
+    double f = 0.0;
+    for (uint32_t i = 0; i < x.size(); ++i) {
+        const double p = columns ? plainColumnProduct(Q, x, i) : plainRowProduct(Q, x, i);
+        f += (x[i] * 0.5) * p - x[i] * b[i];
+    }
+    return f;
+}
+
 // One iteration of multUpdate's map, written out independently, returning
 // the objective of the new x.
 double multUpdateMap(const std::vector<double>& Q, const std::vector<double>& b, std::vector<double>& x)
@@ -74,7 +87,7 @@ double multUpdateMap(const std::vector<double>& Q, const std::vector<double>& b,
     std::vector<double> r(n);
     double S = 0.0, Sb = 0.0;
     for (uint32_t i = 0; i < n; ++i) {
-        r[i] = x[i] == 0.0 ? 0.0 : x[i] / rowProduct(Q.data(), x.data(), n, i);
+        r[i] = x[i] == 0.0 ? 0.0 : x[i] / plainRowProduct(Q, x, i);
         S += r[i];
         Sb += r[i] * b[i];
     }
@@ -87,7 +100,7 @@ double multUpdateMap(const std::vector<double>& Q, const std::vector<double>& b,
     }
     for (double& v : x)
         v /= sigma;
-    return objectiveByRows(Q.data(), b.data(), x.data(), n);
+    return plainObjective(Q, b, x);
 }
 
 // Shows that x after `from` iterations comes back every `period` iterations
@@ -97,7 +110,7 @@ void expectEndlessCycle(const std::vector<double>& Q, const std::vector<double>&
 {
     std::vector<double> x(b.size());
     startingPoint(b.data(), static_cast<uint32_t>(b.size()), x.data());
-    double previous = objectiveByColumns(Q.data(), b.data(), x.data(), static_cast<uint32_t>(b.size()));
+    double previous = plainObjective(Q, b, x, true);
     std::vector<double> atFrom;
     for (int k = 1; k <= from + 2 * period; ++k) {
         const double f = multUpdateMap(Q, b, x);
@@ -159,7 +172,7 @@ TEST(SMOEnds, WithAnObjectiveThatIsNotANumber)
     const size_t before = standInLiveBlocks();
     const std::vector<double> x = solve(SMO, Q, b);
     EXPECT_EQ(standInLiveBlocks(), before);
-    EXPECT_TRUE(std::isnan(objectiveByRows(Q.data(), b.data(), x.data(), 3)));
+    EXPECT_TRUE(std::isnan(plainObjective(Q, b, x)));
     EXPECT_EQ(x, (std::vector<double>{0.42857142857142855, 0.5714285714285714, 0}));
     // The same pair without the Inf ends by the tolerance, at the same x.
     const std::vector<double> finiteQ = {2, -1, 0, -1, 3, 0, 0, 0, 1};
