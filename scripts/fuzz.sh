@@ -4,9 +4,9 @@
 # seeds in tests/fuzz/seeds. Fails on any finding: a crash, a sanitiser
 # report, a leak, or one input running longer than 60 s (some finite inputs
 # legitimately take several seconds under the fuzzer's instrumentation: SMO
-# on an indefinite Q with entries near 1e6 runs thousands of passes); the
-# input that did
-# it is left in out/fuzz/ for reproducing (out/fuzz/tests/fuzz/gateway_fuzzer FILE).
+# on an indefinite Q with entries near 1e6 runs thousands of passes). The
+# input that did it is left in out/fuzz/ for reproducing
+# (out/fuzz/tests/fuzz/gateway_fuzzer FILE).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/require.sh build safety
