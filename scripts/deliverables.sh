@@ -34,7 +34,8 @@ build() {  # PLATFORM TREE FILE [CMAKE-OPTIONS...]
   cmake --build "$tree" -j "$jobs"
   cp "$tree/$file" "$gathered/"
   if $run_tests; then
-    ctest --test-dir "$tree" --output-on-failure -j "$jobs"
+    # The log feeds the closing count of scripts/test.sh.
+    ctest --test-dir "$tree" --output-on-failure -j "$jobs" | tee "$tree/ctest.log"
   fi
 }
 

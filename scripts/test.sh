@@ -15,15 +15,31 @@ jobs=$(nproc)
 # The x86-64 tree must hold the Octave plug-in (kept in its cache when
 # deliverables.sh configures it again).
 cmake -S . -B out/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSIMPLEXQP_REQUIRE_OCTAVE=ON >/dev/null
+ctest_logs=(out/release/ctest.log out/linux-i386/ctest.log out/windows-i686/ctest.log out/macos-x86_64/ctest.log
+            out/sanitize/ctest.log)
+rm -f "${ctest_logs[@]}"
 scripts/deliverables.sh --test
 
 echo "== out/sanitize"
 cmake -S . -B out/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSIMPLEXQP_SANITIZE=ON
 cmake --build out/sanitize -j "$jobs"
-ctest --test-dir out/sanitize --output-on-failure -j "$jobs"
+ctest --test-dir out/sanitize --output-on-failure -j "$jobs" | tee out/sanitize/ctest.log
 
 echo "== valgrind memcheck: out/release/tests/plugin_tests"
 LD_LIBRARY_PATH=out/release/host-libs valgrind --quiet --error-exitcode=1 --leak-check=full \
   --errors-for-leak-kinds=definite out/release/tests/plugin_tests --gtest_brief=1
 
 scripts/fuzz.sh "${SIMPLEXQP_FUZZ_SECONDS:-60}"
+
+# One closing count over every tree's ctest run (each failure has already
+# stopped the script, so failed is 0 when this line is reached).
+passed=0 failed=0 skipped=0
+for log in "${ctest_logs[@]}"; do
+  [ -f "$log" ] || continue
+  read -r tree_failed tree_total < <(sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\)$/\1 \2/p' "$log")
+  tree_skipped=$(grep -c '(Skipped)$' "$log" || true)
+  failed=$((failed + tree_failed))
+  skipped=$((skipped + tree_skipped))
+  passed=$((passed + tree_total - tree_failed - tree_skipped))
+done
+echo "tests: $passed passed, $failed failed, $skipped skipped"
