@@ -157,10 +157,11 @@ switch host
     case 'matlab'
         % As the prebuilt files: the separate-complex API, whose mxGetPr
         % the gateway reads, and the 32-bit-dimension creation call on
-        % 64-bit hosts.
-        args = {'-R2017b', ['CXXFLAGS=$CXXFLAGS ' exact]};
+        % 64-bit hosts. The 32-bit hosts (R2015b and older) know only that
+        % API and not the option that selects it.
+        args = {['CXXFLAGS=$CXXFLAGS ' exact]};
         if ~is_x86_32(arch)
-            args{end + 1} = '-DSIMPLEXQP_CREATE_700';
+            args = [{'-R2017b'}, args, {'-DSIMPLEXQP_CREATE_700'}];
         end
         args = [args, export_flags(root, system_name, plugin, true), ...
                      {'-outdir', outdir, '-output', plugin}];
@@ -253,7 +254,7 @@ end
 %! check (make_simplexQP ("arguments", "matlab", "win64", "simplexQP"), {}, {"LINKEXPORT"});
 %! for arch = {"glnx86", "win32"}
 %!   check (make_simplexQP ("arguments", "matlab", arch{1}, "simplexQP"),
-%!          {"-R2017b", "-msse2 -mfpmath=sse"}, {"_700"});
+%!          {"-msse2 -mfpmath=sse"}, {"_700", "-R2017b"});
 %! endfor
 
 %!error <unknown host 'scilab'> make_simplexQP ("arguments", "scilab", "glnxa64", "simplexQP")

@@ -49,9 +49,9 @@ deliverables_outdated() {
 }
 
 # The README's sections for someone who uses the plug-in: the introduction,
-# Install, Errors, and what happens when a solver does not converge.
+# Install, Errors, what happens when a solver does not converge, License.
 readme_user_part() {
-  awk -v wanted="Install|Errors|When a solver stops without converging" '
+  awk -v wanted="Install|Errors|When a solver stops without converging|License" '
     BEGIN { keep = 1; split(wanted, names, "|"); for (i in names) missing[names[i]] = 1 }
     /^## / { title = substr($0, 4); keep = (title in missing); if (keep) delete missing[title] }
     keep { print }
