@@ -25,7 +25,8 @@ tar -xzOf "$tarball" "$name/INDEX" | grep -qx " simplexQP" || fail "INDEX does n
 prefix=$work/prefix
 archprefix=$work/archprefix
 mkdir "$prefix" "$archprefix"
-use="pkg prefix '$prefix' '$archprefix'; pkg local_list '$work/packages';"
+# Run as root, pkg installs globally: both lists are redirected.
+use="pkg prefix '$prefix' '$archprefix'; pkg local_list '$work/local_packages'; pkg global_list '$work/global_packages';"
 octave_run "$use pkg install '$tarball'" || fail "pkg install failed"
 installed=$prefix/$name
 # Octave reads a plug-in's help from beside it; pkg would move a .mex left in
