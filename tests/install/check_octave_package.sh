@@ -20,7 +20,8 @@ done
 grep -qx "Name: simplexqp" <<<"$description" || fail "DESCRIPTION does not name simplexqp"
 grep -qx "Version: $version" <<<"$description" || fail "DESCRIPTION does not give version $version"
 tar -xzOf "$tarball" "$name/COPYING" | cmp -s - "$root/LICENSE" || fail "COPYING is not LICENSE"
-tar -xzOf "$tarball" "$name/INDEX" | grep -qx " simplexQP" || fail "INDEX does not list simplexQP"
+index=$(tar -xzOf "$tarball" "$name/INDEX")
+grep -qx " simplexQP" <<<"$index" || fail "INDEX does not list simplexQP"
 
 prefix=$work/prefix
 archprefix=$work/archprefix
@@ -37,8 +38,8 @@ check_help "$use pkg load simplexqp;" "$installed"
 check_in_host_tests "$use pkg load simplexqp;"
 
 summary=$(SIMPLEXQP_CORPUS_DIR=$corpus_dir octave_run "$use pkg test simplexqp" 2>&1) || fail "pkg test failed: $summary"
-passed=$(awk '$1 == "PASS" { print $2 }' <<<"$summary")
-failed=$(awk '$1 == "FAIL" { print $2 }' <<<"$summary")
+passed=$(awk '/^Summary:/ { summary = 1 } summary && $1 == "PASS" { print $2 }' <<<"$summary")
+failed=$(awk '/^Summary:/ { summary = 1 } summary && $1 == "FAIL" { print $2 }' <<<"$summary")
 [ "${passed:-0}" -gt 0 ] && [ "$failed" = 0 ] && ! grep -q "SKIP" <<<"$summary" ||
   fail "pkg test simplexqp: $summary"
 echo "pkg test simplexqp: $passed passed, $failed failed"

@@ -16,8 +16,11 @@ for archive in "$dist"/simplexQP-"$version"-*.tar.gz; do
     grep -qxF "$name/$file" <<<"$listing" || fail "$name lacks $file"
   done
   grep -qE "^$name/simplexQP\.(mex[a-z0-9]+|dll)$" <<<"$listing" || fail "$name holds no plug-in"
-  tar -xzOf "$archive" "$name/README.md" | grep -q "^## Install" || fail "$name: README.md has no Install section"
-  tar -xzOf "$archive" "$name/simplexQP.m" | grep -q "simplexQP $version, " || fail "$name: help without the version"
+  # Read whole, not piped into grep -q, whose early exit would fail the pipe.
+  readme=$(tar -xzOf "$archive" "$name/README.md")
+  grep -q "^## Install" <<<"$readme" || fail "$name: README.md has no Install section"
+  help=$(tar -xzOf "$archive" "$name/simplexQP.m")
+  grep -q "simplexQP $version, " <<<"$help" || fail "$name: help without the version"
 done
 [ "$count" -gt 0 ] || fail "no platform archives in $dist"
 
