@@ -18,8 +18,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/release_settings.sh
-run_tests=false
-[ "${1:-}" = "--test" ] && run_tests=true
+scripts/require.sh release
+if ! git rev-parse --verify -q HEAD >/dev/null; then
+  echo "release.sh: the source archive is made from a git commit: run this in a git checkout" >&2
+  exit 1
+fi
+case "$*" in
+  "") run_tests=false ;;
+  --test) run_tests=true ;;
+  *) echo "usage: scripts/release.sh [--test]" >&2; exit 2 ;;
+esac
 version=$(project_version)
 gathered=out/deliverables
 dist=out/dist
