@@ -3,7 +3,8 @@
 #
 #   simplexQP-<version>-<platform>.tar.gz  one per deliverable found in
 #       out/deliverables (scripts/deliverables.sh, run first when they are
-#       missing or older than the sources): the plug-in files, their help
+#       missing or older than the sources), and one of the x86-64 tree's
+#       Octave build (octave-linux-x86_64): the plug-in files, their help
 #       files, README.md (the user's part of the README) and LICENSE
 #   simplexqp-<version>.tar.gz             the GNU Octave package
 #                                          (scripts/octave_package.sh)
@@ -12,8 +13,9 @@
 #
 # With --test, then runs the install tests (tests/install) on what it made:
 # the build script in the unpacked source archive, the Octave package
-# installed into a throw-away prefix, the Linux x86-64 archive unpacked and
-# run, and the sums.
+# installed into a throw-away prefix, the Linux x86-64 archives unpacked and
+# run (the MATLAB one by the stand-in host, the Octave one in Octave), and
+# the sums.
 # Usage: scripts/release.sh [--test]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -67,14 +69,13 @@ readme_user_part() {
           exit failed }' README.md
 }
 
-platform_archive() {  # EXTENSION
-  local extension=$1 platform name staging
-  platform=$(platform_of "$extension")
+platform_archive() {  # FOLDER EXTENSION PLATFORM
+  local folder=$1 extension=$2 platform=$3 name staging
   name=simplexQP-$version-$platform
   staging=$(mktemp -d)
   mkdir "$staging/$name"
   for plugin in "${plugins[@]}"; do
-    cp "$gathered/$plugin.$extension" "$staging/$name/"
+    cp "$folder/$plugin.$extension" "$staging/$name/"
     write_help "$plugin" "$version" "$staging/$name/$plugin.m"
   done
   readme_user_part >"$staging/$name/README.md"
@@ -96,8 +97,14 @@ for file in "$gathered/${plugins[0]}".*; do
     echo "release.sh: $file: no platform known for .$extension (add it to platform_of)" >&2
     exit 1
   fi
-  platform_archive "$extension"
+  platform_archive "$gathered" "$extension" "$(platform_of "$extension")"
 done
+# The x86-64 tree's Octave build, for Octave on Linux x86-64 without a compiler.
+if [ -f "out/release/octave/${plugins[0]}.mex" ]; then
+  platform_archive out/release/octave mex octave-linux-x86_64
+else
+  echo "release.sh: no Octave build in out/release/octave (Octave not installed?): no octave-linux-x86_64 archive"
+fi
 scripts/octave_package.sh "$dist"
 git archive --format=tar --prefix="simplexQP-$version/" HEAD | gzip -n -9 >"$dist/simplexQP-$version-source.tar.gz"
 if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
