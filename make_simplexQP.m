@@ -33,6 +33,9 @@ if nargin < 1
 end
 switch action
     case 'arguments'
+        if nargin ~= 4
+            error('make_simplexQP: ''arguments'' takes a host, a platform and a plug-in name');
+        end
         args = mex_arguments(root, outdir, host, arch, plugin);
     case 'build'
         [host, arch] = running_host();
@@ -260,3 +263,4 @@ end
 %!error <unknown host 'scilab'> make_simplexQP ("arguments", "scilab", "glnxa64", "simplexQP")
 %!error <unknown platform 'sol64'> make_simplexQP ("arguments", "matlab", "sol64", "simplexQP")
 %!error <unknown action 'install'> make_simplexQP ("install")
+%!error <takes a host, a platform and a plug-in name> make_simplexQP ("arguments", "octave")
