@@ -88,10 +88,13 @@
 %     w =
 %        0.6205   0.2362   0.1433
 %
+%   simplexQP @PROJECT_VERSION@, under the BSD 3-Clause license (LICENSE).
+%
 %   See also: qp
 
 % In-host tests: run them with "test simplexQP". The shared corpus files
-% beside the plug-in are written by the build (when tests are built).
+% are read from the folder SIMPLEXQP_CORPUS_DIR names, or else from beside
+% the plug-in, where the build writes them (when tests are built).
 
 %!shared Q, b
 %! Q = [2 0.5 0.1; 0.5 1 0.2; 0.1 0.2 3];
@@ -132,7 +135,10 @@
 %!endfunction
 
 %!function [problems, reference] = corpus_files ()
-%!  here = fileparts (which ("simplexQP"));
+%!  here = getenv ("SIMPLEXQP_CORPUS_DIR");
+%!  if (isempty (here))
+%!    here = fileparts (which ("simplexQP"));
+%!  endif
 %!  problems = fullfile (here, "simplexQP_corpus_problems.bin");
 %!  reference = fullfile (here, "simplexQP_corpus_answers.txt");
 %!endfunction
