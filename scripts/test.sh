@@ -6,7 +6,8 @@
 # The x86-64 build also builds the Octave plug-in and runs its in-host
 # tests (test simplexQP) in Octave, so Octave must be installed. Then the
 # loader tests once more under valgrind memcheck, and the gateway fuzzed for
-# a bounded time (SIMPLEXQP_FUZZ_SECONDS, default 60).
+# a bounded time (SIMPLEXQP_FUZZ_SECONDS, default 60). Last, the release
+# (scripts/release.sh) and the three ways to install it (tests/install).
 #
 # Run as root, it first installs every package any platform needs, so that
 # on a fresh Debian machine this one command runs them all. Whatever does
@@ -40,6 +41,9 @@ LD_LIBRARY_PATH=out/release/host-libs valgrind --quiet --error-exitcode=1 --leak
   --errors-for-leak-kinds=definite out/release/tests/plugin_tests --gtest_brief=1
 
 scripts/fuzz.sh "${SIMPLEXQP_FUZZ_SECONDS:-60}"
+
+echo "== the release and the three ways to install it"
+scripts/release.sh --test
 
 # Why a test of TREE was skipped: the first line of its output that says
 # what cannot run here.
