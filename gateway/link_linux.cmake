@@ -15,3 +15,9 @@ target_link_options(simplexQP PRIVATE
   -Wl,--no-as-needed)
 set_property(TARGET simplexQP APPEND PROPERTY LINK_DEPENDS ${SIMPLEXQP_EXPORTS})
 target_link_libraries(simplexQP PRIVATE mx mex mat)
+# lld names the base version definition after the output path exactly as
+# given (GNU ld takes its last component), so with lld the file is linked
+# where that path is its bare name.
+if(CMAKE_MODULE_LINKER_FLAGS MATCHES "-fuse-ld=lld")
+  set_target_properties(simplexQP PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+endif()

@@ -1,8 +1,9 @@
-# simplexQP.dll: exports mexFunction alone (the .def file also names the DLL
-# in its export directory) and imports the host operations from libmx.dll
-# and libmex.dll. The import libraries are made from the host libraries'
-# export lists in build/windows, so the plug-in links by name without the
-# host, exactly as it will bind to the host's DLLs.
+# simplexQP.dll (32-bit) and simplexQP.mexw64 (64-bit): export mexFunction
+# alone (the .def file also names the file in its export directory) and
+# import the host operations from libmx.dll and libmex.dll. The import
+# libraries are made from the host libraries' export lists in build/windows,
+# so the plug-in links by name without the host, exactly as it will bind to
+# the host's DLLs.
 set(SIMPLEXQP_HOST_IMPORTS "")
 foreach(library libmx libmex)
   set(def ${SIMPLEXQP_LINK_SETTINGS}/windows/${library}.def)
@@ -17,6 +18,11 @@ endforeach()
 add_custom_target(simplexqp_host_imports DEPENDS ${SIMPLEXQP_HOST_IMPORTS})
 add_dependencies(simplexQP simplexqp_host_imports)
 
-target_sources(simplexQP PRIVATE ${SIMPLEXQP_LINK_SETTINGS}/windows/simplexQP.def)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set_target_properties(simplexQP PROPERTIES SUFFIX ".mexw64")
+  target_sources(simplexQP PRIVATE ${SIMPLEXQP_LINK_SETTINGS}/windows/simplexQP.mexw64.def)
+else()
+  target_sources(simplexQP PRIVATE ${SIMPLEXQP_LINK_SETTINGS}/windows/simplexQP.def)
+endif()
 target_link_libraries(simplexQP PRIVATE ${SIMPLEXQP_HOST_IMPORTS})
 target_link_options(simplexQP PRIVATE -Wl,--no-undefined)

@@ -12,13 +12,8 @@
 
 namespace {
 
-// Offsets into the PE32 headers (Microsoft PE/COFF layout).
-constexpr uint32_t peSignature = 0x00004550;  // "PE\0\0"
-constexpr uint16_t machineI386 = 0x014c;
-constexpr uint16_t optionalMagicPE32 = 0x010b;
+// Entries of the PE32 data directories (Microsoft PE/COFF layout).
 constexpr size_t exportDirectory = 0;
-constexpr size_t importDirectory = 1;
-constexpr size_t relocationDirectory = 5;
 
 // The mapped image, addressed by relative virtual addresses (RVAs) that are
 // checked against its size before use.
@@ -37,6 +32,14 @@ T read(const unsigned char* at)
 }
 
 #ifdef __i386__  // mapping and binding: only a 32-bit x86 process can run the code
+
+// What identifies a PE32 image for x86, and the directories only mapping
+// needs.
+constexpr uint32_t peSignature = 0x00004550;  // "PE\0\0"
+constexpr uint16_t machineI386 = 0x014c;
+constexpr uint16_t optionalMagicPE32 = 0x010b;
+constexpr size_t importDirectory = 1;
+constexpr size_t relocationDirectory = 5;
 
 bool readFile(const char* path, std::vector<unsigned char>& bytes)
 {

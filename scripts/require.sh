@@ -35,6 +35,16 @@ if $check_only; then
 elif [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
   echo "Installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
+  # Packages of another architecture (wine32:i386) need it enabled first.
+  for package in "${missing[@]}"; do
+    architecture=${package##*:}
+    [ "$architecture" != "$package" ] || continue
+    if [ "$architecture" != "$(dpkg --print-architecture)" ] &&
+       ! dpkg --print-foreign-architectures | grep -qx "$architecture"; then
+      echo "Enabling the $architecture architecture"
+      dpkg --add-architecture "$architecture"
+    fi
+  done
   apt-get update -q
   apt-get install -y -q --no-install-recommends "${missing[@]}"
 else

@@ -1,12 +1,15 @@
 #!/bin/sh
-# Checks the macOS plug-in's structure, since it cannot run here: an x86-64
-# Mach-O bundle; load commands for the host's libmx, libmex and libmat and
-# otherwise only the system library; _mexFunction as the only exported
-# symbol; every imported symbol bound to a named library (two-level
+# Checks a macOS plug-in's structure, since it cannot run here: a Mach-O
+# bundle for the CPU type ARCH (llvm-objdump's X86_64 or ARM64), which on
+# ARM64 carries a code signature (Apple silicon runs no unsigned code; the
+# linker signs it ad hoc); load commands for the host's libmx, libmex and
+# libmat and otherwise only the system library; _mexFunction as the only
+# exported symbol; every imported symbol bound to a named library (two-level
 # namespace), result creation through _mxCreateDoubleMatrix_700.
-# Usage: check_bundle.sh PLUGIN
+# Usage: check_bundle.sh PLUGIN ARCH
 set -eu
 plugin=$1
+arch=$2
 name=$(basename "$plugin")
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -21,7 +24,10 @@ objdump=$(tool llvm-objdump)
 nm=$(tool llvm-nm)
 
 header=$("$objdump" --macho --private-header "$plugin")
-echo "$header" | grep -Eq 'MH_MAGIC_64 +X86_64 +ALL +[^ ]+ +BUNDLE ' || fail "not an x86-64 bundle: $header"
+echo "$header" | grep -Eq "MH_MAGIC_64 +$arch +ALL +[^ ]+ +BUNDLE " || fail "not an $arch bundle: $header"
+if [ "$arch" = ARM64 ]; then
+  "$objdump" --macho --private-headers "$plugin" | grep -q 'cmd LC_CODE_SIGNATURE$' || fail "has no code signature"
+fi
 echo "$header" | grep -q 'TWOLEVEL' || fail "not linked with two-level namespace"
 
 libraries=$("$objdump" --macho --dylibs-used "$plugin" | sed -n '2,$p' | awk '{ print $1 }' | sort | tr '\n' ' ')

@@ -1,20 +1,25 @@
 #!/bin/sh
-# Checks what the Windows plug-in exports and imports, as the Windows loader
-# sees it: a 32-bit x86 DLL named simplexQP.dll in its export directory,
+# Checks what a Windows plug-in exports and imports, as the Windows loader
+# sees it: a DLL for the machine FORMAT names (objdump's pei-i386 for 32-bit
+# x86, pei-x86-64 for x86-64), named after its file in its export directory,
 # exporting mexFunction alone; the host operations imported from libmx.dll
-# and libmex.dll, result creation through mxCreateDoubleMatrix; every other
-# import from a system DLL (the compiler's runtime is linked in).
-# Usage: check_dll.sh PLUGIN OBJDUMP
+# and libmex.dll, result creation through CREATE-SYMBOL; every other import
+# from a system DLL (the compiler's runtime is linked in).
+# Usage: check_dll.sh PLUGIN OBJDUMP FORMAT CREATE-SYMBOL
 set -eu
 plugin=$1
 objdump=$2
+format=$3
+create=$4
+name=$(basename "$plugin")
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 headers=$("$objdump" -p "$plugin")
-echo "$headers" | grep -q 'file format pei-i386' || fail "not a 32-bit x86 PE file"
+echo "$headers" | grep -q "file format $format\$" || fail "not a $format file"
 echo "$headers" | grep -Eq '^[[:space:]]+DLL$' || fail "not a DLL"
-echo "$headers" | grep -Eq '^Name[[:space:]]+[0-9a-f]+ simplexQP\.dll$' || fail "export directory does not name simplexQP.dll"
+echo "$headers" | grep -Eq "^Name[[:space:]]+[0-9a-f]+ $(echo "$name" | sed 's/\./\\./g')\$" ||
+  fail "export directory does not name $name"
 
 # Names of the export table, listed as "[   0] mexFunction".
 exported=$(echo "$headers" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' | grep -E '^\s*\[ *[0-9]+\]' |
@@ -34,7 +39,7 @@ for dll in $dlls; do
     *) fail "imports from $dll, neither the host's nor a system DLL" ;;
   esac
 done
-echo "$imports" | grep -q '^libmx.dll mxCreateDoubleMatrix$' || fail "does not import mxCreateDoubleMatrix from libmx.dll"
+echo "$imports" | grep -q "^libmx.dll $create\$" || fail "does not import $create from libmx.dll"
 echo "$imports" | grep -q '^libmex.dll mexErrMsgTxt$' || fail "does not import mexErrMsgTxt from libmex.dll"
 host_misplaced=$(echo "$imports" | awk '$2 ~ /^(mx|mex)[A-Z]/ && !(($1 == "libmx.dll" && $2 ~ /^mx/) || ($1 == "libmex.dll" && $2 ~ /^mex/))')
 [ -z "$host_misplaced" ] || fail "host operations imported from the wrong DLL: $host_misplaced"
@@ -43,4 +48,4 @@ if [ "$failures" -ne 0 ]; then
   echo "$headers"
   exit 1
 fi
-echo "exports and imports of $(basename "$plugin"): ok"
+echo "exports and imports of $name: ok"
