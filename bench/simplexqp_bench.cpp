@@ -148,7 +148,7 @@ Row measure(const BenchProblem& p, const char* method, bool withLiteral, int rep
     x.assign(p.n, 0.0);
     SolverCounts counts{};
     row.fast = bestTime(repeats, [&] {
-        (smo ? smoCounted : multUpdateCounted)(p.Q.data(), p.b.data(), p.n, x.data(), counts);
+        (smo ? smoCounted : multUpdateCounted)(p.Q.data(), p.b.data(), p.n, x.data(), defaultSettings(), counts);
     });
     row.passes = counts.passes;
     if (smo && counts.steps > 0)

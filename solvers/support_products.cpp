@@ -6,6 +6,7 @@
 #include "matrix_facts.h"
 #include "problem.h"
 #include "products.h"
+#include "vector_loops.h"
 
 namespace {
 
@@ -20,6 +21,25 @@ bool zeroRowsMaySkip(const SupportProducts& products, const double* x)
         norm += std::fabs(x[k]);
     // 2 % above the computed sum covers its rounding.
     return products.largestQ * (1.02 * norm) <= 0x1p1000;
+}
+
+// Takes the optional block for s indices and lays out its parts: the s-by-s
+// block, then the two lists of doubles, then the two of indices. False when
+// it is refused.
+bool takeBlock(SupportProducts& products, uint32_t s)
+{
+    const size_t square = static_cast<size_t>(s) * s;
+    const size_t bytes = sizeof(double) * (square + 2 * static_cast<size_t>(s)) + sizeof(uint32_t) * 2 * s;
+    double* whole = static_cast<double*>(products.optional.take(bytes));
+    if (!whole)
+        return false;
+    products.block = whole;
+    products.packedX = whole + square;
+    products.packedSums = products.packedX + s;
+    products.packed = reinterpret_cast<uint32_t*>(products.packedSums + s);
+    products.packedColumns = products.packed + s;
+    products.packedBytes = bytes;
+    return true;
 }
 
 // Copies Q's block at the count listed indices into the packed array.
@@ -70,28 +90,27 @@ bool blockCoversSupport(const SupportProducts& products, const double* x, uint32
 
 }  // namespace
 
-void startSupportProducts(SupportProducts& products, const double* Q, const double* b, uint32_t n)
+void startSupportProducts(SupportProducts& products, const double* Q, const double* b, uint32_t n,
+                          const SolverSettings& settings)
 {
     products.n = n;
+    products.path = settings.path;
+    products.optional = settings.optional;
+    products.packingRefused = false;
+    products.packedBytes = 0;
     products.largestQ = largestMagnitude(Q, static_cast<size_t>(n) * n);
     products.finiteQ = products.largestQ <= largestDouble;
     products.finiteB = allFinite(b, n);
     products.columns = static_cast<uint32_t*>(mxMalloc(sizeof(uint32_t) * n));
     products.block = nullptr;
     products.packedCount = 0;
-    products.packed = static_cast<uint32_t*>(mxMalloc(sizeof(uint32_t) * n));
-    products.packedX = static_cast<double*>(mxMalloc(sizeof(double) * n));
-    products.packedSums = static_cast<double*>(mxMalloc(sizeof(double) * n));
-    products.packedColumns = static_cast<uint32_t*>(mxMalloc(sizeof(uint32_t) * n));
 }
 
 void finishSupportProducts(SupportProducts& products)
 {
-    mxFree(products.packedColumns);
-    mxFree(products.packedSums);
-    mxFree(products.packedX);
-    mxFree(products.packed);
-    mxFree(products.block);
+    if (products.block)
+        products.optional.give(products.block);
+    products.block = nullptr;
     mxFree(products.columns);
 }
 
@@ -100,12 +119,14 @@ bool supportRowProducts(SupportProducts& products, const double* Q, const double
     const uint32_t n = products.n;
     const uint32_t count = termsToSum(x, n, products.finiteQ, products.columns);
     const bool skipZeroRows = zeroRowsMaySkip(products, x);
-    if (skipZeroRows && !products.block && count <= n / 2) {
-        products.block = static_cast<double*>(mxMalloc(sizeof(double) * count * static_cast<size_t>(count)));
-        pack(products, Q, products.columns, count);
+    if (skipZeroRows && !products.block && !products.packingRefused && count <= n / 4) {
+        if (takeBlock(products, count))
+            pack(products, Q, products.columns, count);
+        else
+            products.packingRefused = true;
     }
     if (!skipZeroRows || !products.block || !blockCoversSupport(products, x, count)) {
-        rowProductsOver(Q, x, n, products.columns, count, p);
+        rowProductsOver(products.path, Q, x, n, products.columns, count, p);
         return true;
     }
 
@@ -120,7 +141,8 @@ bool supportRowProducts(SupportProducts& products, const double* Q, const double
     }
     // Row r of the block sums the same terms in the same order as row
     // packed[r] of Q: the block's columns are Q's in ascending order.
-    rowProductsOver(products.block, products.packedX, size, products.packedColumns, columns, products.packedSums);
+    rowProductsOver(products.path, products.block, products.packedX, size, products.packedColumns, columns,
+                    products.packedSums);
     for (uint32_t r = 0; r < size; ++r)
         p[products.packed[r]] = products.packedSums[r];
     return false;

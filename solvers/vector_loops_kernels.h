@@ -1,0 +1,164 @@
+// The bodies of the loops of vector_loops.h, included once per vector path
+// by vector_loops_<path>.cpp, which compiles them with that path's target
+// flags inside the namespace it names (SIMPLEXQP_LOOPS). No include guard:
+// each inclusion is a separate copy.
+//
+// Written with the compilers' vector extensions, four doubles to a vector:
+// the baseline build splits each into two SSE2 registers (or whatever the
+// target has), the AVX2 build uses one 256-bit register. Nothing here calls
+// an inline function of another header: a copy compiled with the wider
+// target could become the one the linker keeps for every caller.
+//
+// Same bits on every path: the lanes hold different rows (or coordinates),
+// never different terms of one sum; multiplications and additions stay
+// separate (the build never contracts them); comparisons and selections
+// are exact.
+
+namespace SIMPLEXQP_LOOPS {
+
+typedef double Doubles __attribute__((vector_size(32)));
+typedef int64_t Lanes __attribute__((vector_size(32)));  // masks (all ones or 0) and indices
+
+void rowProductsOver(const double* Q, const double* x, uint32_t n, const uint32_t* columns, uint32_t count,
+                     double* p)
+{
+    double* __restrict sums = p;
+    for (uint32_t i = 0; i < n; ++i)
+        sums[i] = 0.0;
+    // Four columns per sweep over the rows: each row still adds its terms one
+    // at a time in ascending k, but p is read and written a quarter as often.
+    uint32_t j = 0;
+    for (; j + 4 <= count; j += 4) {
+        const double* __restrict c0 = Q + static_cast<size_t>(columns[j]) * n;
+        const double* __restrict c1 = Q + static_cast<size_t>(columns[j + 1]) * n;
+        const double* __restrict c2 = Q + static_cast<size_t>(columns[j + 2]) * n;
+        const double* __restrict c3 = Q + static_cast<size_t>(columns[j + 3]) * n;
+        const double x0 = x[columns[j]], x1 = x[columns[j + 1]];
+        const double x2 = x[columns[j + 2]], x3 = x[columns[j + 3]];
+        for (uint32_t i = 0; i < n; ++i)
+            sums[i] = (((sums[i] + c0[i] * x0) + c1[i] * x1) + c2[i] * x2) + c3[i] * x3;
+    }
+    for (; j < count; ++j) {
+        const double* __restrict c0 = Q + static_cast<size_t>(columns[j]) * n;
+        const double x0 = x[columns[j]];
+        for (uint32_t i = 0; i < n; ++i)
+            sums[i] = sums[i] + c0[i] * x0;
+    }
+}
+
+void followPairStep(double* G, const double* columnA, double da, const double* columnP, double dp, uint32_t n)
+{
+    double* __restrict g = G;
+    const double* __restrict a = columnA;
+    const double* __restrict p = columnP;
+    for (uint32_t i = 0; i < n; ++i)
+        g[i] = (g[i] + a[i] * da) + p[i] * dp;
+}
+
+PivotChoice retireAndFindPivot(const double* x, unsigned char* active, uint32_t n, const RetiringStep& step)
+{
+    const double noMaximum = -1.0;
+
+    // Lane j sees the indices j, j + 4, ... in ascending order and keeps the
+    // first of its largest weights, as the plain scan does.
+    Doubles best = {noMaximum, noMaximum, noMaximum, noMaximum};
+    Lanes bestIndex = {0, 0, 0, 0};
+    Lanes anyActive = {0, 0, 0, 0};
+    Lanes index = {0, 1, 2, 3};
+    const Lanes partner = {step.partner, step.partner, step.partner, step.partner};
+    uint32_t i = 0;
+    for (; i + 4 <= n; i += 4, index += 4) {
+        Doubles xi;
+        __builtin_memcpy(&xi, x + i, sizeof xi);
+        Lanes flag = {active[i], active[i + 1], active[i + 2], active[i + 3]};
+        flag = flag != 0;
+        flag &= ~(xi == step.oldMaximum);
+        flag &= ~((xi == step.partnerWeight) & (index != partner));
+        for (int lane = 0; lane < 4; ++lane)
+            active[i + lane] = static_cast<unsigned char>(flag[lane] & 1);
+        anyActive |= flag;
+        const Lanes better = flag & (xi > best);
+        best = reinterpret_cast<Doubles>((reinterpret_cast<Lanes>(xi) & better) |
+                                         (reinterpret_cast<Lanes>(best) & ~better));
+        bestIndex = (index & better) | (bestIndex & ~better);
+    }
+
+    PivotChoice choice{false, false, 0, noMaximum};
+    for (int lane = 0; lane < 4; ++lane) {
+        choice.anyActive = choice.anyActive || anyActive[lane] != 0;
+        const uint32_t laneIndex = static_cast<uint32_t>(bestIndex[lane]);
+        if (best[lane] > choice.maximum ||
+            (choice.found && best[lane] == choice.maximum && laneIndex < choice.pivot)) {
+            choice.maximum = best[lane];
+            choice.pivot = laneIndex;
+            choice.found = true;
+        }
+    }
+    // The last few, in order, after every lane's (lower) indices.
+    for (; i < n; ++i) {
+        unsigned char flag = active[i];
+        if (x[i] == step.oldMaximum)
+            flag = 0;
+        if (x[i] == step.partnerWeight && i != step.partner)
+            flag = 0;
+        active[i] = flag;
+        choice.anyActive = choice.anyActive || flag;
+        if (flag && x[i] > choice.maximum) {
+            choice.maximum = x[i];
+            choice.pivot = i;
+            choice.found = true;
+        }
+    }
+    return choice;
+}
+
+uint32_t screenCandidates(const double* G, const double* b, const double* x, uint32_t n, double pivotGradient,
+                          double slack, uint32_t* listed, double* magnitudes, double& largest)
+{
+    const double zeroThreshold = 1e-6;
+    const double minusInfinity = -__builtin_inf();
+    const Lanes magnitudeBits = {0x7fffffffffffffff, 0x7fffffffffffffff, 0x7fffffffffffffff,
+                                 0x7fffffffffffffff};
+    const Doubles notCandidate = {minusInfinity, minusInfinity, minusInfinity, minusInfinity};
+    Doubles laneLargest = {0.0, 0.0, 0.0, 0.0};
+    uint32_t count = 0;
+    uint32_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        Doubles gi, bi, xi;
+        __builtin_memcpy(&gi, G + i, sizeof gi);
+        __builtin_memcpy(&bi, b + i, sizeof bi);
+        __builtin_memcpy(&xi, x + i, sizeof xi);
+        const Lanes e = reinterpret_cast<Lanes>((gi - bi) - pivotGradient) & magnitudeBits;
+        const Lanes excluded = xi <= zeroThreshold;
+        const Doubles m = reinterpret_cast<Doubles>((reinterpret_cast<Lanes>(notCandidate) & excluded) |
+                                                    (e & ~excluded));
+        const Lanes larger = m > laneLargest;
+        laneLargest = reinterpret_cast<Doubles>((reinterpret_cast<Lanes>(m) & larger) |
+                                                (reinterpret_cast<Lanes>(laneLargest) & ~larger));
+        const Lanes dropped = (m + slack) < (laneLargest - slack);
+        if ((~dropped[0] | ~dropped[1] | ~dropped[2] | ~dropped[3]) != 0)
+            for (int lane = 0; lane < 4; ++lane)
+                if (!dropped[lane]) {
+                    listed[count] = i + lane;
+                    magnitudes[count] = m[lane];
+                    ++count;
+                }
+    }
+    double seen = 0.0;
+    for (int lane = 0; lane < 4; ++lane)
+        seen = laneLargest[lane] > seen ? laneLargest[lane] : seen;
+    for (; i < n; ++i) {
+        const double e = __builtin_fabs((G[i] - b[i]) - pivotGradient);
+        const double m = x[i] <= zeroThreshold ? minusInfinity : e;
+        seen = m > seen ? m : seen;
+        if (!(m + slack < seen - slack)) {
+            listed[count] = i;
+            magnitudes[count] = m;
+            ++count;
+        }
+    }
+    largest = seen;
+    return count;
+}
+
+}  // namespace SIMPLEXQP_LOOPS
