@@ -68,14 +68,21 @@ PivotChoice retireAndFindPivot(const double* x, unsigned char* active, uint32_t 
     const Lanes partner = {step.partner, step.partner, step.partner, step.partner};
     uint32_t i = 0;
     for (; i + 4 <= n; i += 4, index += 4) {
+        uint32_t flags;  // the four flags, one byte each
+        __builtin_memcpy(&flags, active + i, sizeof flags);
+        if (flags == 0)
+            continue;  // late in a pass most are retired: nothing to retire or choose here
         Doubles xi;
         __builtin_memcpy(&xi, x + i, sizeof xi);
-        Lanes flag = {active[i], active[i + 1], active[i + 2], active[i + 3]};
-        flag = flag != 0;
+        const Lanes before = {active[i], active[i + 1], active[i + 2], active[i + 3]};
+        Lanes flag = before != 0;
         flag &= ~(xi == step.oldMaximum);
         flag &= ~((xi == step.partnerWeight) & (index != partner));
-        for (int lane = 0; lane < 4; ++lane)
-            active[i + lane] = static_cast<unsigned char>(flag[lane] & 1);
+        // A step retires few coordinates: most sweeps write nothing back.
+        const Lanes retired = (before != 0) & ~flag;
+        if ((retired[0] | retired[1] | retired[2] | retired[3]) != 0)
+            for (int lane = 0; lane < 4; ++lane)
+                active[i + lane] = static_cast<unsigned char>(flag[lane] & 1);
         anyActive |= flag;
         const Lanes better = flag & (xi > best);
         best = reinterpret_cast<Doubles>((reinterpret_cast<Lanes>(xi) & better) |
