@@ -12,4 +12,5 @@
 #endif
 
 #define SIMPLEXQP_LOOPS avx2Loops
+#define SIMPLEXQP_LOOPS_WIDE
 #include "vector_loops_kernels.h"

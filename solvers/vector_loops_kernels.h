@@ -3,9 +3,12 @@
 // flags inside the namespace it names (SIMPLEXQP_LOOPS). No include guard:
 // each inclusion is a separate copy.
 //
-// Written with the compilers' vector extensions, four doubles to a vector:
-// the baseline build splits each into two SSE2 registers (or whatever the
-// target has), the AVX2 build uses one 256-bit register. Nothing here calls
+// The loops across rows (products, the estimates' update) are plain loops
+// that the compiler vectorises for the target. The sweeps over coordinates
+// that pick a largest value or list a few are written with the compilers'
+// vector extensions, four doubles to a 256-bit register, for the wide
+// paths (SIMPLEXQP_LOOPS_WIDE); the baseline keeps them plain, since
+// SSE2 has no 64-bit integer comparisons to build them from. Nothing here calls
 // an inline function of another header: a copy compiled with the wider
 // target could become the one the linker keeps for every caller.
 //
@@ -15,9 +18,6 @@
 // are exact.
 
 namespace SIMPLEXQP_LOOPS {
-
-typedef double Doubles __attribute__((vector_size(32)));
-typedef int64_t Lanes __attribute__((vector_size(32)));  // masks (all ones or 0) and indices
 
 void rowProductsOver(const double* Q, const double* x, uint32_t n, const uint32_t* columns, uint32_t count,
                      double* p)
@@ -54,6 +54,11 @@ void followPairStep(double* G, const double* columnA, double da, const double* c
     for (uint32_t i = 0; i < n; ++i)
         g[i] = (g[i] + a[i] * da) + p[i] * dp;
 }
+
+#ifdef SIMPLEXQP_LOOPS_WIDE
+
+typedef double Doubles __attribute__((vector_size(32)));
+typedef int64_t Lanes __attribute__((vector_size(32)));  // masks (all ones or 0) and indices
 
 PivotChoice retireAndFindPivot(const double* x, unsigned char* active, uint32_t n, const RetiringStep& step)
 {
@@ -167,5 +172,47 @@ uint32_t screenCandidates(const double* G, const double* b, const double* x, uin
     largest = seen;
     return count;
 }
+
+#else
+
+PivotChoice retireAndFindPivot(const double* x, unsigned char* active, uint32_t n, const RetiringStep& step)
+{
+    PivotChoice choice{false, false, 0, -1.0};
+    for (uint32_t i = 0; i < n; ++i) {
+        if (!active[i])
+            continue;
+        if (x[i] == step.oldMaximum || (x[i] == step.partnerWeight && i != step.partner)) {
+            active[i] = 0;
+            continue;
+        }
+        choice.anyActive = true;
+        if (x[i] > choice.maximum) {
+            choice.maximum = x[i];
+            choice.pivot = i;
+            choice.found = true;
+        }
+    }
+    return choice;
+}
+
+uint32_t screenCandidates(const double* G, const double* b, const double* x, uint32_t n, double pivotGradient,
+                          double slack, uint32_t* listed, double* magnitudes, double& largest)
+{
+    const double zeroThreshold = 1e-6;
+    double seen = 0.0;
+    uint32_t count = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        const double e = __builtin_fabs((G[i] - b[i]) - pivotGradient);
+        const double m = x[i] <= zeroThreshold ? -__builtin_inf() : e;
+        seen = m > seen ? m : seen;
+        listed[count] = i;
+        magnitudes[count] = m;
+        count += !(m + slack < seen - slack);
+    }
+    largest = seen;
+    return count;
+}
+
+#endif
 
 }  // namespace SIMPLEXQP_LOOPS
