@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -161,9 +162,10 @@ long long statusBytes(const char* field)
 
 // The resident memory a run adds at its peak, in a child process (so that
 // the peak is this run's alone; Q and b are already resident and shared).
-// -1 when it cannot be measured.
+// Every block of 4 KiB or more comes from pages of its own, so that memory
+// the parent freed cannot hide it. -1 when it cannot be measured.
 template <typename Run>
-long long extraMemory(Run run)
+long long residentGrowth(Run run)
 {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0)
@@ -171,6 +173,8 @@ long long extraMemory(Run run)
     std::fflush(stdout);
     const pid_t child = fork();
     if (child == 0) {
+        mallopt(M_MMAP_THRESHOLD, 4096);
+        malloc_trim(0);
         const long long start = statusBytes("VmRSS");
         run();
         const long long peak = statusBytes("VmHWM");
@@ -188,12 +192,23 @@ long long extraMemory(Run run)
     return extra;
 }
 
+// What a run adds beyond a child that only makes the answer's vector.
+template <typename Run>
+long long extraMemory(uint32_t n, Run run)
+{
+    const long long idle = residentGrowth([n] { std::vector<double> y(n); });
+    const long long used = residentGrowth(run);
+    if (idle < 0 || used < 0)
+        return -1;
+    return used > idle ? used - idle : 0;
+}
+
 // The README's bound on the solvers' extra memory: SMO 25 n + 12 bytes;
-// multUpdate 68 n bytes and the packed block, at most Q's size / 16.
+// multUpdate 50 n bytes and the packed block, at most Q's size / 16.
 long long memoryBound(bool smo, uint32_t n)
 {
     const long long n64 = n;
-    return smo ? 25 * n64 + 12 : 68 * n64 + n64 * n64 / 2;
+    return smo ? 25 * n64 + 12 : 50 * n64 + n64 * n64 / 2;
 }
 
 struct Row {
@@ -224,8 +239,8 @@ void printRow(const Row& r, FILE* csv)
     if (r.exactRowsPerStep >= 0)
         std::snprintf(exact, sizeof exact, "%.2f", r.exactRowsPerStep);
     if (r.extraBytes >= 0)
-        std::snprintf(extra, sizeof extra, "%.2f", r.extraBytes / 1048576.0);
-    std::printf("| %5u | %-8s | %-10s | %-8s | %9s | %8.4f | %8s | %7.4f | %6.1f | %6llu | %9s | %8s | %8.2f | %-18s |\n",
+        std::snprintf(extra, sizeof extra, "%.3f", r.extraBytes / 1048576.0);
+    std::printf("| %5u | %-8s | %-10s | %-8s | %9s | %8.4f | %8s | %8.5f | %6.1f | %6llu | %10s | %8s | %8.3f | %-18s |\n",
                 r.n, r.family.c_str(), r.method.c_str(), r.path.c_str(), literal, r.fast, speedUp, r.readQ,
                 r.fast / r.readQ, static_cast<unsigned long long>(r.passes), exact, extra,
                 memoryBound(r.method == "SMO", r.n) / 1048576.0, r.answer);
@@ -267,7 +282,7 @@ bool measure(const BenchProblem& p, const char* method, bool withLiteral, double
         row.passes = counts.passes;
         if (smo && counts.steps > 0)
             row.exactRowsPerStep = static_cast<double>(counts.exactRows) / static_cast<double>(counts.steps);
-        row.extraBytes = extraMemory([&] {
+        row.extraBytes = extraMemory(p.n, [&] {
             std::vector<double> y(p.n);
             SolverCounts ignored;
             solver(p.Q.data(), p.b.data(), p.n, y.data(), settings, ignored);
