@@ -10,9 +10,10 @@
 // are CPU seconds of this process, the best of the repeats. Each is also
 // given as a multiple of the time to read Q once, measured on the same
 // problem in the same run: the solvers' own finiteness scan, which streams
-// Q at the speed of memory. Extra memory is measured (Linux): the growth of
-// the resident set of a child process that runs the solver once, from its
-// start to its peak, beside the bound the README gives. Exits with 1 when
+// Q at the speed of memory. Extra memory is counted in a run of its own:
+// the most scratch the stand-in host's mxMalloc had out at once plus the
+// most optional scratch held (an upper bound on their sum at any moment),
+// beside the bound the README gives. Exits with 1 when
 // any answer differs from the literal one, or between paths, in any bit.
 #include <cstdio>
 #include <cstdlib>
@@ -21,15 +22,12 @@
 #include <string>
 #include <vector>
 
-#include <malloc.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "bench_problems.h"
 #include "matrix_facts.h"
 #include "oracle/literal.h"
 #include "simplex_qp.h"
 #include "solver_counts.h"
+#include "stand_in.h"
 
 namespace {
 
@@ -144,71 +142,12 @@ bool writeDoubles(const std::string& path, const std::vector<double>& values)
     return std::fclose(file) == 0 && written;
 }
 
-// A figure of /proc/self/status in bytes (VmRSS, VmHWM), or -1.
-long long statusBytes(const char* field)
-{
-    FILE* status = std::fopen("/proc/self/status", "r");
-    if (!status)
-        return -1;
-    char line[256];
-    long long kilobytes = -1;
-    const size_t length = std::strlen(field);
-    while (std::fgets(line, sizeof line, status))
-        if (std::strncmp(line, field, length) == 0 && line[length] == ':')
-            kilobytes = std::atoll(line + length + 1);
-    std::fclose(status);
-    return kilobytes < 0 ? -1 : kilobytes * 1024;
-}
-
-// The resident memory a run adds at its peak, in a child process (so that
-// the peak is this run's alone; Q and b are already resident and shared).
-// Every block of 4 KiB or more comes from pages of its own, so that memory
-// the parent freed cannot hide it. -1 when it cannot be measured.
-template <typename Run>
-long long residentGrowth(Run run)
-{
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0)
-        return -1;
-    std::fflush(stdout);
-    const pid_t child = fork();
-    if (child == 0) {
-        mallopt(M_MMAP_THRESHOLD, 4096);
-        malloc_trim(0);
-        const long long start = statusBytes("VmRSS");
-        run();
-        const long long peak = statusBytes("VmHWM");
-        const long long extra = start < 0 || peak < 0 ? -1 : peak - start;
-        const bool written = write(pipeEnds[1], &extra, sizeof extra) == static_cast<ssize_t>(sizeof extra);
-        _exit(written ? 0 : 1);
-    }
-    close(pipeEnds[1]);
-    long long extra = -1;
-    if (child < 0 || read(pipeEnds[0], &extra, sizeof extra) != static_cast<ssize_t>(sizeof extra))
-        extra = -1;
-    close(pipeEnds[0]);
-    if (child > 0)
-        waitpid(child, nullptr, 0);
-    return extra;
-}
-
-// What a run adds beyond a child that only makes the answer's vector.
-template <typename Run>
-long long extraMemory(uint32_t n, Run run)
-{
-    const long long idle = residentGrowth([n] { std::vector<double> y(n); });
-    const long long used = residentGrowth(run);
-    if (idle < 0 || used < 0)
-        return -1;
-    return used > idle ? used - idle : 0;
-}
-
 // The README's bound on the solvers' extra memory: SMO 25 n + 12 bytes;
-// multUpdate 50 n bytes and the packed block, at most Q's size / 16.
+// multUpdate 56 n bytes and the packed block, at most Q's size / 16.
 long long memoryBound(bool smo, uint32_t n)
 {
     const long long n64 = n;
-    return smo ? 25 * n64 + 12 : 50 * n64 + n64 * n64 / 2;
+    return smo ? 25 * n64 + 12 : 56 * n64 + n64 * n64 / 2;
 }
 
 struct Row {
@@ -219,7 +158,7 @@ struct Row {
     double readQ;
     uint64_t passes;
     double exactRowsPerStep;  // negative: not applicable
-    long long extraBytes;     // negative: not measured
+    size_t extraBytes;
     bool chosen;              // the path the solvers take on this processor
     const char* answer;
 };
@@ -231,22 +170,20 @@ const char* compare(const std::vector<double>& x, const std::vector<double>& ref
 
 void printRow(const Row& r, FILE* csv)
 {
-    char literal[32] = "-", speedUp[32] = "-", exact[32] = "-", extra[32] = "-";
+    char literal[32] = "-", speedUp[32] = "-", exact[32] = "-";
     if (r.literal >= 0) {
         std::snprintf(literal, sizeof literal, "%.3f", r.literal);
         std::snprintf(speedUp, sizeof speedUp, "%.0f", r.literal / r.fast);
     }
     if (r.exactRowsPerStep >= 0)
         std::snprintf(exact, sizeof exact, "%.2f", r.exactRowsPerStep);
-    if (r.extraBytes >= 0)
-        std::snprintf(extra, sizeof extra, "%.3f", r.extraBytes / 1048576.0);
-    std::printf("| %5u | %-8s | %-10s | %-8s | %9s | %8.4f | %8s | %8.5f | %6.1f | %6llu | %10s | %8s | %8.3f | %-18s |\n",
+    std::printf("| %5u | %-8s | %-10s | %-8s | %9s | %8.4f | %8s | %8.5f | %6.1f | %6llu | %10s | %8.3f | %8.3f | %-18s |\n",
                 r.n, r.family.c_str(), r.method.c_str(), r.path.c_str(), literal, r.fast, speedUp, r.readQ,
-                r.fast / r.readQ, static_cast<unsigned long long>(r.passes), exact, extra,
+                r.fast / r.readQ, static_cast<unsigned long long>(r.passes), exact, r.extraBytes / 1048576.0,
                 memoryBound(r.method == "SMO", r.n) / 1048576.0, r.answer);
     std::fflush(stdout);
     if (csv)
-        std::fprintf(csv, "%u,%s,%s,%.6f,%.6f,%s,%.6f,%.3f,%llu,%.4f,%lld,%lld,%s,%d\n", r.n, r.family.c_str(),
+        std::fprintf(csv, "%u,%s,%s,%.6f,%.6f,%s,%.6f,%.3f,%llu,%.4f,%zu,%lld,%s,%d\n", r.n, r.family.c_str(),
                      r.method.c_str(), r.literal, r.fast, r.path.c_str(), r.readQ, r.fast / r.readQ,
                      static_cast<unsigned long long>(r.passes), r.exactRowsPerStep, r.extraBytes,
                      memoryBound(r.method == "SMO", r.n), r.answer, r.chosen ? 1 : 0);
@@ -277,16 +214,15 @@ bool measure(const BenchProblem& p, const char* method, bool withLiteral, double
         settings.path = path;
         std::vector<double> x(p.n, 0.0);
         SolverCounts counts{};
-        Row row{p.name, method, vectorPathName(path), p.n, literalTime, 0.0, readQ, 0, -1.0, -1, path == chosen, ""};
+        Row row{p.name, method, vectorPathName(path), p.n, literalTime, 0.0, readQ, 0, -1.0, 0, path == chosen, ""};
         row.fast = bestTime(repeats, [&] { solver(p.Q.data(), p.b.data(), p.n, x.data(), settings, counts); });
         row.passes = counts.passes;
+        standInResetScratchPeak();
+        const size_t liveBefore = standInScratchPeak();
+        solver(p.Q.data(), p.b.data(), p.n, x.data(), settings, counts);
+        row.extraBytes = standInScratchPeak() - liveBefore + counts.optionalBytes;
         if (smo && counts.steps > 0)
             row.exactRowsPerStep = static_cast<double>(counts.exactRows) / static_cast<double>(counts.steps);
-        row.extraBytes = extraMemory(p.n, [&] {
-            std::vector<double> y(p.n);
-            SolverCounts ignored;
-            solver(p.Q.data(), p.b.data(), p.n, y.data(), settings, ignored);
-        });
         if (withLiteral) {
             row.answer = compare(x, reference, "same bits");
         } else if (answer.empty()) {
@@ -325,7 +261,8 @@ int main(int argc, char** argv)
     }
 
     std::printf("CPU seconds, best of %d; passes for SMO, iterations for multUpdate; x read: the time as a\n"
-                "multiple of reading Q once; extra MB: resident memory the run adds, and its bound.\n"
+                "multiple of reading Q once.\n"
+                "extra MB: the most scratch out at once (mxMalloc's and optional), and its bound.\n"
                 "The solvers choose the %s path on this processor.\n\n",
                 options.repeats, vectorPathName(availableVectorPath()));
     std::printf("|     n | problem  | method     | path     | literal s |   fast s | speed-up | read Q s | x read | passes | exact/step | extra MB | bound MB | answer             |\n");

@@ -11,13 +11,16 @@
 // overflow.
 //
 // While the support is large, all rows are summed over the support's
-// columns, Q read in memory order. Once it has shrunk to a quarter of n (and
-// the rows may be skipped), its block of Q is copied into a packed s-by-s
-// array (8 s^2 bytes, at most a sixteenth of Q's size, and 24 s bytes
-// beside it), compacted in place whenever the support has shrunk to three
-// quarters of the block, so that the products read only the block,
-// contiguously. The block is optional scratch (solver_settings.h): where it
-// cannot be had, the products go on over Q as before, with the same bits.
+// columns, Q read in memory order. Once it has shrunk to half of n (and the
+// rows may be skipped), the support's rows of its last columns are copied
+// into a packed block: s rows (the support's size) by as many of its
+// columns as fit in a sixteenth of Q's size (all s once s <= n / 4), with
+// 24 s bytes beside it. A row's sum then takes its terms in ascending k as
+// ever: the columns before the block's, read from Q at the support's rows,
+// then the block's, contiguously. Once the support has shrunk to three
+// quarters of the block's rows the block is made again for the smaller
+// support. It is optional scratch (solver_settings.h): where it cannot be
+// had, the products go on over Q, with the same bits.
 #ifndef SIMPLEXQP_SUPPORT_PRODUCTS_H
 #define SIMPLEXQP_SUPPORT_PRODUCTS_H
 
@@ -31,19 +34,19 @@ struct SupportProducts {
     VectorPath path;
     OptionalScratch optional;
     bool packingRefused;  // the optional scratch was refused: no block in this run
-    size_t packedBytes;   // optional scratch held (the most ever held, since it only shrinks in use)
+    size_t packedBytes;   // the most optional scratch held at once
     bool finiteQ;
     bool finiteB;
     double largestQ;    // m
     uint32_t* columns;  // n: the columns summed
-    // The packed block: block[r + c * packedCount] = Q(packed[r], packed[c]).
-    // With the block, s = its size when made, in one optional block:
-    double* block;      // s * s; null until the support first fits
+    // The block, for s = packedCount rows, in one optional allocation:
+    double* block;      // blockColumns columns of s: Q(packed[r], packed[s - blockColumns + c]) at r + c * s
     uint32_t packedCount;
-    uint32_t* packed;   // s: ascending indices of the block's rows and columns
-    double* packedX;    // s: x at the block's indices
-    double* packedSums; // s: the block's row products
-    uint32_t* packedColumns;  // s: block columns whose weight is not 0
+    uint32_t blockColumns;
+    uint32_t* packed;   // s: ascending indices of the block's rows (the support when it was made)
+    double* packedX;    // s: x at those indices
+    double* packedSums; // s: their row products
+    uint32_t* packedColumns;  // s: the block's columns whose weight is not 0
 };
 
 // Reads Q once for its facts and takes the scratch (n words; the optional

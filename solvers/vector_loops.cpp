@@ -11,6 +11,22 @@ void rowProductsOver(VectorPath path, const double* Q, const double* x, uint32_t
     return baselineLoops::rowProductsOver(Q, x, n, columns, count, p);
 }
 
+void addRowProducts(VectorPath path, const double* Q, const double* x, uint32_t n, const uint32_t* columns,
+                    uint32_t count, double* p)
+{
+    if (path == VectorPath::avx2)
+        return avx2Loops::addRowProducts(Q, x, n, columns, count, p);
+    return baselineLoops::addRowProducts(Q, x, n, columns, count, p);
+}
+
+void addGatheredRowProducts(VectorPath path, const double* Q, uint32_t n, const uint32_t* rows, uint32_t rowCount,
+                            const uint32_t* columns, uint32_t count, const double* x, double* sums)
+{
+    if (path == VectorPath::avx2)
+        return avx2Loops::addGatheredRowProducts(Q, n, rows, rowCount, columns, count, x, sums);
+    return baselineLoops::addGatheredRowProducts(Q, n, rows, rowCount, columns, count, x, sums);
+}
+
 void followPairStep(VectorPath path, double* G, const double* columnA, double da, const double* columnP, double dp,
                     uint32_t n)
 {

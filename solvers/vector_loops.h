@@ -14,6 +14,17 @@
 void rowProductsOver(VectorPath path, const double* Q, const double* x, uint32_t n, const uint32_t* columns,
                      uint32_t count, double* p);
 
+// The same, adding to the sums already in p instead of starting from +0.0:
+// the terms of further columns, after (in k) those p holds.
+void addRowProducts(VectorPath path, const double* Q, const double* x, uint32_t n, const uint32_t* columns,
+                    uint32_t count, double* p);
+
+// sums[r] += Q(rows[r], k) * x_k for every r < rowCount, over the count
+// columns k listed in ascending order: the products of a few rows, each
+// column read only at those rows.
+void addGatheredRowProducts(VectorPath path, const double* Q, uint32_t n, const uint32_t* rows, uint32_t rowCount,
+                            const uint32_t* columns, uint32_t count, const double* x, double* sums);
+
 // G_i <- (G_i + Q(i,a) da) + Q(i,p) dp for every row i, given Q's columns of
 // a and p: SMO's estimates following a pair step.
 void followPairStep(VectorPath path, double* G, const double* columnA, double da, const double* columnP, double dp,

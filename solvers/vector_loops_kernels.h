@@ -19,12 +19,10 @@
 
 namespace SIMPLEXQP_LOOPS {
 
-void rowProductsOver(const double* Q, const double* x, uint32_t n, const uint32_t* columns, uint32_t count,
-                     double* p)
+void addRowProducts(const double* Q, const double* x, uint32_t n, const uint32_t* columns, uint32_t count,
+                    double* p)
 {
     double* __restrict sums = p;
-    for (uint32_t i = 0; i < n; ++i)
-        sums[i] = 0.0;
     // Four columns per sweep over the rows: each row still adds its terms one
     // at a time in ascending k, but p is read and written a quarter as often.
     uint32_t j = 0;
@@ -43,6 +41,39 @@ void rowProductsOver(const double* Q, const double* x, uint32_t n, const uint32_
         const double x0 = x[columns[j]];
         for (uint32_t i = 0; i < n; ++i)
             sums[i] = sums[i] + c0[i] * x0;
+    }
+}
+
+void rowProductsOver(const double* Q, const double* x, uint32_t n, const uint32_t* columns, uint32_t count,
+                     double* p)
+{
+    for (uint32_t i = 0; i < n; ++i)
+        p[i] = 0.0;
+    addRowProducts(Q, x, n, columns, count, p);
+}
+
+void addGatheredRowProducts(const double* Q, uint32_t n, const uint32_t* rows, uint32_t rowCount,
+                            const uint32_t* columns, uint32_t count, const double* x, double* sums)
+{
+    double* __restrict s = sums;
+    uint32_t j = 0;
+    for (; j + 4 <= count; j += 4) {
+        const double* __restrict c0 = Q + static_cast<size_t>(columns[j]) * n;
+        const double* __restrict c1 = Q + static_cast<size_t>(columns[j + 1]) * n;
+        const double* __restrict c2 = Q + static_cast<size_t>(columns[j + 2]) * n;
+        const double* __restrict c3 = Q + static_cast<size_t>(columns[j + 3]) * n;
+        const double x0 = x[columns[j]], x1 = x[columns[j + 1]];
+        const double x2 = x[columns[j + 2]], x3 = x[columns[j + 3]];
+        for (uint32_t r = 0; r < rowCount; ++r) {
+            const uint32_t i = rows[r];
+            s[r] = (((s[r] + c0[i] * x0) + c1[i] * x1) + c2[i] * x2) + c3[i] * x3;
+        }
+    }
+    for (; j < count; ++j) {
+        const double* __restrict c0 = Q + static_cast<size_t>(columns[j]) * n;
+        const double x0 = x[columns[j]];
+        for (uint32_t r = 0; r < rowCount; ++r)
+            s[r] = s[r] + c0[rows[r]] * x0;
     }
 }
 

@@ -12,6 +12,10 @@
     namespace space {                                                                                         \
     void rowProductsOver(const double* Q, const double* x, uint32_t n, const uint32_t* columns,              \
                          uint32_t count, double* p);                                                          \
+    void addRowProducts(const double* Q, const double* x, uint32_t n, const uint32_t* columns,               \
+                        uint32_t count, double* p);                                                           \
+    void addGatheredRowProducts(const double* Q, uint32_t n, const uint32_t* rows, uint32_t rowCount,        \
+                                const uint32_t* columns, uint32_t count, const double* x, double* sums);     \
     void followPairStep(double* G, const double* columnA, double da, const double* columnP, double dp,       \
                         uint32_t n);                                                                          \
     PivotChoice retireAndFindPivot(const double* x, unsigned char* active, uint32_t n,                        \
