@@ -19,12 +19,16 @@
 
 namespace SIMPLEXQP_LOOPS {
 
-void addRowProducts(const double* Q, const double* x, uint32_t n, const uint32_t* columns, uint32_t count,
-                    double* p)
+// sums[r] += Q(i, k) * x_k over the count columns k listed, in ascending
+// order, for every r < rowCount, where i = rows[r] when the rows are listed
+// and i = r when they are not (all rows, Q read in memory order). Four
+// columns per sweep over the rows: each row still adds its terms one at a
+// time in ascending k, but the sums are read and written a quarter as often.
+template <bool rowsListed>
+static void addColumnTerms(const double* Q, const double* x, uint32_t n, const uint32_t* rows, uint32_t rowCount,
+                           const uint32_t* columns, uint32_t count, double* sums)
 {
-    double* __restrict sums = p;
-    // Four columns per sweep over the rows: each row still adds its terms one
-    // at a time in ascending k, but p is read and written a quarter as often.
+    double* __restrict s = sums;
     uint32_t j = 0;
     for (; j + 4 <= count; j += 4) {
         const double* __restrict c0 = Q + static_cast<size_t>(columns[j]) * n;
@@ -33,15 +37,23 @@ void addRowProducts(const double* Q, const double* x, uint32_t n, const uint32_t
         const double* __restrict c3 = Q + static_cast<size_t>(columns[j + 3]) * n;
         const double x0 = x[columns[j]], x1 = x[columns[j + 1]];
         const double x2 = x[columns[j + 2]], x3 = x[columns[j + 3]];
-        for (uint32_t i = 0; i < n; ++i)
-            sums[i] = (((sums[i] + c0[i] * x0) + c1[i] * x1) + c2[i] * x2) + c3[i] * x3;
+        for (uint32_t r = 0; r < rowCount; ++r) {
+            const uint32_t i = rowsListed ? rows[r] : r;
+            s[r] = (((s[r] + c0[i] * x0) + c1[i] * x1) + c2[i] * x2) + c3[i] * x3;
+        }
     }
     for (; j < count; ++j) {
         const double* __restrict c0 = Q + static_cast<size_t>(columns[j]) * n;
         const double x0 = x[columns[j]];
-        for (uint32_t i = 0; i < n; ++i)
-            sums[i] = sums[i] + c0[i] * x0;
+        for (uint32_t r = 0; r < rowCount; ++r)
+            s[r] = s[r] + c0[rowsListed ? rows[r] : r] * x0;
     }
+}
+
+void addRowProducts(const double* Q, const double* x, uint32_t n, const uint32_t* columns, uint32_t count,
+                    double* p)
+{
+    addColumnTerms<false>(Q, x, n, nullptr, n, columns, count, p);
 }
 
 void rowProductsOver(const double* Q, const double* x, uint32_t n, const uint32_t* columns, uint32_t count,
@@ -55,26 +67,7 @@ void rowProductsOver(const double* Q, const double* x, uint32_t n, const uint32_
 void addGatheredRowProducts(const double* Q, uint32_t n, const uint32_t* rows, uint32_t rowCount,
                             const uint32_t* columns, uint32_t count, const double* x, double* sums)
 {
-    double* __restrict s = sums;
-    uint32_t j = 0;
-    for (; j + 4 <= count; j += 4) {
-        const double* __restrict c0 = Q + static_cast<size_t>(columns[j]) * n;
-        const double* __restrict c1 = Q + static_cast<size_t>(columns[j + 1]) * n;
-        const double* __restrict c2 = Q + static_cast<size_t>(columns[j + 2]) * n;
-        const double* __restrict c3 = Q + static_cast<size_t>(columns[j + 3]) * n;
-        const double x0 = x[columns[j]], x1 = x[columns[j + 1]];
-        const double x2 = x[columns[j + 2]], x3 = x[columns[j + 3]];
-        for (uint32_t r = 0; r < rowCount; ++r) {
-            const uint32_t i = rows[r];
-            s[r] = (((s[r] + c0[i] * x0) + c1[i] * x1) + c2[i] * x2) + c3[i] * x3;
-        }
-    }
-    for (; j < count; ++j) {
-        const double* __restrict c0 = Q + static_cast<size_t>(columns[j]) * n;
-        const double x0 = x[columns[j]];
-        for (uint32_t r = 0; r < rowCount; ++r)
-            s[r] = s[r] + c0[rows[r]] * x0;
-    }
+    addColumnTerms<true>(Q, x, n, rows, rowCount, columns, count, sums);
 }
 
 void followPairStep(double* G, const double* columnA, double da, const double* columnP, double dp, uint32_t n)
@@ -84,6 +77,50 @@ void followPairStep(double* G, const double* columnA, double da, const double* c
     const double* __restrict p = columnP;
     for (uint32_t i = 0; i < n; ++i)
         g[i] = (g[i] + a[i] * da) + p[i] * dp;
+}
+
+// The plain sweeps, one coordinate at a time from index `from` on, going on
+// from what an earlier part of the sweep found: the whole sweep on the
+// baseline, the last few coordinates after the lanes on the wide paths.
+static void retireAndFindPivotFrom(const double* x, unsigned char* active, uint32_t from, uint32_t n,
+                                   const RetiringStep& step, PivotChoice& found)
+{
+    PivotChoice choice = found;  // a local copy: the flags' stores cannot touch it
+    for (uint32_t i = from; i < n; ++i) {
+        if (!active[i])
+            continue;
+        if (x[i] == step.oldMaximum || (x[i] == step.partnerWeight && i != step.partner)) {
+            active[i] = 0;
+            continue;
+        }
+        choice.anyActive = true;
+        if (x[i] > choice.maximum) {
+            choice.maximum = x[i];
+            choice.pivot = i;
+            choice.found = true;
+        }
+    }
+    found = choice;
+}
+
+// Returns the new count of listed candidates; largest holds, and is left
+// with, the largest magnitude seen.
+static uint32_t screenCandidatesFrom(const double* G, const double* b, const double* x, uint32_t from, uint32_t n,
+                                     double pivotGradient, double slack, uint32_t* listed, double* magnitudes,
+                                     uint32_t count, double& largest)
+{
+    const double zeroThreshold = 1e-6;
+    double seen = largest;  // a local copy: the stores below cannot touch it
+    for (uint32_t i = from; i < n; ++i) {
+        const double e = __builtin_fabs((G[i] - b[i]) - pivotGradient);
+        const double m = x[i] <= zeroThreshold ? -__builtin_inf() : e;
+        seen = m > seen ? m : seen;
+        listed[count] = i;
+        magnitudes[count] = m;
+        count += !(m + slack < seen - slack);
+    }
+    largest = seen;
+    return count;
 }
 
 #ifdef SIMPLEXQP_LOOPS_WIDE
@@ -138,20 +175,7 @@ PivotChoice retireAndFindPivot(const double* x, unsigned char* active, uint32_t 
         }
     }
     // The last few, in order, after every lane's (lower) indices.
-    for (; i < n; ++i) {
-        unsigned char flag = active[i];
-        if (x[i] == step.oldMaximum)
-            flag = 0;
-        if (x[i] == step.partnerWeight && i != step.partner)
-            flag = 0;
-        active[i] = flag;
-        choice.anyActive = choice.anyActive || flag;
-        if (flag && x[i] > choice.maximum) {
-            choice.maximum = x[i];
-            choice.pivot = i;
-            choice.found = true;
-        }
-    }
+    retireAndFindPivotFrom(x, active, i, n, step, choice);
     return choice;
 }
 
@@ -190,16 +214,7 @@ uint32_t screenCandidates(const double* G, const double* b, const double* x, uin
     double seen = 0.0;
     for (int lane = 0; lane < 4; ++lane)
         seen = laneLargest[lane] > seen ? laneLargest[lane] : seen;
-    for (; i < n; ++i) {
-        const double e = __builtin_fabs((G[i] - b[i]) - pivotGradient);
-        const double m = x[i] <= zeroThreshold ? minusInfinity : e;
-        seen = m > seen ? m : seen;
-        if (!(m + slack < seen - slack)) {
-            listed[count] = i;
-            magnitudes[count] = m;
-            ++count;
-        }
-    }
+    count = screenCandidatesFrom(G, b, x, i, n, pivotGradient, slack, listed, magnitudes, count, seen);
     largest = seen;
     return count;
 }
@@ -209,39 +224,15 @@ uint32_t screenCandidates(const double* G, const double* b, const double* x, uin
 PivotChoice retireAndFindPivot(const double* x, unsigned char* active, uint32_t n, const RetiringStep& step)
 {
     PivotChoice choice{false, false, 0, -1.0};
-    for (uint32_t i = 0; i < n; ++i) {
-        if (!active[i])
-            continue;
-        if (x[i] == step.oldMaximum || (x[i] == step.partnerWeight && i != step.partner)) {
-            active[i] = 0;
-            continue;
-        }
-        choice.anyActive = true;
-        if (x[i] > choice.maximum) {
-            choice.maximum = x[i];
-            choice.pivot = i;
-            choice.found = true;
-        }
-    }
+    retireAndFindPivotFrom(x, active, 0, n, step, choice);
     return choice;
 }
 
 uint32_t screenCandidates(const double* G, const double* b, const double* x, uint32_t n, double pivotGradient,
                           double slack, uint32_t* listed, double* magnitudes, double& largest)
 {
-    const double zeroThreshold = 1e-6;
-    double seen = 0.0;
-    uint32_t count = 0;
-    for (uint32_t i = 0; i < n; ++i) {
-        const double e = __builtin_fabs((G[i] - b[i]) - pivotGradient);
-        const double m = x[i] <= zeroThreshold ? -__builtin_inf() : e;
-        seen = m > seen ? m : seen;
-        listed[count] = i;
-        magnitudes[count] = m;
-        count += !(m + slack < seen - slack);
-    }
-    largest = seen;
-    return count;
+    largest = 0.0;
+    return screenCandidatesFrom(G, b, x, 0, n, pivotGradient, slack, listed, magnitudes, 0, largest);
 }
 
 #endif
