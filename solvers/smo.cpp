@@ -27,7 +27,6 @@
 #include "matrix_facts.h"
 #include "problem.h"
 #include "products.h"
-#include "vector_loops.h"
 #include "simplex_qp.h"
 #include "smo_parts.h"
 #include "solver_counts.h"
