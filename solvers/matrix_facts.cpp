@@ -19,6 +19,8 @@ struct Largest {
     bool finite;       // no infinity or NaN seen
 };
 
+// Takes a value, or the largest magnitude of several (infinite when one is
+// not a number), into the running largest.
 void include(Largest& largest, double value)
 {
     const double magnitude = std::fabs(value);
@@ -43,13 +45,17 @@ bool exactlySymmetric(const double* Q, uint32_t n, Largest& largest)
             const uint32_t r1 = n - r0 < tile ? n : r0 + tile;
             uint64_t differences = 0;
             for (uint32_t c = c0; c < c1; ++c)
-                for (uint32_t r = r0 > c ? r0 : c + 1; r < r1; ++r) {
-                    const double below = Q[at(r, c, n)];
-                    differences |= bitsOf(below) ^ bitsOf(Q[at(c, r, n)]);
-                    include(largest, below);  // its mirror has the same bits, or the sweep stops
-                }
+                for (uint32_t r = r0 > c ? r0 : c + 1; r < r1; ++r)
+                    differences |= bitsOf(Q[at(r, c, n)]) ^ bitsOf(Q[at(c, r, n)]);
             if (differences != 0)
                 return false;
+            // The tile below the diagonal, now in cache, column by column;
+            // its mirror has the same bits.
+            for (uint32_t c = c0; c < c1; ++c) {
+                const uint32_t first = r0 > c ? r0 : c + 1;
+                if (first < r1)
+                    include(largest, largestMagnitude(Q + at(first, c, n), r1 - first));
+            }
         }
     }
     return true;
