@@ -16,6 +16,7 @@ constexpr uint64_t blockTag = 0x5351506d616c6c6fULL;
 struct BlockHeader {
     uint64_t tag;
     unsigned long long sequence;
+    size_t bytes;
     BlockHeader* previous;
     BlockHeader* next;
     // Keeps the caller's block aligned as malloc's blocks are.
@@ -27,6 +28,8 @@ struct Blocks {
     BlockHeader* newest = nullptr;
     size_t live = 0;
     unsigned long long issued = 0;
+    size_t liveBytes = 0;
+    size_t peakBytes = 0;  // the most liveBytes has been since the last reset
 };
 
 Blocks& blocks()
@@ -51,6 +54,7 @@ void unlink(BlockHeader* header)
         header->previous->next = header->next;
     header->tag = 0;
     --state.live;
+    state.liveBytes -= header->bytes;
     std::free(header);
 }
 
@@ -70,6 +74,9 @@ extern "C" void* mxMalloc(size_t bytes)
     Blocks& state = blocks();
     header->tag = blockTag;
     header->sequence = ++state.issued;
+    header->bytes = bytes;
+    state.liveBytes += bytes;
+    state.peakBytes = state.liveBytes > state.peakBytes ? state.liveBytes : state.peakBytes;
     header->previous = state.newest;
     header->next = nullptr;
     if (state.newest)
@@ -94,6 +101,16 @@ extern "C" void mxFree(void* block)
 extern "C" size_t standInLiveBlocks(void)
 {
     return blocks().live;
+}
+
+extern "C" size_t standInScratchPeak(void)
+{
+    return blocks().peakBytes;
+}
+
+extern "C" void standInResetScratchPeak(void)
+{
+    blocks().peakBytes = blocks().liveBytes;
 }
 
 extern "C" unsigned long long standInBlockMark(void)

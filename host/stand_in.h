@@ -75,6 +75,11 @@ size_t standInLiveArrays(void);
 // Scratch blocks taken with mxMalloc and not yet released.
 size_t standInLiveBlocks(void);
 
+// The most bytes of scratch live at once since the last reset (which sets
+// it to the bytes live then).
+size_t standInScratchPeak(void);
+void standInResetScratchPeak(void);
+
 // Calls a plug-in as a host does. plhs needs room for max(nlhs, 1) handles;
 // they are cleared first. The arguments' element storage is read-only for
 // the duration of the call, so a plug-in that writes to it faults. Returns 0

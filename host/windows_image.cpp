@@ -75,6 +75,8 @@ void* systemFunction(const char* name)
         {"memset", reinterpret_cast<void*>(&::memset)},
         {"memcmp", reinterpret_cast<void*>(&::memcmp)},
         {"strlen", reinterpret_cast<void*>(&::strlen)},
+        {"malloc", reinterpret_cast<void*>(&::malloc)},
+        {"free", reinterpret_cast<void*>(&::free)},
     };
     for (const Binding& binding : bindings)
         if (std::strcmp(binding.name, name) == 0)

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "problem.h"
-#include "products.h"
+#include "vector_loops.h"
 
 namespace {
 
@@ -19,11 +19,11 @@ double gamma(uint32_t n)
 
 }  // namespace
 
-void refreshEstimate(GradientEstimate& estimate, const double* Q, const double* x, const uint32_t* columns,
-                     uint32_t count)
+void refreshEstimate(GradientEstimate& estimate, VectorPath path, const double* Q, const double* x,
+                     const uint32_t* columns, uint32_t count)
 {
     const uint32_t n = estimate.n;
-    rowProductsOver(Q, x, n, columns, count, estimate.rows);
+    rowProductsOver(path, Q, x, n, columns, count, estimate.rows);
 
     // The pair steps of a pass keep both weights non-negative and their sum
     // within a factor (1 + u)^2 (the only weights that move are at least
@@ -39,7 +39,8 @@ void refreshEstimate(GradientEstimate& estimate, const double* Q, const double* 
     estimate.trusted = estimate.dataBounded && estimate.largestQ * estimate.weightBound <= largestSafe;
 }
 
-void moveEstimate(GradientEstimate& estimate, const double* Q, uint32_t a, double da, uint32_t p, double dp)
+void moveEstimate(GradientEstimate& estimate, VectorPath path, const double* Q, uint32_t a, double da, uint32_t p,
+                  double dp)
 {
     if (!estimate.trusted)
         return;  // Nobody reads the estimate until the next refresh.
@@ -52,11 +53,7 @@ void moveEstimate(GradientEstimate& estimate, const double* Q, uint32_t a, doubl
         return;
     }
     const uint32_t n = estimate.n;
-    double* __restrict G = estimate.rows;
-    const double* __restrict columnA = Q + at(0, a, n);
-    const double* __restrict columnP = Q + at(0, p, n);
-    for (uint32_t i = 0; i < n; ++i)
-        G[i] = (G[i] + columnA[i] * da) + columnP[i] * dp;
+    followPairStep(path, estimate.rows, Q + at(0, a, n), da, Q + at(0, p, n), dp, n);
 }
 
 double estimateBound(const GradientEstimate& estimate)

@@ -29,6 +29,8 @@
 
 #include <cstdint>
 
+#include "vector_path.h"
+
 struct GradientEstimate {
     double* rows;          // G_i, for all n rows
     uint32_t n;
@@ -42,12 +44,13 @@ struct GradientEstimate {
 
 // Sets G to the exact products at x (summing the count listed columns, see
 // termsToSum) and restarts the bound for a pass whose weights start at x.
-void refreshEstimate(GradientEstimate& estimate, const double* Q, const double* x, const uint32_t* columns,
-                     uint32_t count);
+void refreshEstimate(GradientEstimate& estimate, VectorPath path, const double* Q, const double* x,
+                     const uint32_t* columns, uint32_t count);
 
 // Follows a pair step that changed x_a by da and x_p by dp (new minus old
 // weight, as computed). a and p may be equal only when both moves are 0.
-void moveEstimate(GradientEstimate& estimate, const double* Q, uint32_t a, double da, uint32_t p, double dp);
+void moveEstimate(GradientEstimate& estimate, VectorPath path, const double* Q, uint32_t a, double da, uint32_t p,
+                  double dp);
 
 // A bound on |G_i - R_i| for every row, valid while trusted.
 double estimateBound(const GradientEstimate& estimate);

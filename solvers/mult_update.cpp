@@ -64,7 +64,8 @@ double objectiveAt(SupportProducts& products, const double* Q, const double* b, 
 
 }  // namespace
 
-void multUpdateCounted(const double* Q, const double* b, uint32_t n, double* x, SolverCounts& counts)
+void multUpdateCounted(const double* Q, const double* b, uint32_t n, double* x, const SolverSettings& settings,
+                       SolverCounts& counts)
 {
     counts = SolverCounts{};
     if (n == 0)
@@ -72,7 +73,7 @@ void multUpdateCounted(const double* Q, const double* b, uint32_t n, double* x, 
     double* r = static_cast<double*>(mxMalloc(sizeof(double) * n));
     double* p = static_cast<double*>(mxMalloc(sizeof(double) * n));
     SupportProducts products;
-    startSupportProducts(products, Q, b, n);
+    startSupportProducts(products, Q, b, n, settings);
 
     startingPoint(b, n, x);
     PreviousObjective previousObjective =
@@ -105,6 +106,7 @@ void multUpdateCounted(const double* Q, const double* b, uint32_t n, double* x, 
             break;
     }
 
+    counts.optionalBytes = products.packedBytes;
     cycleGuardEnd(guard);
     finishSupportProducts(products);
     mxFree(p);
@@ -114,5 +116,5 @@ void multUpdateCounted(const double* Q, const double* b, uint32_t n, double* x, 
 void multUpdate(const double* Q, const double* b, uint32_t n, double* x)
 {
     SolverCounts counts;
-    multUpdateCounted(Q, b, n, x, counts);
+    multUpdateCounted(Q, b, n, x, defaultSettings(), counts);
 }

@@ -12,33 +12,6 @@ uint32_t termsToSum(const double* x, uint32_t n, bool finiteQ, uint32_t* columns
     return count;
 }
 
-void rowProductsOver(const double* Q, const double* x, uint32_t n, const uint32_t* columns, uint32_t count,
-                     double* p)
-{
-    double* __restrict sums = p;
-    for (uint32_t i = 0; i < n; ++i)
-        sums[i] = 0.0;
-    // Four columns per sweep over the rows: each row still adds its terms one
-    // at a time in ascending k, but p is read and written a quarter as often.
-    uint32_t j = 0;
-    for (; j + 4 <= count; j += 4) {
-        const double* __restrict c0 = Q + at(0, columns[j], n);
-        const double* __restrict c1 = Q + at(0, columns[j + 1], n);
-        const double* __restrict c2 = Q + at(0, columns[j + 2], n);
-        const double* __restrict c3 = Q + at(0, columns[j + 3], n);
-        const double x0 = x[columns[j]], x1 = x[columns[j + 1]];
-        const double x2 = x[columns[j + 2]], x3 = x[columns[j + 3]];
-        for (uint32_t i = 0; i < n; ++i)
-            sums[i] = (((sums[i] + c0[i] * x0) + c1[i] * x1) + c2[i] * x2) + c3[i] * x3;
-    }
-    for (; j < count; ++j) {
-        const double* __restrict c0 = Q + at(0, columns[j], n);
-        const double x0 = x[columns[j]];
-        for (uint32_t i = 0; i < n; ++i)
-            sums[i] = sums[i] + c0[i] * x0;
-    }
-}
-
 double rowProductOver(const double* Q, const double* x, uint32_t n, uint32_t i, const uint32_t* columns,
                       uint32_t count, bool symmetric)
 {

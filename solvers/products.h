@@ -23,11 +23,8 @@
 // length.
 uint32_t termsToSum(const double* x, uint32_t n, bool finiteQ, uint32_t* columns);
 
-// p_i = (Qx)_i for every row i, summing the terms of the count columns
-// listed in ascending order (a list from termsToSum, or a superset of it).
-// Reads Q column by column.
-void rowProductsOver(const double* Q, const double* x, uint32_t n, const uint32_t* columns, uint32_t count,
-                     double* p);
+// The products of every row at once, p_i = (Qx)_i over such a list, are
+// rowProductsOver in vector_loops.h: one copy per vector path.
 
 // (Qx)_i for one row, over the same kind of list. With symmetric set (see
 // exactlySymmetric) it reads column i, in memory order, instead of row i.

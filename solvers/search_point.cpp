@@ -20,6 +20,7 @@
 #include "problem.h"
 #include "products.h"
 #include "smo_parts.h"
+#include "vector_loops.h"
 
 namespace {
 
@@ -30,24 +31,21 @@ uint32_t survivingCandidates(uint32_t pivot, const double* x, const double* b, u
                              uint32_t* survivors)
 {
     const GradientEstimate& estimate = work.estimate;
-    const double* G = estimate.rows;
-    const double pivotGradient = G[pivot] - b[pivot];
-    double* magnitude = work.magnitudes;
-    // |ê_i| for candidates, -infinity for the others, which never survive.
-    double largest = 0.0;
-    for (uint32_t i = 0; i < n; ++i) {
-        const double e = std::fabs((G[i] - b[i]) - pivotGradient);
-        magnitude[i] = x[i] <= zeroThreshold ? -infinity() : e;
-        largest = magnitude[i] > largest ? magnitude[i] : largest;
-    }
+    const double pivotGradient = estimate.rows[pivot] - b[pivot];
     const double slack = 2.02 * estimateBound(estimate) +
                          9.0 * unitRoundoff *
                              (estimate.largestQ * estimate.weightBound + work.largestB + std::fabs(pivotGradient));
+    // A first sweep lists the few that pass against the largest |ê| seen so
+    // far, with their |ê|; the final largest then decides.
+    double* magnitude = work.magnitudes;
+    double largest;
+    const uint32_t listed =
+        screenCandidates(work.path, estimate.rows, b, x, n, pivotGradient, slack, survivors, magnitude, largest);
     const double largestLowerBound = largest - slack;
     uint32_t count = 0;
-    for (uint32_t i = 0; i < n; ++i) {
-        survivors[count] = i;
-        count += !(magnitude[i] + slack < largestLowerBound);
+    for (uint32_t j = 0; j < listed; ++j) {
+        survivors[count] = survivors[j];
+        count += !(magnitude[j] + slack < largestLowerBound);
     }
     return count;
 }

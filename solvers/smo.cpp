@@ -37,19 +37,21 @@ namespace {
 double refreshAndEvaluate(const double* Q, const double* b, const double* x, SmoWork& work)
 {
     work.columnCount = termsToSum(x, work.n, work.finiteQ, work.columns);
-    refreshEstimate(work.estimate, Q, x, work.columns, work.columnCount);
+    refreshEstimate(work.estimate, work.path, Q, x, work.columns, work.columnCount);
     return objective(b, x, work.estimate.rows, work.n);
 }
 
 }  // namespace
 
-void smoCounted(const double* Q, const double* b, uint32_t n, double* x, SolverCounts& counts)
+void smoCounted(const double* Q, const double* b, uint32_t n, double* x, const SolverSettings& settings,
+                SolverCounts& counts)
 {
     counts = SolverCounts{};
     if (n == 0)
         return;
     SmoWork work{};
     work.n = n;
+    work.path = settings.path;
     work.active = static_cast<unsigned char*>(mxMalloc(n));
     work.columns = static_cast<uint32_t*>(mxMalloc(sizeof(uint32_t) * n));
     work.magnitudes = static_cast<double*>(mxMalloc(sizeof(double) * (static_cast<size_t>(n) + 1)));
@@ -102,5 +104,5 @@ void smoCounted(const double* Q, const double* b, uint32_t n, double* x, SolverC
 void SMO(const double* Q, const double* b, uint32_t n, double* x)
 {
     SolverCounts counts;
-    smoCounted(Q, b, n, x, counts);
+    smoCounted(Q, b, n, x, defaultSettings(), counts);
 }

@@ -6,9 +6,11 @@
 
 #include "gradient_estimate.h"
 #include "solver_counts.h"
+#include "vector_path.h"
 
 struct SmoWork {
     uint32_t n;
+    VectorPath path;
     unsigned char* active;  // 1 = may still be the pivot in this pass
     // Ascending list of the columns exact row products sum: every k with
     // x_k != 0 when the pass started (a superset of those now), or all k
@@ -19,7 +21,8 @@ struct SmoWork {
     bool symmetric;     // rows may be read as columns
     double largestB;    // max |b_i|
     GradientEstimate estimate;
-    // Room for the partner search: n + 1 doubles and n + 1 indices.
+    // Room for the partner search: n + 1 doubles and n + 1 indices (the
+    // candidates listed with their magnitudes, then the exact sums).
     double* magnitudes;
     uint32_t* rows;
     SolverCounts counts;

@@ -4,46 +4,27 @@
 // steps.
 #include "problem.h"
 #include "smo_parts.h"
+#include "vector_loops.h"
 
 namespace {
 
-// Finds the pivot: the active coordinate of largest weight, lowest index
-// among equals. On the first step of a pass it also retires every coordinate
-// below the zero threshold. Returns false when no active coordinate has a
-// weight above noMaximum, which happens only with weights that are not
-// numbers.
-bool findPivot(const double* x, uint32_t n, unsigned char* active, bool firstStep, uint32_t& pivot,
-               double& maximum)
+// The first step's pivot: the coordinate of largest weight, lowest index
+// among equals, once every coordinate below the zero threshold is retired
+// (all are active when a pass starts). The later steps' pivots come from
+// retireAndFindPivot, with the retirements of the step before.
+PivotChoice firstPivot(const double* x, uint32_t n, unsigned char* active)
 {
-    bool found = false;
-    maximum = noMaximum;
+    PivotChoice choice{false, false, 0, noMaximum};
     for (uint32_t i = 0; i < n; ++i) {
-        if (firstStep && x[i] < zeroThreshold) {
+        if (x[i] < zeroThreshold) {
             active[i] = 0;
-        } else if (active[i] && x[i] > maximum) {
-            maximum = x[i];
-            pivot = i;
-            found = true;
+        } else if (active[i] && x[i] > choice.maximum) {
+            choice.maximum = x[i];
+            choice.pivot = i;
+            choice.found = true;
         }
     }
-    return found;
-}
-
-// Retires every coordinate whose weight now equals the step's old maximum,
-// or equals the partner's new weight (the partner itself excepted). Returns
-// true when no coordinate is left active.
-bool retireTies(const double* x, uint32_t n, unsigned char* active, double maximum, uint32_t partner)
-{
-    bool done = true;
-    for (uint32_t i = 0; i < n; ++i) {
-        if (x[i] == maximum)
-            active[i] = 0;
-        if (x[i] == x[partner] && i != partner)
-            active[i] = 0;
-        else if (active[i])
-            done = false;
-    }
-    return done;
+    return choice;
 }
 
 // Brings the estimates up to date with a step that moved x[a] from xa and
@@ -60,7 +41,7 @@ void followStep(const double* Q, const double* x, SmoWork& work, uint32_t a, dou
     const double dp = x[p] - xp;
     if (da == 0.0 && dp == 0.0)
         return;
-    moveEstimate(work.estimate, Q, a, da, p, dp);
+    moveEstimate(work.estimate, work.path, Q, a, da, p, dp);
 }
 
 }  // namespace
@@ -69,16 +50,13 @@ int runPass(const double* Q, const double* b, double* x, SmoWork& work, PairBack
 {
     const uint32_t n = work.n;
     int updates = 0;
-    bool firstStep = true;
-    bool done = false;
     lastStep = PairBackup{0, 0, x[0], x[0]};
-    while (!done) {
-        uint32_t pivot = 0;
-        double maximum = noMaximum;
-        if (!findPivot(x, n, work.active, firstStep, pivot, maximum)) {
-            lastStep = PairBackup{0, 0, x[0], x[0]};  // This step changed nothing.
-            break;
-        }
+    PivotChoice choice = firstPivot(x, n, work.active);
+    // A step without a pivot happens only with weights that are not numbers;
+    // it changes nothing and ends the pass.
+    while (choice.found) {
+        const uint32_t pivot = choice.pivot;
+        const double maximum = choice.maximum;
         ++work.counts.steps;
 
         const double pivotBefore = x[pivot];
@@ -93,8 +71,10 @@ int runPass(const double* Q, const double* b, double* x, SmoWork& work, PairBack
         work.active[pivot] = 0;
         if (x[partner] == partnerBefore)
             work.active[partner] = 0;
-        done = retireTies(x, n, work.active, maximum, partner);
-        firstStep = false;
+        choice = retireAndFindPivot(work.path, x, work.active, n, RetiringStep{maximum, partner, x[partner]});
+        if (!choice.anyActive)
+            return updates;  // every coordinate retired: the pass is over
     }
+    lastStep = PairBackup{0, 0, x[0], x[0]};
     return updates;
 }

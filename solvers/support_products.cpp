@@ -6,6 +6,7 @@
 #include "matrix_facts.h"
 #include "problem.h"
 #include "products.h"
+#include "vector_loops.h"
 
 namespace {
 
@@ -22,44 +23,58 @@ bool zeroRowsMaySkip(const SupportProducts& products, const double* x)
     return products.largestQ * (1.02 * norm) <= 0x1p1000;
 }
 
-// Copies Q's block at the count listed indices into the packed array.
-void pack(SupportProducts& products, const double* Q, const uint32_t* indices, uint32_t count)
+// The block's columns for s rows: all s, or as many as fit in a sixteenth
+// of Q's size (s c doubles within n^2 / 16).
+uint32_t blockColumnsFor(uint32_t n, uint32_t s)
+{
+    const uint64_t budget = static_cast<uint64_t>(n) * n / 16;
+    const uint64_t fitting = budget / s;
+    return fitting < s ? static_cast<uint32_t>(fitting) : s;
+}
+
+// Copies Q at the support's rows and its last columns into a block of its
+// own; false when the optional scratch is refused. Makes none where not a
+// single column fits (tiny n).
+bool pack(SupportProducts& products, const double* Q, const uint32_t* support, uint32_t s)
 {
     const uint32_t n = products.n;
-    for (uint32_t c = 0; c < count; ++c) {
-        const double* column = Q + at(0, indices[c], n);
-        double* packedColumn = products.block + static_cast<size_t>(c) * count;
-        for (uint32_t r = 0; r < count; ++r)
-            packedColumn[r] = column[indices[r]];
-        products.packed[c] = indices[c];
+    const uint32_t columns = blockColumnsFor(n, s);
+    if (columns == 0)
+        return true;
+    const size_t entries = static_cast<size_t>(s) * columns;
+    const size_t bytes = sizeof(double) * (entries + 2 * static_cast<size_t>(s)) + sizeof(uint32_t) * 2 * s;
+    double* whole = static_cast<double*>(products.optional.take(bytes));
+    if (!whole)
+        return false;
+    products.block = whole;
+    products.packedX = whole + entries;
+    products.packedSums = products.packedX + s;
+    products.packed = reinterpret_cast<uint32_t*>(products.packedSums + s);
+    products.packedColumns = products.packed + s;
+    products.packedBytes = bytes > products.packedBytes ? bytes : products.packedBytes;
+    products.packedCount = s;
+    products.blockColumns = columns;
+    for (uint32_t r = 0; r < s; ++r)
+        products.packed[r] = support[r];
+    for (uint32_t c = 0; c < columns; ++c) {
+        const double* column = Q + at(0, support[s - columns + c], n);
+        double* packedColumn = products.block + static_cast<size_t>(c) * s;
+        for (uint32_t r = 0; r < s; ++r)
+            packedColumn[r] = column[support[r]];
     }
-    products.packedCount = count;
+    return true;
 }
 
-// Keeps only the rows and columns of the block whose weights are not 0.
-// In place: each value moves to an index no greater than its own, and every
-// value still to be read lies beyond everything written so far.
-void compact(SupportProducts& products, const double* x)
+void releaseBlock(SupportProducts& products)
 {
-    const uint32_t old = products.packedCount;
-    uint32_t* keep = products.packedColumns;  // positions kept, ascending
-    uint32_t count = 0;
-    for (uint32_t j = 0; j < old; ++j) {
-        keep[count] = j;
-        count += x[products.packed[j]] != 0.0;
-    }
-    for (uint32_t c = 0; c < count; ++c) {
-        const double* from = products.block + static_cast<size_t>(keep[c]) * old;
-        double* to = products.block + static_cast<size_t>(c) * count;
-        for (uint32_t r = 0; r < count; ++r)
-            to[r] = from[keep[r]];
-    }
-    for (uint32_t j = 0; j < count; ++j)
-        products.packed[j] = products.packed[keep[j]];
-    products.packedCount = count;
+    if (products.block)
+        products.optional.give(products.block);
+    products.block = nullptr;
+    products.packedCount = 0;
+    products.blockColumns = 0;
 }
 
-// Whether every non-zero weight has its row and column in the block.
+// Whether every non-zero weight has its row in the block.
 bool blockCoversSupport(const SupportProducts& products, const double* x, uint32_t supportSize)
 {
     uint32_t covered = 0;
@@ -70,28 +85,26 @@ bool blockCoversSupport(const SupportProducts& products, const double* x, uint32
 
 }  // namespace
 
-void startSupportProducts(SupportProducts& products, const double* Q, const double* b, uint32_t n)
+void startSupportProducts(SupportProducts& products, const double* Q, const double* b, uint32_t n,
+                          const SolverSettings& settings)
 {
     products.n = n;
+    products.path = settings.path;
+    products.optional = settings.optional;
+    products.packingRefused = false;
+    products.packedBytes = 0;
     products.largestQ = largestMagnitude(Q, static_cast<size_t>(n) * n);
     products.finiteQ = products.largestQ <= largestDouble;
     products.finiteB = allFinite(b, n);
     products.columns = static_cast<uint32_t*>(mxMalloc(sizeof(uint32_t) * n));
     products.block = nullptr;
     products.packedCount = 0;
-    products.packed = static_cast<uint32_t*>(mxMalloc(sizeof(uint32_t) * n));
-    products.packedX = static_cast<double*>(mxMalloc(sizeof(double) * n));
-    products.packedSums = static_cast<double*>(mxMalloc(sizeof(double) * n));
-    products.packedColumns = static_cast<uint32_t*>(mxMalloc(sizeof(uint32_t) * n));
+    products.blockColumns = 0;
 }
 
 void finishSupportProducts(SupportProducts& products)
 {
-    mxFree(products.packedColumns);
-    mxFree(products.packedSums);
-    mxFree(products.packedX);
-    mxFree(products.packed);
-    mxFree(products.block);
+    releaseBlock(products);
     mxFree(products.columns);
 }
 
@@ -100,28 +113,39 @@ bool supportRowProducts(SupportProducts& products, const double* Q, const double
     const uint32_t n = products.n;
     const uint32_t count = termsToSum(x, n, products.finiteQ, products.columns);
     const bool skipZeroRows = zeroRowsMaySkip(products, x);
-    if (skipZeroRows && !products.block && count <= n / 2) {
-        products.block = static_cast<double*>(mxMalloc(sizeof(double) * count * static_cast<size_t>(count)));
-        pack(products, Q, products.columns, count);
-    }
+    // A block for a support that has shrunk by a quarter is made again, for
+    // the smaller support (given back first, so that two never coexist).
+    if (products.block && 4 * static_cast<uint64_t>(count) <= 3 * static_cast<uint64_t>(products.packedCount))
+        releaseBlock(products);
+    if (skipZeroRows && !products.block && !products.packingRefused && count > 0 && count <= n / 2)
+        products.packingRefused = !pack(products, Q, products.columns, count);
     if (!skipZeroRows || !products.block || !blockCoversSupport(products, x, count)) {
-        rowProductsOver(Q, x, n, products.columns, count, p);
+        rowProductsOver(products.path, Q, x, n, products.columns, count, p);
         return true;
     }
 
-    if (4 * static_cast<uint64_t>(count) <= 3 * static_cast<uint64_t>(products.packedCount))
-        compact(products, x);
-    const uint32_t size = products.packedCount;
-    uint32_t columns = 0;
-    for (uint32_t j = 0; j < size; ++j) {
-        products.packedX[j] = x[products.packed[j]];
-        products.packedColumns[columns] = j;
-        columns += products.packedX[j] != 0.0;
+    // Each row's terms in ascending k: first the support's columns before
+    // the block's, read from Q at the block's rows, then the block's.
+    const uint32_t s = products.packedCount;
+    const uint32_t firstBlockColumn = s - products.blockColumns;
+    const uint32_t blockStart = products.packed[firstBlockColumn];
+    uint32_t before = 0;
+    while (before < count && products.columns[before] < blockStart)
+        ++before;
+    uint32_t blockTerms = 0;
+    for (uint32_t r = 0; r < s; ++r) {
+        products.packedX[r] = x[products.packed[r]];
+        products.packedSums[r] = 0.0;
     }
-    // Row r of the block sums the same terms in the same order as row
-    // packed[r] of Q: the block's columns are Q's in ascending order.
-    rowProductsOver(products.block, products.packedX, size, products.packedColumns, columns, products.packedSums);
-    for (uint32_t r = 0; r < size; ++r)
+    for (uint32_t c = firstBlockColumn; c < s; ++c) {
+        products.packedColumns[blockTerms] = c - firstBlockColumn;
+        blockTerms += products.packedX[c] != 0.0;
+    }
+    addGatheredRowProducts(products.path, Q, n, products.packed, s, products.columns, before, x,
+                           products.packedSums);
+    addRowProducts(products.path, products.block, products.packedX + firstBlockColumn, s, products.packedColumns,
+                   blockTerms, products.packedSums);
+    for (uint32_t r = 0; r < s; ++r)
         p[products.packed[r]] = products.packedSums[r];
     return false;
 }

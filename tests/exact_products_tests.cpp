@@ -9,6 +9,7 @@
 #include "matrix_facts.h"
 #include "products.h"
 #include "solve.h"
+#include "vector_loops.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ TEST(ExactProducts, AllRowsByColumnsMatchSequentialSums)
         std::vector<uint32_t> columns(n);
         std::vector<double> p(n);
         const uint32_t count = termsToSum(c.x.data(), n, true, columns.data());
-        rowProductsOver(c.Q.data(), c.x.data(), n, columns.data(), count, p.data());
+        rowProductsOver(VectorPath::baseline, c.Q.data(), c.x.data(), n, columns.data(), count, p.data());
         for (uint32_t i = 0; i < n; ++i)
             ASSERT_EQ(bitsOf(p[i]), bitsOf(plainRowProduct(c.Q, c.x, i))) << "n=" << n << " row " << i;
 

@@ -10,6 +10,7 @@
 #include "matrix_facts.h"
 #include "problem.h"
 #include "products.h"
+#include "vector_loops.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ Objectives objectivesAtStart(const CorpusProblem& p)
     std::vector<uint32_t> all(n);
     for (uint32_t k = 0; k < n; ++k)
         all[k] = k;
-    rowProductsOver(p.Q.data(), x.data(), n, all.data(), n, products.data());
+    rowProductsOver(VectorPath::baseline, p.Q.data(), x.data(), n, all.data(), n, products.data());
     o.byRows = objective(p.b.data(), x.data(), products.data(), n);
     o.first = firstObjective(o.byRows, p.b.data(), x.data(), n, largestMagnitude(p.Q.data(), p.Q.size()));
     return o;

@@ -13,6 +13,7 @@
 #include "products.h"
 #include "smo_parts.h"
 #include "solve.h"
+#include "vector_loops.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ TEST(GradientEstimate, BoundHoldsThroughAPassOfPairSteps)
         randomProblem(draw, n, Q, x);
         GradientEstimate estimate = estimateFor(Q, n, rows);
         std::vector<uint32_t> columns(n);
-        refreshEstimate(estimate, Q.data(), x.data(), columns.data(), termsToSum(x.data(), n, true, columns.data()));
+        refreshEstimate(estimate, VectorPath::baseline, Q.data(), x.data(), columns.data(), termsToSum(x.data(), n, true, columns.data()));
         ASSERT_TRUE(estimate.trusted);
         const double atRefresh = estimateBound(estimate);
 
@@ -74,7 +75,7 @@ TEST(GradientEstimate, BoundHoldsThroughAPassOfPairSteps)
             const double t = s * unit(draw);
             x[p] = t;
             x[a] = s - t;
-            moveEstimate(estimate, Q.data(), a, x[a] - oldA, p, x[p] - oldP);
+            moveEstimate(estimate, VectorPath::baseline, Q.data(), a, x[a] - oldA, p, x[p] - oldP);
             const double bound = estimateBound(estimate);
             for (uint32_t i = 0; i < n; ++i)
                 worst = std::max(worst, std::fabs(rows[i] - plainRowProduct(Q, x, i)) / bound);
@@ -90,22 +91,22 @@ TEST(GradientEstimate, NotTrustedWhereRoundingIsNotTheOnlyError)
     std::vector<double> Q = {1, 0, 0, 1}, x = {0.5, 0.5}, rows;
     GradientEstimate estimate = estimateFor(Q, 2, rows);
     std::vector<uint32_t> columns = {0, 1};
-    refreshEstimate(estimate, Q.data(), x.data(), columns.data(), 2);
+    refreshEstimate(estimate, VectorPath::baseline, Q.data(), x.data(), columns.data(), 2);
     EXPECT_TRUE(estimate.trusted);
 
     // Products that could overflow.
     estimate.largestQ = 0x1p1000;
-    refreshEstimate(estimate, Q.data(), x.data(), columns.data(), 2);
+    refreshEstimate(estimate, VectorPath::baseline, Q.data(), x.data(), columns.data(), 2);
     EXPECT_FALSE(estimate.trusted);
     // Weights that are not numbers.
     estimate.largestQ = 1.0;
     x[1] = NAN;
-    refreshEstimate(estimate, Q.data(), x.data(), columns.data(), 2);
+    refreshEstimate(estimate, VectorPath::baseline, Q.data(), x.data(), columns.data(), 2);
     EXPECT_FALSE(estimate.trusted);
     // Data the caller found unbounded.
     x[1] = 0.5;
     estimate.dataBounded = false;
-    refreshEstimate(estimate, Q.data(), x.data(), columns.data(), 2);
+    refreshEstimate(estimate, VectorPath::baseline, Q.data(), x.data(), columns.data(), 2);
     EXPECT_FALSE(estimate.trusted);
 }
 
@@ -151,7 +152,7 @@ TEST(PartnerSearch, PicksTheLiteralPartnerWheneverEstimatesAreWithinTheBound)
         work.magnitudes = magnitudes.data();
         work.rows = survivors.data();
         work.estimate = estimateFor(Q, n, rows);
-        refreshEstimate(work.estimate, Q.data(), x.data(), columns.data(), work.columnCount);
+        refreshEstimate(work.estimate, VectorPath::baseline, Q.data(), x.data(), columns.data(), work.columnCount);
         // As if many steps had passed: the bound as wide as it may get.
         work.estimate.drift = 0x1p-21 * work.estimate.weightBound;
         const double bound = estimateBound(work.estimate);

@@ -33,7 +33,7 @@ TEST(SupportProducts, ExactForTheSupportAsItShrinks)
     const std::vector<double> b(n, 1.0);
     const size_t blocksBefore = standInLiveBlocks();
     SupportProducts products;
-    startSupportProducts(products, Q.data(), b.data(), n);
+    startSupportProducts(products, Q.data(), b.data(), n, defaultSettings());
 
     // Weights dropping out a few at a time, in a scattered order: the
     // products go from all rows to a packed block and through compactions.
@@ -80,7 +80,7 @@ TEST(SupportProducts, EveryRowWhenSkippingIsNotSafe)
         else
             Q[7 + 5 * n] = HUGE_VAL;  // 0 * inf: row 7's product is NaN too
         SupportProducts products;
-        startSupportProducts(products, Q.data(), b.data(), n);
+        startSupportProducts(products, Q.data(), b.data(), n, defaultSettings());
         EXPECT_TRUE(supportRowProducts(products, Q.data(), x.data(), p.data())) << "variant " << variant;
         for (uint32_t i = 0; i < n; ++i)
             EXPECT_EQ(bitsOf(p[i]), bitsOf(plainRowProduct(Q, x, i))) << "variant " << variant << " row " << i;

@@ -1,0 +1,53 @@
+// Chooses each loop's copy by the caller's vector path.
+#include "vector_loops.h"
+
+#include "vector_loops_paths.h"
+
+void rowProductsOver(VectorPath path, const double* Q, const double* x, uint32_t n, const uint32_t* columns,
+                     uint32_t count, double* p)
+{
+    if (path == VectorPath::avx2)
+        return avx2Loops::rowProductsOver(Q, x, n, columns, count, p);
+    return baselineLoops::rowProductsOver(Q, x, n, columns, count, p);
+}
+
+void addRowProducts(VectorPath path, const double* Q, const double* x, uint32_t n, const uint32_t* columns,
+                    uint32_t count, double* p)
+{
+    if (path == VectorPath::avx2)
+        return avx2Loops::addRowProducts(Q, x, n, columns, count, p);
+    return baselineLoops::addRowProducts(Q, x, n, columns, count, p);
+}
+
+void addGatheredRowProducts(VectorPath path, const double* Q, uint32_t n, const uint32_t* rows, uint32_t rowCount,
+                            const uint32_t* columns, uint32_t count, const double* x, double* sums)
+{
+    if (path == VectorPath::avx2)
+        return avx2Loops::addGatheredRowProducts(Q, n, rows, rowCount, columns, count, x, sums);
+    return baselineLoops::addGatheredRowProducts(Q, n, rows, rowCount, columns, count, x, sums);
+}
+
+void followPairStep(VectorPath path, double* G, const double* columnA, double da, const double* columnP, double dp,
+                    uint32_t n)
+{
+    if (path == VectorPath::avx2)
+        return avx2Loops::followPairStep(G, columnA, da, columnP, dp, n);
+    return baselineLoops::followPairStep(G, columnA, da, columnP, dp, n);
+}
+
+PivotChoice retireAndFindPivot(VectorPath path, const double* x, unsigned char* active, uint32_t n,
+                               const RetiringStep& step)
+{
+    if (path == VectorPath::avx2)
+        return avx2Loops::retireAndFindPivot(x, active, n, step);
+    return baselineLoops::retireAndFindPivot(x, active, n, step);
+}
+
+uint32_t screenCandidates(VectorPath path, const double* G, const double* b, const double* x, uint32_t n,
+                          double pivotGradient, double slack, uint32_t* listed, double* magnitudes,
+                          double& largest)
+{
+    if (path == VectorPath::avx2)
+        return avx2Loops::screenCandidates(G, b, x, n, pivotGradient, slack, listed, magnitudes, largest);
+    return baselineLoops::screenCandidates(G, b, x, n, pivotGradient, slack, listed, magnitudes, largest);
+}

@@ -1,0 +1,240 @@
+// The bodies of the loops of vector_loops.h, included once per vector path
+// by vector_loops_<path>.cpp, which compiles them with that path's target
+// flags inside the namespace it names (SIMPLEXQP_LOOPS). No include guard:
+// each inclusion is a separate copy.
+//
+// The loops across rows (products, the estimates' update) are plain loops
+// that the compiler vectorises for the target. The sweeps over coordinates
+// that pick a largest value or list a few are written with the compilers'
+// vector extensions, four doubles to a 256-bit register, for the wide
+// paths (SIMPLEXQP_LOOPS_WIDE); the baseline keeps them plain, since
+// SSE2 has no 64-bit integer comparisons to build them from. Nothing here calls
+// an inline function of another header: a copy compiled with the wider
+// target could become the one the linker keeps for every caller.
+//
+// Same bits on every path: the lanes hold different rows (or coordinates),
+// never different terms of one sum; multiplications and additions stay
+// separate (the build never contracts them); comparisons and selections
+// are exact.
+
+namespace SIMPLEXQP_LOOPS {
+
+// sums[r] += Q(i, k) * x_k over the count columns k listed, in ascending
+// order, for every r < rowCount, where i = rows[r] when the rows are listed
+// and i = r when they are not (all rows, Q read in memory order). Four
+// columns per sweep over the rows: each row still adds its terms one at a
+// time in ascending k, but the sums are read and written a quarter as often.
+template <bool rowsListed>
+static void addColumnTerms(const double* Q, const double* x, uint32_t n, const uint32_t* rows, uint32_t rowCount,
+                           const uint32_t* columns, uint32_t count, double* sums)
+{
+    double* __restrict s = sums;
+    uint32_t j = 0;
+    for (; j + 4 <= count; j += 4) {
+        const double* __restrict c0 = Q + static_cast<size_t>(columns[j]) * n;
+        const double* __restrict c1 = Q + static_cast<size_t>(columns[j + 1]) * n;
+        const double* __restrict c2 = Q + static_cast<size_t>(columns[j + 2]) * n;
+        const double* __restrict c3 = Q + static_cast<size_t>(columns[j + 3]) * n;
+        const double x0 = x[columns[j]], x1 = x[columns[j + 1]];
+        const double x2 = x[columns[j + 2]], x3 = x[columns[j + 3]];
+        for (uint32_t r = 0; r < rowCount; ++r) {
+            const uint32_t i = rowsListed ? rows[r] : r;
+            s[r] = (((s[r] + c0[i] * x0) + c1[i] * x1) + c2[i] * x2) + c3[i] * x3;
+        }
+    }
+    for (; j < count; ++j) {
+        const double* __restrict c0 = Q + static_cast<size_t>(columns[j]) * n;
+        const double x0 = x[columns[j]];
+        for (uint32_t r = 0; r < rowCount; ++r)
+            s[r] = s[r] + c0[rowsListed ? rows[r] : r] * x0;
+    }
+}
+
+void addRowProducts(const double* Q, const double* x, uint32_t n, const uint32_t* columns, uint32_t count,
+                    double* p)
+{
+    addColumnTerms<false>(Q, x, n, nullptr, n, columns, count, p);
+}
+
+void rowProductsOver(const double* Q, const double* x, uint32_t n, const uint32_t* columns, uint32_t count,
+                     double* p)
+{
+    for (uint32_t i = 0; i < n; ++i)
+        p[i] = 0.0;
+    addRowProducts(Q, x, n, columns, count, p);
+}
+
+void addGatheredRowProducts(const double* Q, uint32_t n, const uint32_t* rows, uint32_t rowCount,
+                            const uint32_t* columns, uint32_t count, const double* x, double* sums)
+{
+    addColumnTerms<true>(Q, x, n, rows, rowCount, columns, count, sums);
+}
+
+void followPairStep(double* G, const double* columnA, double da, const double* columnP, double dp, uint32_t n)
+{
+    double* __restrict g = G;
+    const double* __restrict a = columnA;
+    const double* __restrict p = columnP;
+    for (uint32_t i = 0; i < n; ++i)
+        g[i] = (g[i] + a[i] * da) + p[i] * dp;
+}
+
+// The plain sweeps, one coordinate at a time from index `from` on, going on
+// from what an earlier part of the sweep found: the whole sweep on the
+// baseline, the last few coordinates after the lanes on the wide paths.
+static void retireAndFindPivotFrom(const double* x, unsigned char* active, uint32_t from, uint32_t n,
+                                   const RetiringStep& step, PivotChoice& found)
+{
+    PivotChoice choice = found;  // a local copy: the flags' stores cannot touch it
+    for (uint32_t i = from; i < n; ++i) {
+        if (!active[i])
+            continue;
+        if (x[i] == step.oldMaximum || (x[i] == step.partnerWeight && i != step.partner)) {
+            active[i] = 0;
+            continue;
+        }
+        choice.anyActive = true;
+        if (x[i] > choice.maximum) {
+            choice.maximum = x[i];
+            choice.pivot = i;
+            choice.found = true;
+        }
+    }
+    found = choice;
+}
+
+// Returns the new count of listed candidates; largest holds, and is left
+// with, the largest magnitude seen.
+static uint32_t screenCandidatesFrom(const double* G, const double* b, const double* x, uint32_t from, uint32_t n,
+                                     double pivotGradient, double slack, uint32_t* listed, double* magnitudes,
+                                     uint32_t count, double& largest)
+{
+    const double zeroThreshold = 1e-6;
+    double seen = largest;  // a local copy: the stores below cannot touch it
+    for (uint32_t i = from; i < n; ++i) {
+        const double e = __builtin_fabs((G[i] - b[i]) - pivotGradient);
+        const double m = x[i] <= zeroThreshold ? -__builtin_inf() : e;
+        seen = m > seen ? m : seen;
+        listed[count] = i;
+        magnitudes[count] = m;
+        count += !(m + slack < seen - slack);
+    }
+    largest = seen;
+    return count;
+}
+
+#ifdef SIMPLEXQP_LOOPS_WIDE
+
+typedef double Doubles __attribute__((vector_size(32)));
+typedef int64_t Lanes __attribute__((vector_size(32)));  // masks (all ones or 0) and indices
+
+PivotChoice retireAndFindPivot(const double* x, unsigned char* active, uint32_t n, const RetiringStep& step)
+{
+    const double noMaximum = -1.0;
+
+    // Lane j sees the indices j, j + 4, ... in ascending order and keeps the
+    // first of its largest weights, as the plain scan does.
+    Doubles best = {noMaximum, noMaximum, noMaximum, noMaximum};
+    Lanes bestIndex = {0, 0, 0, 0};
+    Lanes anyActive = {0, 0, 0, 0};
+    Lanes index = {0, 1, 2, 3};
+    const Lanes partner = {step.partner, step.partner, step.partner, step.partner};
+    uint32_t i = 0;
+    for (; i + 4 <= n; i += 4, index += 4) {
+        uint32_t flags;  // the four flags, one byte each
+        __builtin_memcpy(&flags, active + i, sizeof flags);
+        if (flags == 0)
+            continue;  // late in a pass most are retired: nothing to retire or choose here
+        Doubles xi;
+        __builtin_memcpy(&xi, x + i, sizeof xi);
+        const Lanes before = {active[i], active[i + 1], active[i + 2], active[i + 3]};
+        Lanes flag = before != 0;
+        flag &= ~(xi == step.oldMaximum);
+        flag &= ~((xi == step.partnerWeight) & (index != partner));
+        // A step retires few coordinates: most sweeps write nothing back.
+        const Lanes retired = (before != 0) & ~flag;
+        if ((retired[0] | retired[1] | retired[2] | retired[3]) != 0)
+            for (int lane = 0; lane < 4; ++lane)
+                active[i + lane] = static_cast<unsigned char>(flag[lane] & 1);
+        anyActive |= flag;
+        const Lanes better = flag & (xi > best);
+        best = reinterpret_cast<Doubles>((reinterpret_cast<Lanes>(xi) & better) |
+                                         (reinterpret_cast<Lanes>(best) & ~better));
+        bestIndex = (index & better) | (bestIndex & ~better);
+    }
+
+    PivotChoice choice{false, false, 0, noMaximum};
+    for (int lane = 0; lane < 4; ++lane) {
+        choice.anyActive = choice.anyActive || anyActive[lane] != 0;
+        const uint32_t laneIndex = static_cast<uint32_t>(bestIndex[lane]);
+        if (best[lane] > choice.maximum ||
+            (choice.found && best[lane] == choice.maximum && laneIndex < choice.pivot)) {
+            choice.maximum = best[lane];
+            choice.pivot = laneIndex;
+            choice.found = true;
+        }
+    }
+    // The last few, in order, after every lane's (lower) indices.
+    retireAndFindPivotFrom(x, active, i, n, step, choice);
+    return choice;
+}
+
+uint32_t screenCandidates(const double* G, const double* b, const double* x, uint32_t n, double pivotGradient,
+                          double slack, uint32_t* listed, double* magnitudes, double& largest)
+{
+    const double zeroThreshold = 1e-6;
+    const double minusInfinity = -__builtin_inf();
+    const Lanes magnitudeBits = {0x7fffffffffffffff, 0x7fffffffffffffff, 0x7fffffffffffffff,
+                                 0x7fffffffffffffff};
+    const Doubles notCandidate = {minusInfinity, minusInfinity, minusInfinity, minusInfinity};
+    Doubles laneLargest = {0.0, 0.0, 0.0, 0.0};
+    uint32_t count = 0;
+    uint32_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        Doubles gi, bi, xi;
+        __builtin_memcpy(&gi, G + i, sizeof gi);
+        __builtin_memcpy(&bi, b + i, sizeof bi);
+        __builtin_memcpy(&xi, x + i, sizeof xi);
+        const Lanes e = reinterpret_cast<Lanes>((gi - bi) - pivotGradient) & magnitudeBits;
+        const Lanes excluded = xi <= zeroThreshold;
+        const Doubles m = reinterpret_cast<Doubles>((reinterpret_cast<Lanes>(notCandidate) & excluded) |
+                                                    (e & ~excluded));
+        const Lanes larger = m > laneLargest;
+        laneLargest = reinterpret_cast<Doubles>((reinterpret_cast<Lanes>(m) & larger) |
+                                                (reinterpret_cast<Lanes>(laneLargest) & ~larger));
+        const Lanes dropped = (m + slack) < (laneLargest - slack);
+        if ((~dropped[0] | ~dropped[1] | ~dropped[2] | ~dropped[3]) != 0)
+            for (int lane = 0; lane < 4; ++lane)
+                if (!dropped[lane]) {
+                    listed[count] = i + lane;
+                    magnitudes[count] = m[lane];
+                    ++count;
+                }
+    }
+    double seen = 0.0;
+    for (int lane = 0; lane < 4; ++lane)
+        seen = laneLargest[lane] > seen ? laneLargest[lane] : seen;
+    count = screenCandidatesFrom(G, b, x, i, n, pivotGradient, slack, listed, magnitudes, count, seen);
+    largest = seen;
+    return count;
+}
+
+#else
+
+PivotChoice retireAndFindPivot(const double* x, unsigned char* active, uint32_t n, const RetiringStep& step)
+{
+    PivotChoice choice{false, false, 0, -1.0};
+    retireAndFindPivotFrom(x, active, 0, n, step, choice);
+    return choice;
+}
+
+uint32_t screenCandidates(const double* G, const double* b, const double* x, uint32_t n, double pivotGradient,
+                          double slack, uint32_t* listed, double* magnitudes, double& largest)
+{
+    largest = 0.0;
+    return screenCandidatesFrom(G, b, x, 0, n, pivotGradient, slack, listed, magnitudes, 0, largest);
+}
+
+#endif
+
+}  // namespace SIMPLEXQP_LOOPS
