@@ -5,6 +5,17 @@
 // the KKT violation of x, computed from exactly recomputed gradients and
 // rounded up, is at most tol, or until maxIterations pair steps were taken.
 // Results are reproducible to the last bit on every platform.
+//
+// The KKT violation is max over x_i > 0 of g_i minus min over all j of g_j,
+// g = Qx - b: zero exactly at the points that satisfy the first-order
+// conditions. For positive semidefinite Q it bounds f(x) - f*; for any
+// other Q a small gap says that x satisfies the first-order conditions
+// nearly (a local minimum or a saddle point of f on the simplex), nothing
+// about f*.
+//
+// Assumes finite Q and b and n <= 65536; Q is taken to be symmetric. With
+// n = 0 nothing is written to x. Scratch through mxMalloc: about 60 bytes
+// per coordinate, plus at most 32 MiB of copies of columns.
 #ifndef SIMPLEXQP_CERTIFIED_SMO_H
 #define SIMPLEXQP_CERTIFIED_SMO_H
 
@@ -18,11 +29,15 @@ struct CertifiedReport {
     bool converged;       // gap <= tol
 };
 
-// The tolerance used when the caller gives none: close to machine precision
-// relative to the problem's scale.
+// The tolerance used when the caller gives none: (16n + 128) u M, with
+// u = 2^-53 and M the larger of max |Q(r,c)| and max |b_i|; close to machine
+// precision relative to the problem's scale, and above the rounding
+// allowance of the gap for every n (exact_check.cpp), so that it can be met.
+// Reads all of Q once.
 double defaultTolerance(const double* Q, const double* b, uint32_t n);
 
-// Q (n*n) and b (n) are read; x (n) is written; report is written.
+// Q (n*n) and b (n) are read; x (n) is written; report is written. A gap of
+// +Inf means that the gradients could not be computed (products overflow).
 void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint64_t maxIterations, double* x,
                   CertifiedReport& report);
 
