@@ -76,8 +76,10 @@ void shrink(ActiveSet& set, double largestGiving)
 }
 
 // Each position's promise as the pivot's partner, (g_i - g_k)^2 / a_ik,
-// positive exactly where g_k is below g_i (the sign of g_i - g_k kept in
-// the numerator). No branches, so that it vectorises.
+// positive exactly where g_k is below g_i (the sign of g_i - g_k kept).
+// Divided before it is multiplied, so that it neither overflows nor
+// underflows where the steps would not, and scales exactly with Q and b.
+// No branches, so that it vectorises.
 void scorePartners(const ActiveSet& set, uint32_t pivot, const double* columnI, double tau)
 {
     const double gi = set.gradient[pivot];
@@ -88,7 +90,7 @@ void scorePartners(const ActiveSet& set, uint32_t pivot, const double* columnI, 
     for (uint32_t k = 0; k < set.size; ++k) {
         const double difference = gi - gradient[k];
         const double curvature = (di + diagonal[k]) - 2.0 * columnI[k];
-        score[k] = difference * std::fabs(difference) / (curvature > tau ? curvature : tau);
+        score[k] = difference / (curvature > tau ? curvature : tau) * std::fabs(difference);
     }
 }
 
@@ -172,7 +174,11 @@ StepsEnd takePairSteps(const double* Q, uint32_t n, ActiveSet& set, ColumnCache&
         double smallest;
         const uint32_t partner = bestPartner(set, smallest);
         const double gi = set.gradient[pivot];
-        if (!(gi - smallest > target) || partner == none)
+        // Below a few units in the last place of the gradients, the gap is
+        // rounding noise that steps would chase for ever.
+        const double noise = 0x1p-50 * (std::fabs(gi) + std::fabs(smallest));
+        const double gap = gi - smallest;
+        if (!(gap > target && gap > noise) || partner == none)
             return StepsEnd::gapReached;
 
         // The exact line minimum, clipped to the weight the pivot has. The
