@@ -1,17 +1,19 @@
-# simplexQP.mexa64 (x86-64) and simplexQP.mexglx (i386): no soname, so the
+# <plug-in>.mexa64 (x86-64) and <plug-in>.mexglx (i386): no soname, so the
 # base version definition is the file's own name; the exports under the
 # version node MEX; the host libraries needed by name and no run path, since
 # the host provides them. The plug-in binds the host operations at whatever
 # versions the host libraries define (v7.0 for i386, none for x86-64).
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set_target_properties(simplexQP PROPERTIES SUFFIX ".mexa64")
-else()
-  set_target_properties(simplexQP PROPERTIES SUFFIX ".mexglx")
-endif()
 set(SIMPLEXQP_EXPORTS ${SIMPLEXQP_LINK_SETTINGS}/linux/simplexQP.map)
-target_link_options(simplexQP PRIVATE
-  -Wl,--version-script=${SIMPLEXQP_EXPORTS}
-  -Wl,--no-undefined
-  -Wl,--no-as-needed)
-set_property(TARGET simplexQP APPEND PROPERTY LINK_DEPENDS ${SIMPLEXQP_EXPORTS})
-target_link_libraries(simplexQP PRIVATE mx mex mat)
+function(simplexqp_link_plugin plugin)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set_target_properties(${plugin} PROPERTIES SUFFIX ".mexa64")
+  else()
+    set_target_properties(${plugin} PROPERTIES SUFFIX ".mexglx")
+  endif()
+  target_link_options(${plugin} PRIVATE
+    -Wl,--version-script=${SIMPLEXQP_EXPORTS}
+    -Wl,--no-undefined
+    -Wl,--no-as-needed)
+  set_property(TARGET ${plugin} APPEND PROPERTY LINK_DEPENDS ${SIMPLEXQP_EXPORTS})
+  target_link_libraries(${plugin} PRIVATE mx mex mat)
+endfunction()

@@ -1,12 +1,14 @@
-# simplexQP.mexmaci64: a loadable bundle exporting _mexFunction alone, with
+# <plug-in>.mexmaci64: a loadable bundle exporting _mexFunction alone, with
 # load commands for the host's libmx, libmex and libmat. The host libraries
 # are text-based stubs in build/macos (install names @rpath/..., resolved
 # through the host's own run paths), so the plug-in links by name without
 # the host.
-set_target_properties(simplexQP PROPERTIES SUFFIX ".mexmaci64")
 set(SIMPLEXQP_EXPORTS ${SIMPLEXQP_LINK_SETTINGS}/macos/simplexQP.exports)
-target_link_options(simplexQP PRIVATE -Wl,-exported_symbols_list,${SIMPLEXQP_EXPORTS})
-set_property(TARGET simplexQP APPEND PROPERTY LINK_DEPENDS ${SIMPLEXQP_EXPORTS})
-foreach(library libmx libmex libmat)
-  target_link_libraries(simplexQP PRIVATE ${SIMPLEXQP_LINK_SETTINGS}/macos/${library}.tbd)
-endforeach()
+function(simplexqp_link_plugin plugin)
+  set_target_properties(${plugin} PROPERTIES SUFFIX ".mexmaci64")
+  target_link_options(${plugin} PRIVATE -Wl,-exported_symbols_list,${SIMPLEXQP_EXPORTS})
+  set_property(TARGET ${plugin} APPEND PROPERTY LINK_DEPENDS ${SIMPLEXQP_EXPORTS})
+  foreach(library libmx libmex libmat)
+    target_link_libraries(${plugin} PRIVATE ${SIMPLEXQP_LINK_SETTINGS}/macos/${library}.tbd)
+  endforeach()
+endfunction()

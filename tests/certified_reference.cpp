@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "draw.h"
+
 namespace {
 
 using Wide = long double;
@@ -129,4 +131,21 @@ bool minimumBySupports(const std::vector<double>& Q, const std::vector<double>& 
         }
     }
     return found;
+}
+
+CorpusProblem oneClassProblem(uint32_t n, uint64_t seed)
+{
+    Draw draw{seed};
+    std::vector<double> px(n), py(n);
+    for (uint32_t i = 0; i < n; ++i) {
+        px[i] = unit(draw);
+        py[i] = unit(draw);
+    }
+    CorpusProblem p{"one-class", n, std::vector<double>(static_cast<size_t>(n) * n), std::vector<double>(n, 1.0)};
+    for (uint32_t c = 0; c < n; ++c)
+        for (uint32_t r = 0; r < n; ++r) {
+            const double dx = px[r] - px[c], dy = py[r] - py[c];
+            p.Q[r + static_cast<size_t>(c) * n] = std::exp(-(dx * dx + dy * dy) / 0.02);
+        }
+    return p;
 }

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "corpus/corpus.h"
+
 // The KKT violation max over x_i > 0 of g_i minus min over j of g_j, with
 // g = Qx - b summed in long double. error receives a bound on how far the
 // long double sums can be from the exact value.
@@ -23,5 +25,9 @@ long double objectiveInLongDouble(const std::vector<double>& Q, const std::vecto
 // that is the minimum. Returns false if no support gave a point.
 bool minimumBySupports(const std::vector<double>& Q, const std::vector<double>& b, long double& minimum,
                        std::vector<long double>& minimiser);
+
+// The one-class problem: a Gaussian kernel of width 0.1 on n points drawn
+// uniformly in the unit square, b = 1. Its answers are sparse.
+CorpusProblem oneClassProblem(uint32_t n, uint64_t seed);
 
 #endif

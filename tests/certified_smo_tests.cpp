@@ -91,25 +91,6 @@ CorpusProblem positiveDefinite(uint32_t n, uint32_t rank, double delta, uint64_t
     return p;
 }
 
-// The one-class problem: a Gaussian kernel of width 0.1 on points in the
-// unit square, b = 1. Its answers are sparse.
-CorpusProblem oneClass(uint32_t n, uint64_t seed)
-{
-    Draw draw{seed};
-    std::vector<double> px(n), py(n);
-    for (uint32_t i = 0; i < n; ++i) {
-        px[i] = unit(draw);
-        py[i] = unit(draw);
-    }
-    CorpusProblem p{"one-class", n, std::vector<double>(static_cast<size_t>(n) * n), std::vector<double>(n, 1.0)};
-    for (uint32_t c = 0; c < n; ++c)
-        for (uint32_t r = 0; r < n; ++r) {
-            const double dx = px[r] - px[c], dy = py[r] - py[c];
-            p.Q[r + static_cast<size_t>(c) * n] = std::exp(-(dx * dx + dy * dy) / 0.02);
-        }
-    return p;
-}
-
 // A symmetric matrix of both signs: indefinite for n > 1 almost surely.
 CorpusProblem indefinite(uint32_t n, uint64_t seed)
 {
@@ -150,7 +131,7 @@ TEST(CertifiedSMO, AgreesWithTheMinimumFoundBySupports)
 TEST(CertifiedSMO, ItsGapBoundsTheViolationOnLargerProblems)
 {
     for (uint64_t seed = 1; seed <= 6; ++seed) {
-        const CorpusProblem kernel = oneClass(40 + 30 * seed, seed);
+        const CorpusProblem kernel = oneClassProblem(40 + 30 * seed, seed);
         const CorpusProblem dense = positiveDefinite(60 + 20 * seed, 5, 1e-6, seed);
         for (const CorpusProblem* p : {&kernel, &dense}) {
             const CertifiedRun run = runWithDefault(p->Q, p->b);
@@ -165,7 +146,7 @@ TEST(CertifiedSMO, ExactGradientsAreThoseOfTheDefinedProducts)
 {
     // The objective reported is computed from (Qx)_i summed as defined, over
     // ascending k from +0.0.
-    const CorpusProblem p = oneClass(50, 11);
+    const CorpusProblem p = oneClassProblem(50, 11);
     const CertifiedRun run = runCertified(p.Q, p.b, 1e-9);
     double f = 0.0;
     for (uint32_t i = 0; i < p.n; ++i)
@@ -225,7 +206,7 @@ TEST(CertifiedSMO, ScalingByPowersOfTwoScalesNothingButTheNumbers)
 {
     // Every operation scales exactly, so x has the same bits; the default
     // tolerance scales with Q and b.
-    const CorpusProblem p = oneClass(60, 3);
+    const CorpusProblem p = oneClassProblem(60, 3);
     const CertifiedRun reference = runWithDefault(p.Q, p.b);
     for (double factor : {0x1p-600, 0x1p-40, 0x1p40, 0x1p600}) {
         std::vector<double> Q = p.Q, b = p.b;
@@ -243,7 +224,7 @@ TEST(CertifiedSMO, ScalingByPowersOfTwoScalesNothingButTheNumbers)
 TEST(CertifiedSMO, BadlyScaledRowsStillConverge)
 {
     // D K D with D from 1e-6 to 1e6: curvatures over twenty-four decades.
-    const CorpusProblem kernel = oneClass(25, 8);
+    const CorpusProblem kernel = oneClassProblem(25, 8);
     std::vector<double> Q = kernel.Q, b(25);
     for (uint32_t c = 0; c < 25; ++c) {
         const double dc = std::pow(10.0, -6.0 + c / 2.0);
@@ -277,7 +258,7 @@ TEST(CertifiedSMO, IndefiniteQEndsAtAFirstOrderPoint)
 
 TEST(CertifiedSMO, TheCapEndsTheRunUnconverged)
 {
-    const CorpusProblem p = oneClass(80, 5);
+    const CorpusProblem p = oneClassProblem(80, 5);
     const CertifiedRun full = runCertified(p.Q, p.b, 1e-12);
     ASSERT_GT(full.report.iterations, 5u);
     const CertifiedRun capped = runCertified(p.Q, p.b, 1e-12, 5);
@@ -295,7 +276,7 @@ TEST(CertifiedSMO, ATolerancePastRoundingEndsUnconverged)
     // tol = 0 cannot be certified: the run still ends, soon, with a sound
     // answer and its gap.
     for (uint64_t seed = 1; seed <= 4; ++seed) {
-        const CorpusProblem p = seed % 2 ? oneClass(50, seed) : positiveDefinite(50, 5, 0.1, seed);
+        const CorpusProblem p = seed % 2 ? oneClassProblem(50, seed) : positiveDefinite(50, 5, 0.1, seed);
         const CertifiedRun run = runCertified(p.Q, p.b, 0.0);
         EXPECT_FALSE(run.report.converged);
         EXPECT_LT(run.report.iterations, 1000000u);

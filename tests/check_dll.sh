@@ -1,6 +1,7 @@
 #!/bin/sh
-# Checks what the Windows plug-in exports and imports, as the Windows loader
-# sees it: a 32-bit x86 DLL named simplexQP.dll in its export directory,
+# Checks what a Windows plug-in exports and imports, as the Windows loader
+# sees it: a 32-bit x86 DLL named by its file name (simplexQP.dll, ...) in
+# its export directory,
 # exporting mexFunction alone; the host operations imported from libmx.dll
 # and libmex.dll, result creation through mxCreateDoubleMatrix; every other
 # import from a system DLL (the compiler's runtime is linked in).
@@ -14,7 +15,8 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 headers=$("$objdump" -p "$plugin")
 echo "$headers" | grep -q 'file format pei-i386' || fail "not a 32-bit x86 PE file"
 echo "$headers" | grep -Eq '^[[:space:]]+DLL$' || fail "not a DLL"
-echo "$headers" | grep -Eq '^Name[[:space:]]+[0-9a-f]+ simplexQP\.dll$' || fail "export directory does not name simplexQP.dll"
+name=$(basename "$plugin")
+echo "$headers" | grep -Eq "^Name[[:space:]]+[0-9a-f]+ ${name%.dll}\.dll\$" || fail "export directory does not name $name"
 
 # Names of the export table, listed as "[   0] mexFunction".
 exported=$(echo "$headers" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' | grep -E '^\s*\[ *[0-9]+\]' |
