@@ -23,40 +23,23 @@
 #include "certified_smo.h"
 #include "matrix_facts.h"
 #include "problem.h"
+#include "products.h"
 
 namespace {
 
-// products_i = (Qx)_i and magnitudes_i = sum |Q(i,k)| x_k over the listed
-// columns, four at a time (each row still adds its terms in ascending k).
-void sumColumns(const double* Q, const double* x, uint32_t n, const uint32_t* columns, uint32_t count,
-                double* __restrict products, double* __restrict magnitudes)
+// magnitudes_i = sum |Q(i,k)| x_k over the listed columns, column by
+// column (a second pass over them: the check runs once or a few times a
+// run, and the products keep their one shared, tested implementation).
+void sumMagnitudes(const double* Q, const double* x, uint32_t n, const uint32_t* columns, uint32_t count,
+                   double* __restrict magnitudes)
 {
-    for (uint32_t i = 0; i < n; ++i) {
-        products[i] = 0.0;
+    for (uint32_t i = 0; i < n; ++i)
         magnitudes[i] = 0.0;
-    }
-    uint32_t j = 0;
-    for (; j + 4 <= count; j += 4) {
-        const double* __restrict c0 = Q + at(0, columns[j], n);
-        const double* __restrict c1 = Q + at(0, columns[j + 1], n);
-        const double* __restrict c2 = Q + at(0, columns[j + 2], n);
-        const double* __restrict c3 = Q + at(0, columns[j + 3], n);
-        const double x0 = x[columns[j]], x1 = x[columns[j + 1]];
-        const double x2 = x[columns[j + 2]], x3 = x[columns[j + 3]];
-        for (uint32_t i = 0; i < n; ++i) {
-            products[i] = (((products[i] + c0[i] * x0) + c1[i] * x1) + c2[i] * x2) + c3[i] * x3;
-            magnitudes[i] = (((magnitudes[i] + std::fabs(c0[i]) * x0) + std::fabs(c1[i]) * x1) +
-                             std::fabs(c2[i]) * x2) +
-                            std::fabs(c3[i]) * x3;
-        }
-    }
-    for (; j < count; ++j) {
-        const double* __restrict c0 = Q + at(0, columns[j], n);
-        const double x0 = x[columns[j]];
-        for (uint32_t i = 0; i < n; ++i) {
-            products[i] = products[i] + c0[i] * x0;
-            magnitudes[i] = magnitudes[i] + std::fabs(c0[i]) * x0;
-        }
+    for (uint32_t j = 0; j < count; ++j) {
+        const double* __restrict column = Q + at(0, columns[j], n);
+        const double weight = x[columns[j]];
+        for (uint32_t i = 0; i < n; ++i)
+            magnitudes[i] = magnitudes[i] + std::fabs(column[i]) * weight;
     }
 }
 
@@ -70,7 +53,8 @@ ExactCheck checkExactly(const double* Q, const double* b, uint32_t n, const doub
         columns[count] = k;
         count += x[k] != 0.0;
     }
-    sumColumns(Q, x, n, columns, count, products, magnitudes);
+    rowProductsOver(Q, x, n, columns, count, products);
+    sumMagnitudes(Q, x, n, columns, count, magnitudes);
 
     const double relative = (count + 2.0) * 0x1p-52;
     const double absolute = (2.0 * count + 2.0) * 0x1p-1074;

@@ -74,7 +74,10 @@ bool callCertified(const LoadedPlugin& plugin, size_t index, const char* label, 
     return true;
 }
 
-bool printCertifiedPluginAnswers(const char* path, const std::vector<CorpusProblem>& corpus)
+// Loads a plug-in and hands answer every corpus problem as host arrays Q
+// and b; stops at the first problem answer fails.
+template <typename Answer>
+bool forEachProblem(const char* path, const std::vector<CorpusProblem>& corpus, Answer answer)
 {
     LoadedPlugin plugin;
     char error[512];
@@ -87,17 +90,26 @@ bool printCertifiedPluginAnswers(const char* path, const std::vector<CorpusProbl
         const CorpusProblem& p = corpus[i];
         mxArray* Q = standInCreateDouble(p.n, p.n, p.Q.data());
         mxArray* b = standInCreateDouble(p.n, 1, p.b.data());
-        mxArray* tol = standInCreateDouble(1, 1, &certifiedTolerance);
-        const mxArray* args[] = {Q, b, tol};
-        ok = callCertified(plugin, i, "tol", 3, args);
-        if (ok && p.n <= largestForDefault)
-            ok = callCertified(plugin, i, "default", 2, args);
-        mxDestroyArray(tol);
+        ok = answer(plugin, i, p, Q, b);
         mxDestroyArray(Q);
         mxDestroyArray(b);
     }
     unloadPlugin(plugin);
     return ok;
+}
+
+bool printCertifiedPluginAnswers(const char* path, const std::vector<CorpusProblem>& corpus)
+{
+    return forEachProblem(path, corpus,
+                          [](const LoadedPlugin& plugin, size_t i, const CorpusProblem& p, mxArray* Q, mxArray* b) {
+                              mxArray* tol = standInCreateDouble(1, 1, &certifiedTolerance);
+                              const mxArray* args[] = {Q, b, tol};
+                              bool ok = callCertified(plugin, i, "tol", 3, args);
+                              if (ok && p.n <= largestForDefault)
+                                  ok = callCertified(plugin, i, "default", 2, args);
+                              mxDestroyArray(tol);
+                              return ok;
+                          });
 }
 
 bool writeProblems(const char* path, const std::vector<CorpusProblem>& corpus)
@@ -130,35 +142,25 @@ void printReference(const std::vector<CorpusProblem>& corpus)
 
 bool printPluginAnswers(const char* path, const std::vector<CorpusProblem>& corpus)
 {
-    LoadedPlugin plugin;
-    char error[512];
-    if (!loadPlugin(path, plugin, error, sizeof error)) {
-        std::fprintf(stderr, "cannot load %s: %s\n", path, error);
-        return false;
-    }
-    bool ok = true;
-    for (size_t i = 0; i < corpus.size() && ok; ++i) {
-        const CorpusProblem& p = corpus[i];
-        mxArray* Q = standInCreateDouble(p.n, p.n, p.Q.data());
-        mxArray* b = standInCreateDouble(p.n, 1, p.b.data());
-        for (double method : methods) {
-            mxArray* m = standInCreateDouble(1, 1, &method);
-            const mxArray* args[] = {Q, b, m};
-            mxArray* result[1];
-            if (standInCall(plugin.entry, 1, result, 3, args, error, sizeof error) != 0) {
-                std::fprintf(stderr, "problem %zu, method %g: %s\n", i, method, error);
-                ok = false;
-            } else {
-                std::printf("%zu %g %s\n", i, method, hexLine(mxGetPr(result[0]), p.n).c_str());
-                mxDestroyArray(result[0]);
-            }
-            mxDestroyArray(m);
-        }
-        mxDestroyArray(Q);
-        mxDestroyArray(b);
-    }
-    unloadPlugin(plugin);
-    return ok;
+    return forEachProblem(path, corpus,
+                          [](const LoadedPlugin& plugin, size_t i, const CorpusProblem& p, mxArray* Q, mxArray* b) {
+                              bool ok = true;
+                              for (double method : methods) {
+                                  mxArray* m = standInCreateDouble(1, 1, &method);
+                                  const mxArray* args[] = {Q, b, m};
+                                  mxArray* result[1];
+                                  char error[512];
+                                  if (standInCall(plugin.entry, 1, result, 3, args, error, sizeof error) != 0) {
+                                      std::fprintf(stderr, "problem %zu, method %g: %s\n", i, method, error);
+                                      ok = false;
+                                  } else {
+                                      std::printf("%zu %g %s\n", i, method, hexLine(mxGetPr(result[0]), p.n).c_str());
+                                      mxDestroyArray(result[0]);
+                                  }
+                                  mxDestroyArray(m);
+                              }
+                              return ok;
+                          });
 }
 
 }  // namespace
