@@ -38,6 +38,18 @@ protected:
 #endif
     }
 
+    // Linux hosts ask for the interface version; the Windows plug-ins
+    // export mexFunction alone.
+    static void expectInterfaceVersion()
+    {
+        if (isWindowsPlugin()) {
+            EXPECT_EQ(plugin.version, nullptr);
+            return;
+        }
+        ASSERT_NE(plugin.version, nullptr);
+        EXPECT_STREQ(plugin.version(), "MATLAB R14 native");
+    }
+
     // One field of a struct result: its name, class and first value.
     struct Field {
         std::string name, className;
