@@ -94,45 +94,53 @@ void scorePartners(const ActiveSet& set, uint32_t pivot, const double* columnI, 
     }
 }
 
+// One of bestPartner's interleaved runs: its largest score so far (the
+// first position of it) and its smallest gradient.
+struct Run {
+    double best;
+    uint32_t at;
+    double least;
+};
+
+inline void visit(Run& run, double score, double gradient, uint32_t k)
+{
+    if (score > run.best) {
+        run.best = score;
+        run.at = k;
+    }
+    run.least = gradient < run.least ? gradient : run.least;
+}
+
 // The first position of the largest score (none if no score is positive)
-// and the smallest gradient: four interleaved runs, so that the
-// comparisons need not wait for one another, combined so that the first
-// position still wins ties.
+// and the smallest gradient: four interleaved runs (held in registers), so
+// that the comparisons need not wait for one another, combined so that the
+// first position still wins ties.
 uint32_t bestPartner(const ActiveSet& set, double& smallest)
 {
-    double best[4] = {0.0, 0.0, 0.0, 0.0};
-    uint32_t at[4] = {none, none, none, none};
-    double least[4] = {infinity(), infinity(), infinity(), infinity()};
+    Run r0{0.0, none, infinity()}, r1 = r0, r2 = r0, r3 = r0;
+    const double* const score = set.score;
+    const double* const gradient = set.gradient;
     const uint32_t size = set.size;
     uint32_t k = 0;
-    for (; k + 4 <= size; k += 4)
-        for (uint32_t l = 0; l < 4; ++l) {
-            const double s = set.score[k + l];
-            const double g = set.gradient[k + l];
-            if (s > best[l]) {
-                best[l] = s;
-                at[l] = k + l;
-            }
-            least[l] = g < least[l] ? g : least[l];
-        }
-    for (; k < size; ++k) {
-        if (set.score[k] > best[0]) {
-            best[0] = set.score[k];
-            at[0] = k;
-        }
-        least[0] = set.gradient[k] < least[0] ? set.gradient[k] : least[0];
+    for (; k + 4 <= size; k += 4) {
+        visit(r0, score[k], gradient[k], k);
+        visit(r1, score[k + 1], gradient[k + 1], k + 1);
+        visit(r2, score[k + 2], gradient[k + 2], k + 2);
+        visit(r3, score[k + 3], gradient[k + 3], k + 3);
     }
-    uint32_t partner = none;
-    double bestScore = -1.0;
-    smallest = infinity();
-    for (uint32_t l = 0; l < 4; ++l) {
-        if (at[l] != none && (best[l] > bestScore || (best[l] == bestScore && at[l] < partner))) {
-            bestScore = best[l];
-            partner = at[l];
+    for (; k < size; ++k)
+        visit(r0, score[k], gradient[k], k);
+    Run best = r0;
+    const Run others[] = {r1, r2, r3};
+    for (const Run& r : others) {
+        if (r.at != none && (r.best > best.best || (r.best == best.best && r.at < best.at))) {
+            best.best = r.best;
+            best.at = r.at;
         }
-        smallest = least[l] < smallest ? least[l] : smallest;
+        best.least = r.least < best.least ? r.least : best.least;
     }
-    return partner;
+    smallest = best.least;
+    return best.at;
 }
 
 // g += Q(:,i) changeI + Q(:,j) changeJ over the active set.
