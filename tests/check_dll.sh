@@ -5,10 +5,12 @@
 # exporting mexFunction alone; the host operations imported from libmx.dll
 # and libmex.dll, result creation through mxCreateDoubleMatrix; every other
 # import from a system DLL (the compiler's runtime is linked in).
-# Usage: check_dll.sh PLUGIN OBJDUMP
+# Each further SYMBOL must be imported from libmx.dll too.
+# Usage: check_dll.sh PLUGIN OBJDUMP [SYMBOL...]
 set -eu
 plugin=$1
 objdump=$2
+shift 2
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
@@ -36,7 +38,9 @@ for dll in $dlls; do
     *) fail "imports from $dll, neither the host's nor a system DLL" ;;
   esac
 done
-echo "$imports" | grep -q '^libmx.dll mxCreateDoubleMatrix$' || fail "does not import mxCreateDoubleMatrix from libmx.dll"
+for symbol in mxCreateDoubleMatrix "$@"; do
+  echo "$imports" | grep -q "^libmx.dll $symbol\$" || fail "does not import $symbol from libmx.dll"
+done
 echo "$imports" | grep -q '^libmex.dll mexErrMsgTxt$' || fail "does not import mexErrMsgTxt from libmex.dll"
 host_misplaced=$(echo "$imports" | awk '$2 ~ /^(mx|mex)[A-Z]/ && !(($1 == "libmx.dll" && $2 ~ /^mx/) || ($1 == "libmex.dll" && $2 ~ /^mex/))')
 [ -z "$host_misplaced" ] || fail "host operations imported from the wrong DLL: $host_misplaced"
