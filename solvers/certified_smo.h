@@ -14,7 +14,7 @@
 // about f*.
 //
 // Assumes finite Q and b and n <= 65536; Q is taken to be symmetric. With
-// n = 0 nothing is written to x. Scratch through mxMalloc: about 60 bytes
+// n = 0 nothing is written to x. Scratch through mxMalloc: 76 bytes
 // per coordinate, plus at most 32 MiB of copies of columns.
 #ifndef SIMPLEXQP_CERTIFIED_SMO_H
 #define SIMPLEXQP_CERTIFIED_SMO_H
