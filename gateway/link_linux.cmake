@@ -2,18 +2,19 @@
 # base version definition is the file's own name; the exports under the
 # version node MEX; the host libraries needed by name and no run path, since
 # the host provides them. The plug-in binds the host operations at whatever
-# versions the host libraries define (v7.0 for i386, none for x86-64).
-set(SIMPLEXQP_EXPORTS ${SIMPLEXQP_LINK_SETTINGS}/linux/simplexQP.map)
+# versions the host libraries define (v7.0 for i386, none for x86-64). Each
+# plug-in's exports are listed in build/linux/<plug-in>.map.
 function(simplexqp_link_plugin plugin)
+  set(exports ${SIMPLEXQP_LINK_SETTINGS}/linux/${plugin}.map)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set_target_properties(${plugin} PROPERTIES SUFFIX ".mexa64")
   else()
     set_target_properties(${plugin} PROPERTIES SUFFIX ".mexglx")
   endif()
   target_link_options(${plugin} PRIVATE
-    -Wl,--version-script=${SIMPLEXQP_EXPORTS}
+    -Wl,--version-script=${exports}
     -Wl,--no-undefined
     -Wl,--no-as-needed)
-  set_property(TARGET ${plugin} APPEND PROPERTY LINK_DEPENDS ${SIMPLEXQP_EXPORTS})
+  set_property(TARGET ${plugin} APPEND PROPERTY LINK_DEPENDS ${exports})
   target_link_libraries(${plugin} PRIVATE mx mex mat)
 endfunction()

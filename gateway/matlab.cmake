@@ -18,10 +18,11 @@ if(NOT Matlab_FOUND)
 endif()
 
 foreach(plugin ${SIMPLEXQP_PLUGINS})
+  configure_file(${plugin}.m ${CMAKE_CURRENT_BINARY_DIR}/${plugin}.m @ONLY)
   matlab_add_mex(NAME ${plugin}_matlab MODULE R2017b
-    SRC ${plugin}.cpp mex_version.cpp
+    SRC ${plugin}.cpp
     OUTPUT_NAME ${plugin}
-    DOCUMENTATION ${CMAKE_CURRENT_SOURCE_DIR}/${plugin}.m
+    DOCUMENTATION ${CMAKE_CURRENT_BINARY_DIR}/${plugin}.m
     LINK_TO simplexqp_solvers)
   target_compile_definitions(${plugin}_matlab PRIVATE SIMPLEXQP_CREATE_700)
   set_target_properties(${plugin}_matlab PROPERTIES

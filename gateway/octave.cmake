@@ -63,7 +63,7 @@ set(SIMPLEXQP_OCTAVE_LIBDIR ${octave_libdir} CACHE INTERNAL "Where Octave's libo
 
 set(octave_dir ${CMAKE_BINARY_DIR}/octave)
 foreach(plugin ${SIMPLEXQP_PLUGINS})
-  add_library(${plugin}_octave MODULE ${plugin}.cpp mex_version.cpp)
+  add_library(${plugin}_octave MODULE ${plugin}.cpp)
   target_link_libraries(${plugin}_octave PRIVATE simplexqp_solvers ${octave_link_deps})
   set_target_properties(${plugin}_octave PROPERTIES
     OUTPUT_NAME ${plugin}
@@ -73,11 +73,12 @@ foreach(plugin ${SIMPLEXQP_PLUGINS})
     CXX_VISIBILITY_PRESET hidden)
   target_link_options(${plugin}_octave PRIVATE
     ${octave_dl_ldflags} ${octave_ldflags} ${octave_link_opts}
-    -Wl,--version-script=${SIMPLEXQP_EXPORTS})
-  set_property(TARGET ${plugin}_octave APPEND PROPERTY LINK_DEPENDS ${SIMPLEXQP_EXPORTS})
+    -Wl,--version-script=${PROJECT_SOURCE_DIR}/build/linux/${plugin}.map)
+  set_property(TARGET ${plugin}_octave APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/build/linux/${plugin}.map)
   # help <plug-in> and test <plug-in> read the comments of the .m file
-  # beside the plug-in; Octave runs the .mex of the same name.
-  configure_file(${plugin}.m ${octave_dir}/${plugin}.m COPYONLY)
+  # beside the plug-in; Octave runs the .mex of the same name. The copy
+  # carries the project's version in its help text.
+  configure_file(${plugin}.m ${octave_dir}/${plugin}.m @ONLY)
 endforeach()
 
 message(STATUS "Octave plug-ins ${SIMPLEXQP_PLUGINS}: ${octave_dir}, run by ${SIMPLEXQP_OCTAVE}")

@@ -1,6 +1,8 @@
 // What the two plug-ins' gateways (simplexQP.cpp, simplexQPopt.cpp) share:
-// how their entry points are exported, the argument count they take, and
-// how the result row is created on each host.
+// how their entry points are exported, mexVersion, the argument count they
+// take, and how the result row is created on each host. Each plug-in's
+// gateway is the one source of it that includes this header, so the
+// definition of mexVersion below is made once in each plug-in.
 #ifndef SIMPLEXQP_PLUGIN_ENTRY_H
 #define SIMPLEXQP_PLUGIN_ENTRY_H
 
@@ -15,6 +17,13 @@
 #else
 #define SIMPLEXQP_ENTRY extern "C" __attribute__((visibility("default")))
 #endif
+
+// The interface generation the plug-in was built for, which the Linux
+// hosts ask for.
+SIMPLEXQP_ENTRY const char* mexVersion(void)
+{
+    return "MATLAB R14 native";
+}
 
 namespace pluginEntry {
 

@@ -68,6 +68,8 @@
 %     [x, info] = simplexQPopt (K, ones (500, 1), 1e-9);
 %     nnz (x), info.gap
 %
+%   simplexQPopt @PROJECT_VERSION@, under the BSD 3-Clause license (LICENSE).
+%
 %   See also: simplexQP, qp
 
 % In-host tests: run them with "test simplexQPopt". The shared corpus files

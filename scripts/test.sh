@@ -6,7 +6,8 @@
 # The x86-64 build also builds the Octave plug-in and runs its in-host
 # tests (test simplexQP) in Octave, so Octave must be installed. Then the
 # loader tests once more under valgrind memcheck, and the gateway fuzzed for
-# a bounded time (SIMPLEXQP_FUZZ_SECONDS, default 60).
+# a bounded time (SIMPLEXQP_FUZZ_SECONDS, default 60). Last, the release
+# (scripts/release.sh) and the three ways to install it (tests/install).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/require.sh build octave safety
@@ -16,7 +17,7 @@ jobs=$(nproc)
 # deliverables.sh configures it again).
 cmake -S . -B out/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSIMPLEXQP_REQUIRE_OCTAVE=ON >/dev/null
 ctest_logs=(out/release/ctest.log out/linux-i386/ctest.log out/windows-i686/ctest.log out/macos-x86_64/ctest.log
-            out/sanitize/ctest.log)
+            out/sanitize/ctest.log out/install-tests/ctest.log)
 rm -f "${ctest_logs[@]}"
 scripts/deliverables.sh --test
 
@@ -32,6 +33,9 @@ for loader_tests in plugin_tests certified_plugin_tests; do
 done
 
 scripts/fuzz.sh "${SIMPLEXQP_FUZZ_SECONDS:-60}"
+
+echo "== the release and the three ways to install it"
+scripts/release.sh --test
 
 # One closing count over every tree's ctest run (each failure has already
 # stopped the script, so failed is 0 when this line is reached).
