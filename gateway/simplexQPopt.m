@@ -73,7 +73,8 @@
 %   See also: simplexQP, qp
 
 % In-host tests: run them with "test simplexQPopt". The shared corpus files
-% beside the plug-in are written by the build (when tests are built).
+% are read from the folder SIMPLEXQP_CORPUS_DIR names, or else from beside
+% the plug-in, where the build writes them (when tests are built).
 
 %!shared Q, b
 %! Q = [2 0.5 0.1; 0.5 1 0.2; 0.1 0.2 3];
@@ -87,7 +88,10 @@
 %!endfunction
 
 %!function [problems, reference] = corpus_files ()
-%!  here = fileparts (which ("simplexQPopt"));
+%!  here = getenv ("SIMPLEXQP_CORPUS_DIR");
+%!  if (isempty (here))
+%!    here = fileparts (which ("simplexQPopt"));
+%!  endif
 %!  problems = fullfile (here, "simplexQP_corpus_problems.bin");
 %!  reference = fullfile (here, "simplexQPopt_corpus_answers.txt");
 %!endfunction
