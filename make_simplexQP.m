@@ -1,9 +1,11 @@
 function args = make_simplexQP(action, host, arch, plugin)
-% make_simplexQP  Build the simplexQP plug-in with this host's own mex.
+% make_simplexQP  Build the plug-ins simplexQP and simplexQPopt with this
+% host's own mex.
 %
-%   make_simplexQP           compiles simplexQP.<mexext> into the folder
+%   make_simplexQP           compiles each plug-in (simplexQP.<mexext>,
+%                            simplexQPopt.<mexext>) into the folder
 %                            out/mex of this source tree, beside a copy of
-%                            its help file simplexQP.m, tries it on a small
+%                            its help file (simplexQP.m, ...), tries it on a small
 %                            problem and prints the addpath line that makes
 %                            it callable. Runs in GNU Octave and in MATLAB,
 %                            from any current folder.
@@ -24,7 +26,7 @@ function args = make_simplexQP(action, host, arch, plugin)
 
 % Every plug-in the project provides: a gateway/<name>.cpp over the
 % solvers/ sources, and its help file gateway/<name>.m.
-plugins = {'simplexQP'};
+plugins = {'simplexQP', 'simplexQPopt'};
 
 root = fileparts(mfilename('fullpath'));
 outdir = fullfile(root, 'out', 'mex');

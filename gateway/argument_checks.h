@@ -1,6 +1,7 @@
-// What simplexQP(Q, b[, method]) accepts, checked before the result is
-// created or anything computed: each check either passes or raises one error that names the
-// argument, what it must be and what was given, e.g.
+// What simplexQP(Q, b[, method]) and simplexQPopt(Q, b[, tol]) accept,
+// checked before the result is created or anything computed: each check
+// either passes or raises one error that names the argument, what it must
+// be and what was given, e.g.
 //
 //   Q must be a real, full, double n-by-n matrix; got a 3-by-4 single matrix
 //
@@ -13,8 +14,8 @@
 // Windows versions differ (no %zu in the system's) or pull in locale and
 // wide-character machinery the plug-in otherwise does without.
 //
-// Header-only, and included by simplexQP.cpp alone, so that every build of
-// the gateway (each host and platform) gets it without listing a new source.
+// Header-only, and included by the two gateways alone, so that every build
+// of them (each host and platform) gets it without listing a new source.
 #ifndef SIMPLEXQP_ARGUMENT_CHECKS_H
 #define SIMPLEXQP_ARGUMENT_CHECKS_H
 
@@ -212,15 +213,8 @@ inline void checkQValues(const double* Q, size_t n)
     }
 }
 
-// The solvers start from b / sum(b), the sum taken in ascending order from
-// +0.0 as they take it: it must be a finite number other than zero, and so
-// must every starting weight b_i / sum(b), which can overflow when the sum
-// is far smaller than the entries (1e300 - 1e300 + 1e-300). They are
-// computed here as the solvers compute them, so that exactly the starting
-// points the solvers could not use are rejected.
-inline void checkBValues(const double* b, size_t n)
+inline void checkBFinite(const double* b, size_t n)
 {
-    double sum = 0.0;
     for (size_t i = 0; i < n; ++i) {
         if (!std::isfinite(b[i])) {
             Message message = emptyMessage();
@@ -231,8 +225,21 @@ inline void checkBValues(const double* b, size_t n)
             append(message, ")");
             mexErrMsgTxt(message.text);
         }
-        sum += b[i];
     }
+}
+
+// simplexQP's solvers start from b / sum(b), the sum taken in ascending
+// order from +0.0 as they take it: it must be a finite number other than
+// zero, and so must every starting weight b_i / sum(b), which can overflow
+// when the sum is far smaller than the entries (1e300 - 1e300 + 1e-300).
+// They are computed here as the solvers compute them, so that exactly the
+// starting points the solvers could not use are rejected.
+inline void checkBValues(const double* b, size_t n)
+{
+    checkBFinite(b, n);
+    double sum = 0.0;
+    for (size_t i = 0; i < n; ++i)
+        sum += b[i];
     if (n > 0 && (sum == 0.0 || !std::isfinite(sum))) {
         Message message = emptyMessage();
         append(message, "b must have a finite, non-zero sum; got sum(b) = ");
@@ -256,17 +263,38 @@ inline void checkBValues(const double* b, size_t n)
     }
 }
 
+// simplexQPopt's tolerance: a real number, at least 0 (Inf accepts any
+// answer). NaN would make every comparison with the gap false.
+inline void checkTolerance(const mxArray* tol)
+{
+    if (!isRealNumericScalar(tol))
+        rejectArgument("tol", "a real numeric scalar", tol);
+    const double value = mxGetScalar(tol);
+    if (value >= 0.0)
+        return;
+    Message message = emptyMessage();
+    append(message, "tol must be a non-negative number; got ");
+    append(message, std::isnan(value) ? "NaN" : std::isinf(value) ? "-Inf" : "a negative number");
+    mexErrMsgTxt(message.text);
+}
+
 // Checks all three arguments (the counts have been checked): first each
-// argument's class and shape, Q, then b, then method, so that nothing is
-// read that is not there; then the values of Q and b.
-inline void checkArguments(int nrhs, const mxArray* prhs[])
+// argument's class and shape, Q, then b, then the third (simplexQP's method
+// or simplexQPopt's tol), so that nothing is read that is not there; then
+// the values of Q and b. The sum of b is checked only for simplexQP, whose
+// solvers start from b / sum(b).
+inline void checkArguments(int nrhs, const mxArray* prhs[], void (*checkThird)(const mxArray*) = checkMethod,
+                           bool startsFromB = true)
 {
     const size_t n = checkQShape(prhs[0]);
     checkBShape(prhs[1], n);
     if (nrhs == 3)
-        checkMethod(prhs[2]);
+        checkThird(prhs[2]);
     checkQValues(mxGetPr(prhs[0]), n);
-    checkBValues(mxGetPr(prhs[1]), n);
+    if (startsFromB)
+        checkBValues(mxGetPr(prhs[1]), n);
+    else
+        checkBFinite(mxGetPr(prhs[1]), n);
 }
 
 }  // namespace argumentChecks

@@ -1,13 +1,13 @@
-# simplexQP.mexa64 linked against MATLAB's own libmx and libmex, built only
+# <plug-in>.mexa64 linked against MATLAB's own libmx and libmex, built only
 # where CMake's FindMatlab module finds a MATLAB installation (point it at
-# one with -DMatlab_ROOT_DIR=...). The plug-in goes to <build tree>/matlab/
-# with simplexQP.m beside it for `help simplexQP`.
+# one with -DMatlab_ROOT_DIR=...). The plug-ins go to <build tree>/matlab/
+# with <plug-in>.m beside each for `help <plug-in>`.
 #
 # matlab_add_mex compiles MATLAB's API version stamp into the plug-in and
 # links with MATLAB's own export list (mexFunction and the stamp) in place
 # of the one in build/. R2017b selects the separate-complex API, the one
-# whose mxGetPr the gateway reads; SIMPLEXQP_CREATE_700 binds the creation
-# call as every 64-bit build for this host does.
+# whose mxGetPr the gateway reads; SIMPLEXQP_CREATE_700 binds the calls
+# that take dimensions as every 64-bit build for this host does.
 #
 # No MATLAB is available where this project is tested, so this path is kept
 # to these few lines; the stand-in simplexQP.mexa64 carries the tests.
@@ -17,14 +17,16 @@ if(NOT Matlab_FOUND)
   return()
 endif()
 
-configure_file(simplexQP.m ${CMAKE_CURRENT_BINARY_DIR}/simplexQP.m @ONLY)
-matlab_add_mex(NAME simplexQP_matlab MODULE R2017b
-  SRC simplexQP.cpp
-  OUTPUT_NAME simplexQP
-  DOCUMENTATION ${CMAKE_CURRENT_BINARY_DIR}/simplexQP.m
-  LINK_TO simplexqp_solvers)
-target_compile_definitions(simplexQP_matlab PRIVATE SIMPLEXQP_CREATE_700)
-set_target_properties(simplexQP_matlab PROPERTIES
-  LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/matlab
-  CXX_VISIBILITY_PRESET hidden)
-message(STATUS "MATLAB plug-in simplexQP.mexa64: ${CMAKE_BINARY_DIR}/matlab, MATLAB ${Matlab_VERSION_STRING}")
+foreach(plugin ${SIMPLEXQP_PLUGINS})
+  configure_file(${plugin}.m ${CMAKE_CURRENT_BINARY_DIR}/${plugin}.m @ONLY)
+  matlab_add_mex(NAME ${plugin}_matlab MODULE R2017b
+    SRC ${plugin}.cpp
+    OUTPUT_NAME ${plugin}
+    DOCUMENTATION ${CMAKE_CURRENT_BINARY_DIR}/${plugin}.m
+    LINK_TO simplexqp_solvers)
+  target_compile_definitions(${plugin}_matlab PRIVATE SIMPLEXQP_CREATE_700)
+  set_target_properties(${plugin}_matlab PROPERTIES
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/matlab
+    CXX_VISIBILITY_PRESET hidden)
+endforeach()
+message(STATUS "MATLAB plug-ins ${SIMPLEXQP_PLUGINS}: ${CMAKE_BINARY_DIR}/matlab, MATLAB ${Matlab_VERSION_STRING}")

@@ -39,8 +39,24 @@ const char* mxGetClassName(const mxArray* array);
 mxArray* mxCreateDoubleMatrix(size_t m, size_t n, mxComplexity complexity);
 mxArray* mxCreateDoubleMatrix_700(int m, int n, mxComplexity complexity);
 
+// A second result (simplexQPopt's info): a struct of scalars. As for the
+// creation above, the 64-bit MATLAB builds bind the compatibility entry
+// points of the calls that take dimensions or indices (32-bit int); Octave
+// has none and takes 64-bit ones, as size_t is there. The struct owns the
+// values set into it.
+mxArray* mxCreateStructMatrix(size_t m, size_t n, int fieldCount, const char** fieldNames);
+mxArray* mxCreateStructMatrix_700(int m, int n, int fieldCount, const char** fieldNames);
+void mxSetField(mxArray* structArray, size_t index, const char* fieldName, mxArray* value);
+void mxSetField_700(mxArray* structArray, int index, const char* fieldName, mxArray* value);
+mxArray* mxCreateDoubleScalar(double value);
+mxArray* mxCreateLogicalScalar(bool value);
+
 // Raises an error in the host. Control never comes back to the caller.
 [[noreturn]] void mexErrMsgTxt(const char* message);
+
+// Shows a warning in the host, under an identifier the user can turn off,
+// and returns. The text is a printf-style format.
+void mexWarnMsgIdAndTxt(const char* identifier, const char* format, ...);
 
 // Scratch memory, released by the host if a call ends in an error.
 void* mxMalloc(size_t bytes);

@@ -1,6 +1,7 @@
-# simplexQP.mex for GNU Octave, from the same gateway and solver sources as
-# every other build, in <build tree>/octave/ next to simplexQP.m (help text
-# and in-host tests).
+# <plug-in>.mex for GNU Octave (every plug-in of SIMPLEXQP_PLUGINS, target
+# <plug-in>_octave), from the same gateway and solver sources as every other
+# build, in <build tree>/octave/ next to <plug-in>.m (help text and in-host
+# tests).
 #
 # Octave has no mxCreateDoubleMatrix_700, so SIMPLEXQP_CREATE_700 stays
 # undefined and the gateway binds the plain creation call. The link flags
@@ -16,9 +17,9 @@ option(SIMPLEXQP_REQUIRE_OCTAVE "Fail the configuration when the Octave plug-in 
 
 function(simplexqp_octave_skipped reason)
   if(SIMPLEXQP_REQUIRE_OCTAVE)
-    message(FATAL_ERROR "Octave plug-in simplexQP.mex: ${reason}")
+    message(FATAL_ERROR "Octave plug-ins: ${reason}")
   endif()
-  message(STATUS "Octave plug-in simplexQP.mex: skipped, ${reason}")
+  message(STATUS "Octave plug-ins: skipped, ${reason}")
 endfunction()
 
 # One of mkoctfile's configuration values, split into a list of flags.
@@ -61,22 +62,23 @@ simplexqp_mkoctfile_value(OCTLIBDIR octave_libdir)
 set(SIMPLEXQP_OCTAVE_LIBDIR ${octave_libdir} CACHE INTERNAL "Where Octave's liboctinterp lies")
 
 set(octave_dir ${CMAKE_BINARY_DIR}/octave)
-add_library(simplexQP_octave MODULE simplexQP.cpp)
-target_link_libraries(simplexQP_octave PRIVATE simplexqp_solvers ${octave_link_deps})
-set_target_properties(simplexQP_octave PROPERTIES
-  OUTPUT_NAME simplexQP
-  PREFIX ""
-  SUFFIX ".mex"
-  LIBRARY_OUTPUT_DIRECTORY ${octave_dir}
-  CXX_VISIBILITY_PRESET hidden)
-target_link_options(simplexQP_octave PRIVATE
-  ${octave_dl_ldflags} ${octave_ldflags} ${octave_link_opts}
-  -Wl,--version-script=${SIMPLEXQP_EXPORTS})
-set_property(TARGET simplexQP_octave APPEND PROPERTY LINK_DEPENDS ${SIMPLEXQP_EXPORTS})
+foreach(plugin ${SIMPLEXQP_PLUGINS})
+  add_library(${plugin}_octave MODULE ${plugin}.cpp)
+  target_link_libraries(${plugin}_octave PRIVATE simplexqp_solvers ${octave_link_deps})
+  set_target_properties(${plugin}_octave PROPERTIES
+    OUTPUT_NAME ${plugin}
+    PREFIX ""
+    SUFFIX ".mex"
+    LIBRARY_OUTPUT_DIRECTORY ${octave_dir}
+    CXX_VISIBILITY_PRESET hidden)
+  target_link_options(${plugin}_octave PRIVATE
+    ${octave_dl_ldflags} ${octave_ldflags} ${octave_link_opts}
+    -Wl,--version-script=${PROJECT_SOURCE_DIR}/build/linux/${plugin}.map)
+  set_property(TARGET ${plugin}_octave APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/build/linux/${plugin}.map)
+  # help <plug-in> and test <plug-in> read the comments of the .m file
+  # beside the plug-in; Octave runs the .mex of the same name. The copy
+  # carries the project's version in its help text.
+  configure_file(${plugin}.m ${octave_dir}/${plugin}.m @ONLY)
+endforeach()
 
-# help simplexQP and test simplexQP read the comments of the .m file beside
-# the plug-in; Octave runs the .mex of the same name. The copy carries the
-# project's version in its help text.
-configure_file(simplexQP.m ${octave_dir}/simplexQP.m @ONLY)
-
-message(STATUS "Octave plug-in simplexQP.mex: ${octave_dir}, run by ${SIMPLEXQP_OCTAVE}")
+message(STATUS "Octave plug-ins ${SIMPLEXQP_PLUGINS}: ${octave_dir}, run by ${SIMPLEXQP_OCTAVE}")

@@ -7,14 +7,7 @@
 #include "../solvers/simplex_qp.h"
 #include "argument_checks.h"
 #include "mex_host.h"
-
-// The entry points a host looks up by name. Everything else is hidden; the
-// link settings in build/ fix, per platform, how the two are exported.
-#ifdef _WIN32
-#define SIMPLEXQP_ENTRY extern "C"
-#else
-#define SIMPLEXQP_ENTRY extern "C" __attribute__((visibility("default")))
-#endif
+#include "plugin_entry.h"
 
 namespace {
 
@@ -24,14 +17,9 @@ constexpr int32_t methodMultUpdate = 3;
 
 // ---- Checking the call ----------------------------------------------------
 
-bool takesTwoOrThreeArguments(int nrhs)
-{
-    return static_cast<unsigned>(nrhs) - 2u <= 1u;
-}
-
 void checkCounts(int nlhs, int nrhs)
 {
-    if (!takesTwoOrThreeArguments(nrhs))
+    if (!pluginEntry::takesTwoOrThreeArguments(nrhs))
         mexErrMsgTxt("Takes 2-3 input arguments");
     if (nlhs != 1)
         mexErrMsgTxt("Outputs one result");
@@ -51,15 +39,6 @@ int32_t methodCode(double value)
     return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(whole)));
 }
 
-mxArray* createRowVector(uint32_t n)
-{
-#ifdef SIMPLEXQP_CREATE_700
-    return mxCreateDoubleMatrix_700(1, static_cast<int>(n), mxREAL);
-#else
-    return mxCreateDoubleMatrix(1, n, mxREAL);
-#endif
-}
-
 }  // namespace
 
 SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
@@ -71,7 +50,7 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
     const int32_t method = nrhs == 3 ? methodCode(mxGetScalar(prhs[2])) : methodSMO;
     const double* Q = mxGetPr(prhs[0]);
     const double* b = mxGetPr(prhs[1]);
-    plhs[0] = createRowVector(n);
+    plhs[0] = pluginEntry::createRowVector(n);
     double* x = mxGetPr(plhs[0]);
 
     switch (method) {
@@ -86,10 +65,4 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
     default:
         break;  // Any other code answers with the all-zero result.
     }
-}
-
-// Which interface generation the plug-in was built for (Linux builds).
-SIMPLEXQP_ENTRY const char* mexVersion(void)
-{
-    return "MATLAB R14 native";
 }

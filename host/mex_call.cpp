@@ -5,6 +5,7 @@
 // the plug-in's frames it leaves hold no objects with destructors; it is also
 // what lets the same stand-in serve builds whose runtimes cannot pass
 // exceptions between modules.
+#include <cstdarg>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -33,7 +34,47 @@ void setArgumentsReadOnly(int nrhs, const mxArray* prhs[], bool readOnly)
             standInSetArgumentReadOnly(prhs[i], readOnly);
 }
 
+// What the last warning said. A host shows it to the user; the stand-in
+// keeps it for the tests to read.
+struct Warnings {
+    size_t count = 0;
+    char id[256] = "";
+    char text[1024] = "";
+};
+
+Warnings& warnings()
+{
+    static Warnings state;
+    return state;
+}
+
 }  // namespace
+
+extern "C" void mexWarnMsgIdAndTxt(const char* identifier, const char* format, ...)
+{
+    Warnings& w = warnings();
+    ++w.count;
+    std::snprintf(w.id, sizeof w.id, "%s", identifier ? identifier : "");
+    std::va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(w.text, sizeof w.text, format ? format : "", arguments);
+    va_end(arguments);
+}
+
+extern "C" size_t standInWarningCount(void)
+{
+    return warnings().count;
+}
+
+extern "C" const char* standInLastWarningId(void)
+{
+    return warnings().id;
+}
+
+extern "C" const char* standInLastWarningText(void)
+{
+    return warnings().text;
+}
 
 extern "C" void mexErrMsgTxt(const char* message)
 {

@@ -20,6 +20,11 @@ struct mxArray_tag {
     size_t elements;  // stored elements: m*n, a sparse array's capacity, or 0
     GuardedBlock real;
     GuardedBlock imag;  // empty unless complex
+    // A struct array's fields: names, and m*n values per field (element
+    // index times fieldCount plus field), owned by the array.
+    int fieldCount;
+    char** fieldNames;
+    mxArray** fieldValues;
 };
 
 namespace {
@@ -190,6 +195,14 @@ extern "C" void mxDestroyArray(mxArray* array)
 {
     if (!array)
         return;
+    if (array->fieldValues) {
+        for (size_t k = 0; k < array->m * array->n * static_cast<size_t>(array->fieldCount); ++k)
+            mxDestroyArray(array->fieldValues[k]);
+        for (int f = 0; f < array->fieldCount; ++f)
+            std::free(array->fieldNames[f]);
+        std::free(array->fieldValues);
+        std::free(array->fieldNames);
+    }
     guardedRelease(array->real);
     guardedRelease(array->imag);
     std::free(array);
@@ -206,6 +219,95 @@ extern "C" mxArray* mxCreateDoubleMatrix_700(int m, int n, mxComplexity complexi
     if (m < 0 || n < 0)
         fail("mxCreateDoubleMatrix_700 with a negative dimension");
     return mxCreateDoubleMatrix(static_cast<size_t>(m), static_cast<size_t>(n), complexity);
+}
+
+extern "C" mxArray* mxCreateDoubleScalar(double value)
+{
+    return standInCreateDouble(1, 1, &value);
+}
+
+extern "C" mxArray* mxCreateLogicalScalar(bool value)
+{
+    mxArray* array = standInCreateArray(standInLogical, 1, 1, false, false, 0);
+    *static_cast<uint8_t*>(array->real.data) = value ? 1 : 0;
+    return array;
+}
+
+extern "C" mxArray* mxCreateStructMatrix(size_t m, size_t n, int fieldCount, const char** fieldNames)
+{
+    if (fieldCount < 0)
+        fail("mxCreateStructMatrix with a negative field count");
+    mxArray* array = newArray(standInStruct, m, n, false, false, 0);
+    array->fieldCount = fieldCount;
+    array->fieldNames = static_cast<char**>(std::calloc(fieldCount ? fieldCount : 1, sizeof(char*)));
+    array->fieldValues = static_cast<mxArray**>(
+        std::calloc(checkedProduct(checkedProduct(m, n), fieldCount) + 1, sizeof(mxArray*)));
+    if (!array->fieldNames || !array->fieldValues)
+        fail("out of memory for a struct array");
+    for (int f = 0; f < fieldCount; ++f) {
+        const size_t length = std::strlen(fieldNames[f]);
+        array->fieldNames[f] = static_cast<char*>(std::malloc(length + 1));
+        if (!array->fieldNames[f])
+            fail("out of memory for a field name");
+        std::memcpy(array->fieldNames[f], fieldNames[f], length + 1);
+    }
+    return array;
+}
+
+extern "C" mxArray* mxCreateStructMatrix_700(int m, int n, int fieldCount, const char** fieldNames)
+{
+    if (m < 0 || n < 0)
+        fail("mxCreateStructMatrix_700 with a negative dimension");
+    return mxCreateStructMatrix(static_cast<size_t>(m), static_cast<size_t>(n), fieldCount, fieldNames);
+}
+
+namespace {
+
+// The slot of a field of one element, or null when there is no such field.
+mxArray** fieldSlot(const mxArray* array, size_t index, const char* fieldName)
+{
+    if (array->arrayClass != standInStruct || !array->fieldValues || index >= array->m * array->n)
+        return nullptr;
+    for (int f = 0; f < array->fieldCount; ++f)
+        if (std::strcmp(array->fieldNames[f], fieldName) == 0)
+            return &array->fieldValues[index * array->fieldCount + f];
+    return nullptr;
+}
+
+}  // namespace
+
+// As a host does, the struct takes over the value, and a value it held
+// before is destroyed. A field that does not exist is the caller's fault.
+extern "C" void mxSetField(mxArray* array, size_t index, const char* fieldName, mxArray* value)
+{
+    mxArray** slot = fieldSlot(array, index, fieldName);
+    if (!slot)
+        fail("mxSetField of a field or element the struct does not have");
+    mxDestroyArray(*slot);
+    *slot = value;
+}
+
+extern "C" void mxSetField_700(mxArray* array, int index, const char* fieldName, mxArray* value)
+{
+    if (index < 0)
+        fail("mxSetField_700 with a negative index");
+    mxSetField(array, static_cast<size_t>(index), fieldName, value);
+}
+
+extern "C" int standInFieldCount(const mxArray* array)
+{
+    return array->arrayClass == standInStruct ? array->fieldCount : 0;
+}
+
+extern "C" const char* standInFieldName(const mxArray* array, int field)
+{
+    return field >= 0 && field < standInFieldCount(array) ? array->fieldNames[field] : nullptr;
+}
+
+extern "C" mxArray* standInGetField(const mxArray* array, size_t index, const char* fieldName)
+{
+    mxArray** slot = fieldSlot(array, index, fieldName);
+    return slot ? *slot : nullptr;
 }
 
 extern "C" size_t mxGetM(const mxArray* array)

@@ -69,6 +69,18 @@ mxArray* standInCreateHollow(StandInClass arrayClass, size_t m, size_t n);
 
 void mxDestroyArray(mxArray* array);
 
+// A struct array's fields, in the order they were created, and the value of
+// one field of one element (null if unset or no such field).
+int standInFieldCount(const mxArray* array);
+const char* standInFieldName(const mxArray* array, int field);
+mxArray* standInGetField(const mxArray* array, size_t index, const char* fieldName);
+
+// Warnings raised with mexWarnMsgIdAndTxt since the host started, and the
+// identifier and text of the last one (empty strings before the first).
+size_t standInWarningCount(void);
+const char* standInLastWarningId(void);
+const char* standInLastWarningText(void);
+
 // Arrays made (by the host or a plug-in) and not yet destroyed.
 size_t standInLiveArrays(void);
 

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# Builds the deliverables from the same sources, each platform in its own
+# Builds the deliverables of every plug-in (simplexQP, simplexQPopt) from the
+# same sources, each platform in its own
 # tree under out/ with its toolchain file from toolchains/, and gathers them
 # in out/deliverables/:
 #
-#   simplexQP.mexa64     Linux x86-64           out/release         (this machine's compiler)
-#   simplexQP.mexglx     Linux i386             out/linux-i386      toolchains/linux-i386.cmake
-#   simplexQP.dll        Windows 32-bit         out/windows-i686    toolchains/windows-i686.cmake
-#   simplexQP.mexw64     Windows x86-64         out/windows-x86_64  toolchains/windows-x86_64.cmake
-#   simplexQP.mexmaci64  macOS Intel            out/macos-x86_64    toolchains/macos-x86_64.cmake
-#   simplexQP.mexmaca64  macOS Apple silicon    out/macos-arm64     toolchains/macos-arm64.cmake
+#   <plug-in>.mexa64     Linux x86-64           out/release         (this machine's compiler)
+#   <plug-in>.mexglx     Linux i386             out/linux-i386      toolchains/linux-i386.cmake
+#   <plug-in>.dll        Windows 32-bit         out/windows-i686    toolchains/windows-i686.cmake
+#   <plug-in>.mexw64     Windows x86-64         out/windows-x86_64  toolchains/windows-x86_64.cmake
+#   <plug-in>.mexmaci64  macOS Intel            out/macos-x86_64    toolchains/macos-x86_64.cmake
+#   <plug-in>.mexmaca64  macOS Apple silicon    out/macos-arm64     toolchains/macos-arm64.cmake
 #
 # and one tree that is not a deliverable, out/linux-aarch64 (Linux on ARM
 # under qemu: the same bits where compilers would fuse multiply-adds).
@@ -19,7 +20,8 @@
 # for scripts/test.sh to count; under CI (CI=true) that is a failure.
 # With --test, each platform's tests run too: what the file exports and
 # needs, the plug-in tests, and the corpus answers, which must be the x86-64
-# build's to the last bit (out/deliverables/corpus-answers.txt). The Windows
+# build's to the last bit (out/deliverables/corpus-answers.txt for
+# simplexQP, corpus-answers-simplexQPopt.txt beside it). The Windows
 # plug-ins run under Wine (32-bit where the kernel runs 32-bit programs, and
 # in any case inside the i386 tree's stand-in host; 64-bit under wine64).
 # Usage: scripts/deliverables.sh [--test]
@@ -27,11 +29,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 run_tests=false
 [ "${1:-}" = "--test" ] && run_tests=true
-plugins=(simplexQP)
+plugins=(simplexQP simplexQPopt)
 jobs=$(nproc)
 gathered=out/deliverables
 reference=$PWD/$gathered/corpus-answers.txt
 skipped_list=$gathered/skipped.txt
+reference_opt=$PWD/$gathered/corpus-answers-simplexQPopt.txt
 skipped=()
 mkdir -p "$gathered"
 : >"$skipped_list"
@@ -73,6 +76,8 @@ scripts/require.sh build
 build linux-x86_64 out/release mexa64
 # The text every other platform's build must reproduce.
 out/release/tests/corpus_answers --reference >"$reference"
+# simplexQPopt's, found beside it by every tree.
+out/release/tests/corpus_answers --certified-reference >"$reference_opt"
 answers=-DSIMPLEXQP_REFERENCE_ANSWERS="$reference"
 cross windows-i686 dll "$answers"
 # The i386 tree also runs the 32-bit Windows plug-in's code, which needs no
@@ -87,6 +92,7 @@ cross linux-aarch64 "" "$answers"
 echo "== deliverables in $gathered:"
 ls -l "$gathered"
 echo "corpus answers: $(wc -l <"$reference") lines, sha256 $(sha256sum "$reference" | cut -d' ' -f1)"
+echo "simplexQPopt corpus answers: $(wc -l <"$reference_opt") lines, sha256 $(sha256sum "$reference_opt" | cut -d' ' -f1)"
 if [ ${#skipped[@]} -ne 0 ]; then
   echo "skipped: ${skipped[*]}"
   if [ "${CI:-}" = true ]; then

@@ -36,9 +36,11 @@ cmake -S . -B out/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSIMPLEXQP_SANITIZ
 cmake --build out/sanitize -j "$jobs"
 ctest --test-dir out/sanitize --output-on-failure -j "$jobs" | tee out/sanitize/ctest.log
 
-echo "== valgrind memcheck: out/release/tests/plugin_tests"
-LD_LIBRARY_PATH=out/release/host-libs valgrind --quiet --error-exitcode=1 --leak-check=full \
-  --errors-for-leak-kinds=definite out/release/tests/plugin_tests --gtest_brief=1
+echo "== valgrind memcheck: out/release/tests/plugin_tests, certified_plugin_tests"
+for loader_tests in plugin_tests certified_plugin_tests; do
+  LD_LIBRARY_PATH=out/release/host-libs valgrind --quiet --error-exitcode=1 --leak-check=full \
+    --errors-for-leak-kinds=definite "out/release/tests/$loader_tests" --gtest_brief=1
+done
 
 scripts/fuzz.sh "${SIMPLEXQP_FUZZ_SECONDS:-60}"
 

@@ -5,11 +5,13 @@
 # linker signs it ad hoc); load commands for the host's libmx, libmex and
 # libmat and otherwise only the system library; _mexFunction as the only
 # exported symbol; every imported symbol bound to a named library (two-level
-# namespace), result creation through _mxCreateDoubleMatrix_700.
-# Usage: check_bundle.sh PLUGIN ARCH
+# namespace), result creation through _mxCreateDoubleMatrix_700, and each
+# further host operation SYMBOL (without its underscore) bound from libmx.
+# Usage: check_bundle.sh PLUGIN ARCH [SYMBOL...]
 set -eu
 plugin=$1
 arch=$2
+shift 2
 name=$(basename "$plugin")
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -39,7 +41,9 @@ exported=$("$nm" --extern-only --defined-only "$plugin" | awk '{ print $3 }' | t
 
 undefined=$("$nm" -m --undefined-only "$plugin")
 echo "$undefined" | grep -v -q '(from lib' && fail "symbols bound to no library: $(echo "$undefined" | grep -v '(from lib')"
-echo "$undefined" | grep -q ' _mxCreateDoubleMatrix_700 (from libmx)' || fail "does not bind _mxCreateDoubleMatrix_700 from libmx"
+for symbol in mxCreateDoubleMatrix_700 "$@"; do
+  echo "$undefined" | grep -q " _$symbol (from libmx)" || fail "does not bind _$symbol from libmx"
+done
 echo "$undefined" | grep -q ' _mexErrMsgTxt (from libmex)' || fail "does not bind _mexErrMsgTxt from libmex"
 
 if [ "$failures" -ne 0 ]; then

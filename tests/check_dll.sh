@@ -4,13 +4,15 @@
 # x86, pei-x86-64 for x86-64), named after its file in its export directory,
 # exporting mexFunction alone; the host operations imported from libmx.dll
 # and libmex.dll, result creation through CREATE-SYMBOL; every other import
-# from a system DLL (the compiler's runtime is linked in).
-# Usage: check_dll.sh PLUGIN OBJDUMP FORMAT CREATE-SYMBOL
+# from a system DLL (the compiler's runtime is linked in). Each further
+# SYMBOL must be imported from libmx.dll too.
+# Usage: check_dll.sh PLUGIN OBJDUMP FORMAT CREATE-SYMBOL [SYMBOL...]
 set -eu
 plugin=$1
 objdump=$2
 format=$3
 create=$4
+shift 4
 name=$(basename "$plugin")
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -39,7 +41,9 @@ for dll in $dlls; do
     *) fail "imports from $dll, neither the host's nor a system DLL" ;;
   esac
 done
-echo "$imports" | grep -q "^libmx.dll $create\$" || fail "does not import $create from libmx.dll"
+for symbol in "$create" "$@"; do
+  echo "$imports" | grep -q "^libmx.dll $symbol\$" || fail "does not import $symbol from libmx.dll"
+done
 echo "$imports" | grep -q '^libmex.dll mexErrMsgTxt$' || fail "does not import mexErrMsgTxt from libmex.dll"
 host_misplaced=$(echo "$imports" | awk '$2 ~ /^(mx|mex)[A-Z]/ && !(($1 == "libmx.dll" && $2 ~ /^mx/) || ($1 == "libmex.dll" && $2 ~ /^mex/))')
 [ -z "$host_misplaced" ] || fail "host operations imported from the wrong DLL: $host_misplaced"

@@ -4,12 +4,13 @@
 # the file and the node MEX; mexFunction and mexVersion as the only defined
 # global symbols, both at MEX; the host libraries needed by name; every host
 # operation bound at the host libraries' symbol version (none: unversioned),
-# result creation through CREATE-SYMBOL.
-# Usage: check_exports.sh PLUGIN CREATE-SYMBOL HOST-VERSION
+# result creation through CREATE-SYMBOL, and each further SYMBOL bound too.
+# Usage: check_exports.sh PLUGIN CREATE-SYMBOL HOST-VERSION [SYMBOL...]
 set -eu
 plugin=$1
 create=$2
 host_version=$3
+shift 3
 name=$(basename "$plugin")
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -33,7 +34,9 @@ exported=$(readelf --dyn-syms -W "$plugin" |
 
 # Host operations imported (mx... and mex...), as name@version.
 imports=$(readelf --dyn-syms -W "$plugin" | awk '$1 ~ /^[0-9]+:$/ && $7 == "UND" { print $8 }' | grep -E '^(mx|mex)[A-Z]')
-echo "$imports" | grep -Eq "^$create(@|\$)" || fail "does not bind $create"
+for symbol in "$create" "$@"; do
+  echo "$imports" | grep -Eq "^$symbol(@|\$)" || fail "does not bind $symbol"
+done
 for symbol in $imports; do
   case $symbol in
     *@*) version=${symbol#*@} ;;

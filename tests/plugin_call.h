@@ -12,13 +12,18 @@
 
 #include "plugin_loader.h"
 
+#ifndef SIMPLEXQP_PLUGIN_VARIABLE
+#define SIMPLEXQP_PLUGIN_VARIABLE "SIMPLEXQP_PLUGIN"
+#endif
+
 class PluginCall : public ::testing::Test {
 protected:
-    // The plug-in built beside the tests, or the one SIMPLEXQP_PLUGIN names
-    // (the i386 build runs the Windows plug-in this way).
+    // The plug-in built beside the tests, or the one the environment
+    // variable SIMPLEXQP_PLUGIN_VARIABLE names (the i386 build runs the
+    // Windows plug-ins this way).
     static void SetUpTestSuite()
     {
-        const char* path = std::getenv("SIMPLEXQP_PLUGIN");
+        const char* path = std::getenv(SIMPLEXQP_PLUGIN_VARIABLE);
         char error[512];
         ASSERT_TRUE(loadPlugin(path ? path : SIMPLEXQP_PLUGIN_PATH, plugin, error, sizeof error)) << error;
     }
@@ -33,12 +38,34 @@ protected:
 #endif
     }
 
-    // What one call gave: the error text, or the result's shape and data.
+    // Linux hosts ask for the interface version; the Windows plug-ins
+    // export mexFunction alone.
+    static void expectInterfaceVersion()
+    {
+        if (isWindowsPlugin()) {
+            EXPECT_EQ(plugin.version, nullptr);
+            return;
+        }
+        ASSERT_NE(plugin.version, nullptr);
+        EXPECT_STREQ(plugin.version(), "MATLAB R14 native");
+    }
+
+    // One field of a struct result: its name, class and first value.
+    struct Field {
+        std::string name, className;
+        double value;
+    };
+
+    // What one call gave: the error text, or the result's shape and data,
+    // and the second result's shape and fields when there was one.
     struct Outcome {
         bool raised;
         std::string message;
         size_t rows, columns;
         std::vector<double> x;
+        bool second;
+        size_t secondRows, secondColumns;
+        std::vector<Field> fields;
     };
 
     static Outcome call(int nlhs, std::vector<const mxArray*> args)
@@ -52,12 +79,24 @@ protected:
                                      message, sizeof message) != 0;
         if (outcome.raised) {
             outcome.message = message;
-        } else if (nlhs >= 1 && results[0]) {
+        } else if (results[0]) {  // with nlhs = 0 a host still takes the first result
             outcome.rows = mxGetM(results[0]);
             outcome.columns = mxGetN(results[0]);
             const double* x = mxGetPr(results[0]);
             outcome.x.assign(x, x + outcome.columns * outcome.rows);
             mxDestroyArray(results[0]);
+        }
+        if (!outcome.raised && nlhs >= 2 && results[1]) {
+            outcome.second = true;
+            outcome.secondRows = mxGetM(results[1]);
+            outcome.secondColumns = mxGetN(results[1]);
+            for (int f = 0; f < standInFieldCount(results[1]); ++f) {
+                const char* name = standInFieldName(results[1], f);
+                const mxArray* value = standInGetField(results[1], 0, name);
+                outcome.fields.push_back(
+                    Field{name, value ? mxGetClassName(value) : "unset", value ? mxGetScalar(value) : 0.0});
+            }
+            mxDestroyArray(results[1]);
         }
         EXPECT_EQ(standInLiveBlocks(), blocksBefore) << "scratch left behind";
         EXPECT_EQ(standInLiveArrays(), arraysBefore) << "arrays left behind";

@@ -145,3 +145,55 @@ TEST_F(StandIn, CountsWhatACallLeavesBehind)
 }
 
 }  // namespace
+
+namespace {
+
+// A second result the way simplexQPopt makes it, then the error a call can
+// still raise afterwards: the host must destroy the struct and every value
+// set into it.
+void returnsAStructThenFails(int, mxArray* plhs[], int, const mxArray*[])
+{
+    const char* fields[] = {"a", "b"};
+    plhs[0] = mxCreateDoubleScalar(1.0);
+    plhs[1] = mxCreateStructMatrix(1, 1, 2, fields);
+    mxSetField(plhs[1], 0, "a", mxCreateDoubleScalar(2.5));
+    mxSetField(plhs[1], 0, "b", mxCreateLogicalScalar(true));
+    mxSetField(plhs[1], 0, "b", mxCreateLogicalScalar(false));  // replaces, and destroys, the first
+    mexErrMsgTxt("after the struct");
+}
+
+void warnsTwice(int, mxArray*[], int, const mxArray*[])
+{
+    mexWarnMsgIdAndTxt("test:first", "plain");
+    mexWarnMsgIdAndTxt("test:second", "gap %g above tol %g after %.0f steps", 0.5, 0.25, 7.0);
+}
+
+}  // namespace
+
+TEST_F(StandIn, StructResultsOwnTheirFieldsAndWarningsAreKept)
+{
+    const size_t arrays = standInLiveArrays();
+    mxArray* results[2];
+    char message[64];
+    ASSERT_EQ(standInCall(returnsAStructThenFails, 2, results, 0, nullptr, message, sizeof message), 1);
+    EXPECT_STREQ(message, "after the struct");
+    EXPECT_EQ(standInLiveArrays(), arrays);
+
+    const char* fields[] = {"objective", "converged"};
+    mxArray* info = mxCreateStructMatrix_700(1, 1, 2, fields);
+    mxSetField_700(info, 0, "converged", mxCreateLogicalScalar(true));
+    ASSERT_EQ(standInFieldCount(info), 2);
+    EXPECT_STREQ(standInFieldName(info, 1), "converged");
+    EXPECT_EQ(standInGetField(info, 0, "objective"), nullptr);
+    EXPECT_STREQ(mxGetClassName(standInGetField(info, 0, "converged")), "logical");
+    EXPECT_EQ(mxGetScalar(standInGetField(info, 0, "converged")), 1.0);
+    EXPECT_EQ(standInGetField(info, 0, "missing"), nullptr);
+    mxDestroyArray(info);
+    EXPECT_EQ(standInLiveArrays(), arrays);
+
+    const size_t warnings = standInWarningCount();
+    ASSERT_EQ(standInCall(warnsTwice, 1, results, 0, nullptr, message, sizeof message), 0);
+    EXPECT_EQ(standInWarningCount(), warnings + 2);
+    EXPECT_STREQ(standInLastWarningId(), "test:second");
+    EXPECT_STREQ(standInLastWarningText(), "gap 0.5 above tol 0.25 after 7 steps");
+}

@@ -1,0 +1,205 @@
+% simplexQPopt  Minimise 1/2*x*Q*x' - x*b(:) over the probability simplex,
+% to a certified tolerance.
+%
+%   x = simplexQPopt(Q, b)
+%   x = simplexQPopt(Q, b, tol)
+%   [x, info] = simplexQPopt(...)
+%
+%   Returns the 1-by-n row vector x, with x >= 0 and sum(x) = 1, that
+%   minimises 1/2*x*Q*x' - x*b(:) for a dense real n-by-n matrix Q (taken
+%   to be symmetric) and a real vector b of n entries, as simplexQP does,
+%   but solved until its KKT violation (the gap) is at most tol. A call of
+%   simplexQP can switch to simplexQPopt by changing only the name.
+%   Every answer is the same to the last bit on every platform and host.
+%
+%   The gap of x is max(g(x > 0)) - min(g), g = Q*x(:) - b(:), computed
+%   from gradients summed afresh and rounded up by a rigorous bound of that
+%   computation's rounding error: it is 0 exactly at the points that satisfy
+%   the first-order conditions. For a positive semidefinite Q it bounds
+%   f(x) - min f from above. For any other Q the run ends at a point whose
+%   gap bounds how far it is from the first-order conditions: a local
+%   minimum or a saddle point of f on the simplex, not necessarily the
+%   global minimum.
+%
+%   tol defaults to (16*n + 128)*eps(1)/2 * max(max(abs(Q(:))), max(abs(b))),
+%   close to machine precision at the problem's scale and always above what
+%   rounding can hide (the default reads all of Q once).
+%
+%   info, a 1-by-1 struct:
+%     objective   f(x) = 1/2*x*Q*x' - x*b(:)
+%     gap         the gap of x described above (Inf when the products of
+%                 Q with x overflow)
+%     iterations  pair steps taken
+%     converged   logical: gap <= tol
+%   A run ends unconverged after max(1e7, 100*n) pair steps, or when tol
+%   cannot be met in double precision (tol = 0, say); x is then the point
+%   reached. With one output such a run raises the warning
+%   simplexQPopt:notConverged (warning ("off", "simplexQPopt:notConverged")
+%   silences it); with [x, info] it does not.
+%
+%   Method: sequential minimal optimisation as in LIBSVM: from the vertex
+%   of least f, weight moves between two coordinates at a time, chosen by
+%   second-order working-set selection (Fan, Chen and Lin, 2005), with
+%   gradients kept up to date from two columns of Q and coordinates that
+%   cannot enter shrunk away; when the working gap reaches tol, the gap is
+%   computed afresh and the run goes on if it is still above tol. Fast on
+%   problems whose answers have few positive weights (one-class SVM duals,
+%   mixture fits); slow on badly conditioned Q whose answer is dense, where
+%   the cap may end the run.
+%
+%   Errors, in the order they are checked; a call that raises one computes
+%   and changes nothing (Octave puts "simplexQPopt: " before each message):
+%     Takes 2-3 input arguments
+%     Outputs one or two results
+%     Q must be a real, full, double n-by-n matrix; got a 3-by-4 single matrix
+%     Q must be at most 65536-by-65536; got a 70000-by-70000 double matrix
+%     b must be a real, full, double vector of 3 elements; got a 2-by-1 double matrix
+%     tol must be a real numeric scalar; got a 1-by-2 double matrix
+%     tol must be a non-negative number; got NaN
+%         also "got -Inf" and "got a negative number".
+%     Q must be finite; got NaN at Q(2,1)
+%     b must be finite; got Inf at b(3)
+%   Unlike simplexQP, any finite b will do (b = 0 gives the minimum of
+%   x*Q*x'): this solver does not start from b / sum(b).
+%
+%   Example: a one-class SVM dual (nu = 1/n): Gaussian kernel, b = 1.
+%     p = rand (500, 2);
+%     K = exp (-((p(:,1) - p(:,1)').^2 + (p(:,2) - p(:,2)').^2) / 0.02);
+%     [x, info] = simplexQPopt (K, ones (500, 1), 1e-9);
+%     nnz (x), info.gap
+%
+%   simplexQPopt @PROJECT_VERSION@, under the BSD 3-Clause license (LICENSE).
+%
+%   See also: simplexQP, qp
+
+% In-host tests: run them with "test simplexQPopt". The shared corpus files
+% are read from the folder SIMPLEXQP_CORPUS_DIR names, or else from beside
+% the plug-in, where the build writes them (when tests are built).
+
+%!shared Q, b
+%! Q = [2 0.5 0.1; 0.5 1 0.2; 0.1 0.2 3];
+%! b = [1; 0.8; 0.3];
+
+%!function [K, k] = one_class_problem (n, seed)
+%!  rand ("state", seed);
+%!  p = rand (n, 2);
+%!  K = exp (-((p(:,1) - p(:,1)').^2 + (p(:,2) - p(:,2)').^2) / 0.02);
+%!  k = ones (n, 1);
+%!endfunction
+
+%!function [problems, reference] = corpus_files ()
+%!  here = getenv ("SIMPLEXQP_CORPUS_DIR");
+%!  if (isempty (here))
+%!    here = fileparts (which ("simplexQPopt"));
+%!  endif
+%!  problems = fullfile (here, "simplexQP_corpus_problems.bin");
+%!  reference = fullfile (here, "simplexQPopt_corpus_answers.txt");
+%!endfunction
+
+%!function present = corpus_files_present ()
+%!  [problems, reference] = corpus_files ();
+%!  present = exist (problems, "file") && exist (reference, "file");
+%!endfunction
+
+%!function lines = corpus_answers_in_host (problems_file)
+%!  ## The same problems as simplexQP's corpus, solved at tol 1e-6 and, for
+%!  ## n <= 16, at the default tolerance, as the stand-in tools print them.
+%!  fid = fopen (problems_file, "r", "ieee-le");
+%!  assert (fid >= 0, ["cannot open " problems_file]);
+%!  count = fread (fid, 1, "uint32");
+%!  lines = {};
+%!  for i = 1:count
+%!    n = fread (fid, 1, "uint32");
+%!    Q = fread (fid, [n, n], "double");
+%!    b = fread (fid, n, "double");
+%!    [x, info] = simplexQPopt (Q, b, 1e-6);
+%!    lines{end + 1} = sprintf ("%d tol %s", i - 1, strjoin (cellstr (num2hex ([x, info.gap]))', " "));
+%!    if (n <= 16)
+%!      [x, info] = simplexQPopt (Q, b);
+%!      lines{end + 1} = sprintf ("%d default %s", i - 1, strjoin (cellstr (num2hex ([x, info.gap]))', " "));
+%!    endif
+%!  endfor
+%!  fclose (fid);
+%!endfunction
+
+%!error <^simplexQPopt: Takes 2-3 input arguments$> x = simplexQPopt (Q)
+%!error <^simplexQPopt: Takes 2-3 input arguments$> simplexQPopt (Q, b, 1e-9, 0)
+%!error <^simplexQPopt: Outputs one or two results$> [x, y, z] = simplexQPopt (Q, b)
+%!error <^simplexQPopt: Q must be a real, full, double n-by-n matrix; got a 3-by-3 single matrix$> x = simplexQPopt (single (Q), b)
+%!error <^simplexQPopt: Q must be a real, full, double n-by-n matrix; got a 3-by-2 double matrix$> x = simplexQPopt (Q(:, 1:2), b)
+%!error <^simplexQPopt: b must be a real, full, double vector of 3 elements; got a 2-by-1 double matrix$> x = simplexQPopt (Q, b(1:2))
+%!error <^simplexQPopt: tol must be a real numeric scalar; got a 1-by-2 double matrix$> x = simplexQPopt (Q, b, [1 2])
+%!error <^simplexQPopt: tol must be a real numeric scalar; got a 1-by-1 logical array$> x = simplexQPopt (Q, b, true)
+%!error <^simplexQPopt: tol must be a non-negative number; got NaN$> x = simplexQPopt (Q, b, NaN)
+%!error <^simplexQPopt: tol must be a non-negative number; got a negative number$> x = simplexQPopt (Q, b, -1e-9)
+%!error <^simplexQPopt: tol must be a non-negative number; got -Inf$> x = simplexQPopt (Q, b, -Inf)
+%!error <^simplexQPopt: Q must be finite; got NaN at Q\(2,1\)$> x = simplexQPopt ([2 0.5 0.1; NaN 1 0.2; 0.1 0.2 3], b)
+%!error <^simplexQPopt: b must be finite; got Inf at b\(3\)$> x = simplexQPopt (Q, [1; 1; Inf])
+
+%!test
+%! ## A 1-by-n double row on the simplex, and info as documented; b may be
+%! ## a row, and any finite b will do.
+%! [x, info] = simplexQPopt (Q, b);
+%! assert (class (x), "double");
+%! assert (size (x), [1 3]);
+%! assert (all (x >= 0));
+%! assert (sum (x), 1, 4 * eps);
+%! assert (fieldnames (info), {"objective"; "gap"; "iterations"; "converged"});
+%! assert (size (info), [1 1]);
+%! assert (islogical (info.converged) && info.converged);
+%! assert (info.objective, 0.5 * x * Q * x' - x * b, 1e-15);
+%! g = Q * x' - b;
+%! assert (max (g(x > 0)) - min (g) <= info.gap);
+%! assert (num2hex (simplexQPopt (Q, b')), num2hex (x));
+%! assert (num2hex (simplexQPopt (Q, b)), num2hex (x));
+%! assert (all (simplexQPopt (Q, [1; -1; 0]) >= 0));
+%! assert (simplexQPopt (Q, zeros (3, 1)) * ones (3, 1), 1, 4 * eps);
+
+%!test
+%! ## No columns: an empty row, converged.
+%! [x, info] = simplexQPopt (zeros (0, 0), zeros (0, 1));
+%! assert (size (x), [1 0]);
+%! assert (info.converged);
+
+%!test
+%! ## The gap bounds f(x) - f* against qp, and tol bounds the gap.
+%! for seed = 1:4
+%!   [K, k] = one_class_problem (40 + 20 * seed, seed);
+%!   n = rows (K);
+%!   [~, qp_objective] = qp (ones (n, 1) / n, K, -k, ones (1, n), 1, zeros (n, 1), [], optimset ("MaxIter", 5000));
+%!   [x, info] = simplexQPopt (K, k, 1e-10);
+%!   assert (info.converged && info.gap <= 1e-10);
+%!   assert (0.5 * x * K * x' - x * k <= qp_objective + 1e-9);
+%! endfor
+
+%!test
+%! ## A run that cannot meet tol warns with one output, and not with two.
+%! [K, k] = one_class_problem (30, 9);
+%! lastwarn ("");
+%! x = simplexQPopt (K, k, 0);
+%! [msg, id] = lastwarn ();
+%! assert (id, "simplexQPopt:notConverged");
+%! lastwarn ("");
+%! [x, info] = simplexQPopt (K, k, 0);
+%! assert (! info.converged && info.gap > 0);
+%! assert (lastwarn (), "");
+
+%!test
+%! ## Q and b are only read.
+%! [K, k] = one_class_problem (30, 5);
+%! before = {num2hex(K), num2hex(k)};
+%! x = simplexQPopt (K, k);
+%! assert ({num2hex(K), num2hex(k)}, before);
+
+%!testif ; corpus_files_present ()
+%! ## The Octave build gives the bits of the stand-in build on the shared
+%! ## corpus.
+%! [problems, reference] = corpus_files ();
+%! expected = strsplit (deblank (fileread (reference)), "\n");
+%! got = corpus_answers_in_host (problems);
+%! assert (numel (got), numel (expected));
+%! differ = find (! strcmp (got, expected), 1);
+%! if (! isempty (differ))
+%!   error ("corpus line %d differs:\n  Octave:   %.200s\n  expected: %.200s",
+%!          differ, got{differ}, expected{differ});
+%! endif

@@ -1,0 +1,179 @@
+// certifiedSMO: pair steps on gradients kept up to date, checked against
+// exactly recomputed gradients before an answer is given.
+//
+// Start: the vertex e_k of least objective, f(e_k) = Q(k,k)/2 - b_k (the
+// first such k): feasible for any b, and its gradient Q(:,k) - b is exact
+// at the cost of one column. Answers are sparse for the problems this
+// solver is for, so starting from one weight and adding the few that
+// matter costs less than starting from n weights and removing most.
+//
+// Rounds: pair steps (pair_steps.cpp) until the working gap is at most a
+// target, first tol; then the exact check (exact_check.cpp). Its gap, the
+// violation from exact gradients plus their rounding bound, ends the run
+// when it is at most tol. Otherwise every coordinate comes back into the
+// active set with its exact gradient, and another round starts. When the
+// computed violation already met the target and only the rounding bound
+// (or drift of the kept gradients) is in the way, the target is lowered to
+// leave room for it.
+//
+// Why every run ends: the iteration cap bounds the steps of all rounds
+// together, and a round that takes no step (the target met at once, or a
+// step that rounds to no change) leaves x, and so the exact gap and
+// objective, as they were; the run goes on only after a round that lowers
+// one of them below every earlier value. For Q that is not positive
+// semidefinite the steps still lower f (a non-convex pair moves all of the
+// pivot's weight), and the run ends at a point whose gap bounds how far it
+// is from satisfying the first-order conditions.
+#include "certified_smo.h"
+
+#include "certified_parts.h"
+#include "column_cache.h"
+#include "host_scratch.h"
+#include "problem.h"
+
+namespace {
+
+// Coordinates are shrunk away this often (LIBSVM's interval, at most n).
+constexpr uint32_t shrinkInterval = 1000;
+// Room for copies of columns (column_cache.h).
+constexpr double cacheBytes = 32.0 * 1024 * 1024;
+// A pair's curvature stands at this fraction of the largest diagonal entry
+// when it is not positive, so that choices do not change when Q is scaled.
+constexpr double tauFraction = 1e-12;
+
+struct Scratch {
+    ActiveSet set;
+    double* diagonal;
+    uint32_t* columns;
+    double* products;
+    double* magnitudes;
+};
+
+Scratch takeScratch(uint32_t n)
+{
+    const size_t doubles = sizeof(double) * n;
+    const size_t indices = sizeof(uint32_t) * n;
+    Scratch s;
+    s.set.size = 0;
+    s.set.version = 1;
+    s.set.index = static_cast<uint32_t*>(mxMalloc(indices));
+    s.set.gradient = static_cast<double*>(mxMalloc(doubles));
+    s.set.weight = static_cast<double*>(mxMalloc(doubles));
+    s.set.diagonal = static_cast<double*>(mxMalloc(doubles));
+    s.set.score = static_cast<double*>(mxMalloc(doubles));
+    s.set.giving = static_cast<uint32_t*>(mxMalloc(indices));
+    s.set.givingSlot = static_cast<uint32_t*>(mxMalloc(indices));
+    s.set.givingCount = 0;
+    s.diagonal = static_cast<double*>(mxMalloc(doubles));
+    s.columns = static_cast<uint32_t*>(mxMalloc(indices));
+    s.products = static_cast<double*>(mxMalloc(doubles));
+    s.magnitudes = static_cast<double*>(mxMalloc(doubles));
+    return s;
+}
+
+void releaseScratch(Scratch& s)
+{
+    mxFree(s.magnitudes);
+    mxFree(s.products);
+    mxFree(s.columns);
+    mxFree(s.diagonal);
+    mxFree(s.set.givingSlot);
+    mxFree(s.set.giving);
+    mxFree(s.set.score);
+    mxFree(s.set.diagonal);
+    mxFree(s.set.weight);
+    mxFree(s.set.gradient);
+    mxFree(s.set.index);
+}
+
+uint32_t bestVertex(const double* diagonal, const double* b, uint32_t n)
+{
+    uint32_t best = 0;
+    double least = diagonal[0] * 0.5 - b[0];
+    for (uint32_t k = 1; k < n; ++k) {
+        const double f = diagonal[k] * 0.5 - b[k];
+        if (f < least) {
+            least = f;
+            best = k;
+        }
+    }
+    return best;
+}
+
+// Every coordinate in the active set again, with x and the gradient in
+// set.gradient (indexed by coordinate).
+void activateAll(ActiveSet& set, const double* x, const double* diagonal, uint32_t n)
+{
+    set.size = n;
+    ++set.version;
+    for (uint32_t k = 0; k < n; ++k) {
+        set.index[k] = k;
+        set.weight[k] = x[k];
+        set.diagonal[k] = diagonal[k];
+    }
+}
+
+// x from the active set; coordinates outside it have weight 0.
+void writeWeights(const ActiveSet& set, uint32_t n, double* x)
+{
+    for (uint32_t k = 0; k < n; ++k)
+        x[k] = 0.0;
+    for (uint32_t k = 0; k < set.size; ++k)
+        x[set.index[k]] = set.weight[k];
+}
+
+}  // namespace
+
+void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint64_t maxIterations, double* x,
+                  CertifiedReport& report)
+{
+    report = CertifiedReport{0.0, 0.0, 0, 0.0 <= tol};
+    if (n == 0)
+        return;
+    Scratch s = takeScratch(n);
+    double largestDiagonal = 0.0;
+    for (uint32_t k = 0; k < n; ++k) {
+        s.diagonal[k] = Q[at(k, k, n)];
+        const double magnitude = s.diagonal[k] < 0.0 ? -s.diagonal[k] : s.diagonal[k];
+        largestDiagonal = magnitude > largestDiagonal ? magnitude : largestDiagonal;
+    }
+    const double tau = largestDiagonal > 0.0 ? tauFraction * largestDiagonal : tauFraction;
+    const uint32_t shrinkEvery = n < shrinkInterval ? n : shrinkInterval;
+
+    const uint32_t start = bestVertex(s.diagonal, b, n);
+    for (uint32_t k = 0; k < n; ++k) {
+        x[k] = k == start ? 1.0 : 0.0;
+        s.set.gradient[k] = Q[at(k, start, n)] - b[k];  // (Q e_k)_i summed as defined: 0 + Q(i,k) * 1
+    }
+    activateAll(s.set, x, s.diagonal, n);
+    ColumnCache cache = takeColumnCache(n, cacheBytes);
+
+    double target = tol;
+    double bestGap = infinity(), bestObjective = infinity();
+    uint64_t iterations = 0;
+    for (;;) {
+        const StepsEnd end = takePairSteps(Q, n, s.set, cache, target, tau, shrinkEvery, maxIterations, iterations);
+        writeWeights(s.set, n, x);
+        ExactCheck check = checkExactly(Q, b, n, x, s.set.gradient, s.columns, s.products, s.magnitudes);
+        if (n == 1)
+            check.gap = 0.0;  // x = (1), the only feasible point: g_0 - g_0 is exactly 0
+        report.objective = check.objective;
+        report.gap = check.gap;
+        if (check.gap <= tol || end == StepsEnd::capReached)
+            break;
+        const bool improved = check.gap < bestGap || check.objective < bestObjective;
+        if (!improved)
+            break;
+        bestGap = check.gap < bestGap ? check.gap : bestGap;
+        bestObjective = check.objective < bestObjective ? check.objective : bestObjective;
+        if (check.workingGap <= target) {
+            const double room = tol - (check.gap - check.workingGap);
+            target = room > 0.0 ? 0.5 * room : 0.5 * check.workingGap;
+        }
+        activateAll(s.set, x, s.diagonal, n);
+    }
+    report.iterations = iterations;
+    report.converged = report.gap <= tol;
+    releaseColumnCache(cache);
+    releaseScratch(s);
+}

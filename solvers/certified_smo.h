@@ -1,0 +1,44 @@
+// certifiedSMO: the simplex-constrained QP solved to a certified tolerance.
+//
+// Minimises f(x) = ½·xᵀQx − bᵀx subject to x ≥ 0 and Σx = 1, for a dense
+// column-major n-by-n Q (taken to be symmetric) and b of n entries, until
+// the KKT violation of x, computed from exactly recomputed gradients and
+// rounded up, is at most tol, or until maxIterations pair steps were taken.
+// Results are reproducible to the last bit on every platform.
+//
+// The KKT violation is max over x_i > 0 of g_i minus min over all j of g_j,
+// g = Qx - b: zero exactly at the points that satisfy the first-order
+// conditions. For positive semidefinite Q it bounds f(x) - f*; for any
+// other Q a small gap says that x satisfies the first-order conditions
+// nearly (a local minimum or a saddle point of f on the simplex), nothing
+// about f*.
+//
+// Assumes finite Q and b and n <= 65536; Q is taken to be symmetric. With
+// n = 0 nothing is written to x. Scratch through mxMalloc: 76 bytes
+// per coordinate, plus at most 32 MiB of copies of columns.
+#ifndef SIMPLEXQP_CERTIFIED_SMO_H
+#define SIMPLEXQP_CERTIFIED_SMO_H
+
+#include <cstdint>
+
+// What a run reports besides x.
+struct CertifiedReport {
+    double objective;     // f(x)
+    double gap;           // KKT violation of x, an upper bound on f(x) - f* for positive semidefinite Q
+    uint64_t iterations;  // pair steps taken
+    bool converged;       // gap <= tol
+};
+
+// The tolerance used when the caller gives none: (16n + 128) u M, with
+// u = 2^-53 and M the larger of max |Q(r,c)| and max |b_i|; close to machine
+// precision relative to the problem's scale, and above the rounding
+// allowance of the gap for every n (exact_check.cpp), so that it can be met.
+// Reads all of Q once.
+double defaultTolerance(const double* Q, const double* b, uint32_t n);
+
+// Q (n*n) and b (n) are read; x (n) is written; report is written. A gap of
+// +Inf means that the gradients could not be computed (products overflow).
+void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint64_t maxIterations, double* x,
+                  CertifiedReport& report);
+
+#endif

@@ -1,0 +1,151 @@
+#include "certified_reference.h"
+
+#include <cmath>
+#include <limits>
+
+#include "draw.h"
+
+namespace {
+
+using Wide = long double;
+
+Wide entry(const std::vector<double>& Q, size_t n, size_t r, size_t c)
+{
+    return Q[r + c * n];
+}
+
+// Solves A y = rhs (m-by-m, row-major) by elimination with partial
+// pivoting; false when A is singular to working precision.
+bool solveSystem(std::vector<Wide>& A, std::vector<Wide>& rhs, size_t m)
+{
+    for (size_t col = 0; col < m; ++col) {
+        size_t pivot = col;
+        for (size_t r = col + 1; r < m; ++r)
+            if (std::fabs(A[r * m + col]) > std::fabs(A[pivot * m + col]))
+                pivot = r;
+        if (std::fabs(A[pivot * m + col]) < 1e-14L)
+            return false;
+        if (pivot != col) {
+            for (size_t c = 0; c < m; ++c)
+                std::swap(A[col * m + c], A[pivot * m + c]);
+            std::swap(rhs[col], rhs[pivot]);
+        }
+        for (size_t r = col + 1; r < m; ++r) {
+            const Wide factor = A[r * m + col] / A[col * m + col];
+            for (size_t c = col; c < m; ++c)
+                A[r * m + c] -= factor * A[col * m + c];
+            rhs[r] -= factor * rhs[col];
+        }
+    }
+    for (size_t r = m; r-- > 0;) {
+        Wide sum = rhs[r];
+        for (size_t c = r + 1; c < m; ++c)
+            sum -= A[r * m + c] * rhs[c];
+        rhs[r] = sum / A[r * m + r];
+    }
+    return true;
+}
+
+}  // namespace
+
+long double violationInLongDouble(const std::vector<double>& Q, const std::vector<double>& b,
+                                  const std::vector<double>& x, long double& error)
+{
+    const size_t n = b.size();
+    const Wide unit = std::numeric_limits<Wide>::epsilon() / 2;
+    Wide largest = -INFINITY, smallest = INFINITY, largestError = 0;
+    for (size_t i = 0; i < n; ++i) {
+        Wide g = 0, magnitude = 0;
+        for (size_t k = 0; k < n; ++k) {
+            g += entry(Q, n, i, k) * x[k];
+            magnitude += std::fabs(entry(Q, n, i, k) * x[k]);
+        }
+        g -= b[i];
+        // Each of the 2n operations rounds by at most unit; a generous factor.
+        const Wide e = 4 * (n + 2) * unit * (magnitude + std::fabs(b[i]));
+        largestError = e > largestError ? e : largestError;
+        if (x[i] > 0)
+            largest = g > largest ? g : largest;
+        smallest = g < smallest ? g : smallest;
+    }
+    error = 2 * largestError;
+    return largest - smallest;
+}
+
+long double objectiveInLongDouble(const std::vector<double>& Q, const std::vector<double>& b,
+                                  const std::vector<double>& x)
+{
+    const size_t n = b.size();
+    Wide f = 0;
+    for (size_t i = 0; i < n; ++i) {
+        Wide p = 0;
+        for (size_t k = 0; k < n; ++k)
+            p += entry(Q, n, i, k) * x[k];
+        f += 0.5L * x[i] * p - x[i] * b[i];
+    }
+    return f;
+}
+
+bool minimumBySupports(const std::vector<double>& Q, const std::vector<double>& b, long double& minimum,
+                       std::vector<long double>& minimiser)
+{
+    const size_t n = b.size();
+    bool found = false;
+    for (uint32_t mask = 1; mask < (1u << n); ++mask) {
+        std::vector<size_t> support;
+        for (size_t i = 0; i < n; ++i)
+            if (mask & (1u << i))
+                support.push_back(i);
+        const size_t s = support.size(), m = s + 1;
+        // [Q_SS -1; 1' 0] [x_S; lambda] = [b_S; 1]
+        std::vector<Wide> A(m * m, 0), y(m, 0);
+        for (size_t r = 0; r < s; ++r) {
+            for (size_t c = 0; c < s; ++c)
+                A[r * m + c] = entry(Q, n, support[r], support[c]);
+            A[r * m + s] = -1;
+            A[s * m + r] = 1;
+            y[r] = b[support[r]];
+        }
+        y[s] = 1;
+        if (!solveSystem(A, y, m))
+            continue;
+        std::vector<Wide> x(n, 0);
+        bool feasible = true;
+        for (size_t r = 0; r < s; ++r) {
+            feasible = feasible && y[r] >= -1e-15L;
+            x[support[r]] = y[r] > 0 ? y[r] : 0;
+        }
+        const Wide lambda = y[s];
+        Wide f = 0;
+        for (size_t i = 0; i < n && feasible; ++i) {
+            Wide g = -static_cast<Wide>(b[i]);
+            for (size_t k = 0; k < n; ++k)
+                g += entry(Q, n, i, k) * x[k];
+            feasible = g >= lambda - 1e-12L * (1 + std::fabs(lambda));
+            f += 0.5L * x[i] * (g + b[i]) - x[i] * b[i];
+        }
+        if (feasible && (!found || f < minimum)) {
+            found = true;
+            minimum = f;
+            minimiser = x;
+        }
+    }
+    return found;
+}
+
+CorpusProblem oneClassProblem(uint32_t n, uint64_t seed)
+{
+    Draw draw{seed};
+    std::vector<double> px(n), py(n);
+    for (uint32_t i = 0; i < n; ++i) {
+        px[i] = unit(draw);
+        py[i] = unit(draw);
+    }
+    CorpusProblem p{"one-class", n, std::vector<double>(static_cast<size_t>(n) * n), std::vector<double>(n, 1.0)};
+    for (uint32_t c = 0; c < n; ++c)
+        for (uint32_t r = 0; r < n; ++r) {
+            const double dx = px[r] - px[c], dy = py[r] - py[c];
+            p.Q[r + static_cast<size_t>(c) * n] = std::exp(-(dx * dx + dy * dy) / 0.02);
+        }
+    return p;
+}

@@ -1,0 +1,306 @@
+// certifiedSMO against independent answers: exact minima by supports for
+// small n, its gap summed afresh in long double, and the cases where a
+// solver of this kind goes wrong (flat and tied problems, duplicate rows,
+// wide scales, indefinite Q, a cap, a tolerance it cannot meet).
+#include <cmath>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "certified_reference.h"
+#include "certified_smo.h"
+#include "corpus/corpus.h"
+#include "draw.h"
+#include "solve.h"
+#include "stand_in.h"
+
+namespace {
+
+struct CertifiedRun {
+    std::vector<double> x;
+    CertifiedReport report;
+    double tol;
+};
+
+constexpr uint64_t generousCap = 100000000;
+
+CertifiedRun runCertified(const std::vector<double>& Q, const std::vector<double>& b, double tol,
+                 uint64_t cap = generousCap)
+{
+    const uint32_t n = static_cast<uint32_t>(b.size());
+    const std::vector<double> Qbefore = Q, bBefore = b;
+    const size_t blocks = standInLiveBlocks();
+    CertifiedRun run{std::vector<double>(n, -12345.0), CertifiedReport{-1.0, -1.0, 0, false}, tol};
+    certifiedSMO(Q.data(), b.data(), n, tol, cap, run.x.data(), run.report);
+    EXPECT_EQ(standInLiveBlocks(), blocks) << "scratch left behind";
+    EXPECT_EQ(bitsOf(Q), bitsOf(Qbefore)) << "Q was written";
+    EXPECT_EQ(bitsOf(b), bitsOf(bBefore)) << "b was written";
+    return run;
+}
+
+CertifiedRun runWithDefault(const std::vector<double>& Q, const std::vector<double>& b)
+{
+    return runCertified(Q, b, defaultTolerance(Q.data(), b.data(), static_cast<uint32_t>(b.size())));
+}
+
+// x on the simplex (as far as rounding lets a sum of n weights be 1), the
+// reported objective that of x, and the reported gap no smaller than the
+// violation summed afresh in long double. Returns that violation.
+long double checkAnswer(const std::vector<double>& Q, const std::vector<double>& b, const CertifiedRun& run,
+                        const char* label)
+{
+    const size_t n = b.size();
+    long double sum = 0;
+    for (double xi : run.x) {
+        EXPECT_GE(xi, 0.0) << label;
+        sum += xi;
+    }
+    EXPECT_NEAR(static_cast<double>(sum), 1.0, 1e-12) << label;
+    long double error = 0;
+    const long double violation = violationInLongDouble(Q, b, run.x, error);
+    EXPECT_LE(violation - error, static_cast<long double>(run.report.gap)) << label;
+    const long double f = objectiveInLongDouble(Q, b, run.x);
+    long double scale = 0;
+    for (size_t i = 0; i < n * n; ++i)
+        scale = std::fmax(scale, std::fabs(static_cast<long double>(Q[i])));
+    for (double bi : b)
+        scale = std::fmax(scale, std::fabs(static_cast<long double>(bi)));
+    EXPECT_NEAR(static_cast<double>(f), run.report.objective, 1e-13 * static_cast<double>(scale) + 1e-300) << label;
+    EXPECT_EQ(run.report.converged, run.report.gap <= run.tol) << label;
+    return violation;
+}
+
+// A A' + delta I for an n-by-rank A of both signs: positive definite.
+CorpusProblem positiveDefinite(uint32_t n, uint32_t rank, double delta, uint64_t seed)
+{
+    Draw draw{seed};
+    std::vector<double> A(static_cast<size_t>(n) * rank);
+    for (double& a : A)
+        a = 2 * unit(draw) - 1;
+    CorpusProblem p{"positive definite", n, std::vector<double>(static_cast<size_t>(n) * n), std::vector<double>(n)};
+    for (uint32_t c = 0; c < n; ++c)
+        for (uint32_t r = 0; r <= c; ++r) {
+            double sum = r == c ? delta : 0.0;
+            for (uint32_t l = 0; l < rank; ++l)
+                sum += A[r + static_cast<size_t>(l) * n] * A[c + static_cast<size_t>(l) * n];
+            p.Q[r + static_cast<size_t>(c) * n] = sum;
+            p.Q[c + static_cast<size_t>(r) * n] = sum;
+        }
+    for (double& bi : p.b)
+        bi = 2 * unit(draw) - 1;
+    return p;
+}
+
+// A symmetric matrix of both signs: indefinite for n > 1 almost surely.
+CorpusProblem indefinite(uint32_t n, uint64_t seed)
+{
+    Draw draw{seed};
+    CorpusProblem p{"indefinite", n, std::vector<double>(static_cast<size_t>(n) * n), std::vector<double>(n)};
+    for (uint32_t c = 0; c < n; ++c)
+        for (uint32_t r = 0; r <= c; ++r) {
+            const double v = 2 * unit(draw) - 1;
+            p.Q[r + static_cast<size_t>(c) * n] = v;
+            p.Q[c + static_cast<size_t>(r) * n] = v;
+        }
+    for (double& bi : p.b)
+        bi = unit(draw);
+    return p;
+}
+
+TEST(CertifiedSMO, AgreesWithTheMinimumFoundBySupports)
+{
+    for (uint64_t seed = 1; seed <= 60; ++seed) {
+        const uint32_t n = 2 + seed % 7;
+        const CorpusProblem p = positiveDefinite(n, 1 + seed % n, seed % 3 == 0 ? 1e-3 : 0.1, seed);
+        long double minimum;
+        std::vector<long double> minimiser;
+        ASSERT_TRUE(minimumBySupports(p.Q, p.b, minimum, minimiser)) << seed;
+        for (double tol : {1e-6, 1e-10, defaultTolerance(p.Q.data(), p.b.data(), n)}) {
+            const CertifiedRun run = runCertified(p.Q, p.b, tol);
+            ASSERT_TRUE(run.report.converged) << seed << " " << tol;
+            EXPECT_LE(run.report.gap, tol);
+            checkAnswer(p.Q, p.b, run, "supports");
+            // For positive semidefinite Q the gap bounds f(x) - f*.
+            const long double above = objectiveInLongDouble(p.Q, p.b, run.x) - minimum;
+            EXPECT_LE(above, run.report.gap + 1e-15L) << "seed " << seed << ", tol " << tol;
+            EXPECT_GE(above, -1e-15L) << "below the minimum: seed " << seed;
+        }
+    }
+}
+
+TEST(CertifiedSMO, ItsGapBoundsTheViolationOnLargerProblems)
+{
+    for (uint64_t seed = 1; seed <= 6; ++seed) {
+        const CorpusProblem kernel = oneClassProblem(40 + 30 * seed, seed);
+        const CorpusProblem dense = positiveDefinite(60 + 20 * seed, 5, 1e-6, seed);
+        for (const CorpusProblem* p : {&kernel, &dense}) {
+            const CertifiedRun run = runWithDefault(p->Q, p->b);
+            EXPECT_TRUE(run.report.converged) << p->name << " " << seed;
+            EXPECT_GT(run.report.iterations, 0u);
+            checkAnswer(p->Q, p->b, run, p->name.c_str());
+        }
+    }
+}
+
+TEST(CertifiedSMO, ExactGradientsAreThoseOfTheDefinedProducts)
+{
+    // The objective reported is computed from (Qx)_i summed as defined, over
+    // ascending k from +0.0.
+    const CorpusProblem p = oneClassProblem(50, 11);
+    const CertifiedRun run = runCertified(p.Q, p.b, 1e-9);
+    double f = 0.0;
+    for (uint32_t i = 0; i < p.n; ++i)
+        f += (run.x[i] * 0.5) * plainRowProduct(p.Q, run.x, i) - run.x[i] * p.b[i];
+    EXPECT_EQ(bitsOf(run.report.objective), bitsOf(f));
+}
+
+TEST(CertifiedSMO, FlatTiedAndDuplicateProblems)
+{
+    // Q = 0: all weight on the first largest b.
+    const std::vector<double> b = {0.5, -2, 3, 1, 3};
+    CertifiedRun run = runWithDefault(std::vector<double>(25, 0.0), b);
+    EXPECT_EQ(run.x, (std::vector<double>{0, 0, 1, 0, 0}));
+    EXPECT_TRUE(run.report.converged);
+    EXPECT_EQ(run.report.objective, -3.0);
+
+    // Q = I, b constant: the uniform weights, reached exactly enough.
+    const uint32_t n = 9;
+    std::vector<double> identity(n * n, 0.0);
+    for (uint32_t i = 0; i < n; ++i)
+        identity[i + i * n] = 1.0;
+    run = runWithDefault(identity, std::vector<double>(n, 1.0));
+    EXPECT_TRUE(run.report.converged);
+    for (double xi : run.x)
+        EXPECT_NEAR(xi, 1.0 / n, 1e-12);
+    checkAnswer(identity, std::vector<double>(n, 1.0), run, "identity");
+
+    // Duplicate rows and columns (repeated points of a kernel): a_ij = 0
+    // along those pairs.
+    const CorpusProblem repeated = tiedProblem(30, 4);
+    run = runWithDefault(repeated.Q, repeated.b);
+    EXPECT_TRUE(run.report.converged);
+    checkAnswer(repeated.Q, repeated.b, run, "tied");
+    // b = 0 (minimum variance) needs no sum of b.
+    run = runWithDefault(repeated.Q, std::vector<double>(30, 0.0));
+    EXPECT_TRUE(run.report.converged);
+    checkAnswer(repeated.Q, std::vector<double>(30, 0.0), run, "b = 0");
+}
+
+TEST(CertifiedSMO, OneCoordinateAndNone)
+{
+    const CertifiedRun one = runCertified({-7.5}, {2.0}, 0.0);
+    EXPECT_EQ(one.x, std::vector<double>{1.0});
+    EXPECT_EQ(one.report.gap, 0.0);
+    EXPECT_TRUE(one.report.converged);
+    EXPECT_EQ(one.report.iterations, 0u);
+    EXPECT_EQ(one.report.objective, -7.5 * 0.5 - 2.0);
+
+    CertifiedReport report{-1, -1, 7, false};
+    certifiedSMO(nullptr, nullptr, 0, 1e-9, 10, nullptr, report);
+    EXPECT_EQ(report.gap, 0.0);
+    EXPECT_EQ(report.iterations, 0u);
+    EXPECT_TRUE(report.converged);
+}
+
+TEST(CertifiedSMO, ScalingByPowersOfTwoScalesNothingButTheNumbers)
+{
+    // Every operation scales exactly, so x has the same bits; the default
+    // tolerance scales with Q and b.
+    const CorpusProblem p = oneClassProblem(60, 3);
+    const CertifiedRun reference = runWithDefault(p.Q, p.b);
+    for (double factor : {0x1p-600, 0x1p-40, 0x1p40, 0x1p600}) {
+        std::vector<double> Q = p.Q, b = p.b;
+        for (double& q : Q)
+            q *= factor;
+        for (double& bi : b)
+            bi *= factor;
+        const CertifiedRun scaled = runWithDefault(Q, b);
+        EXPECT_EQ(bitsOf(scaled.x), bitsOf(reference.x)) << factor;
+        EXPECT_EQ(scaled.report.gap, reference.report.gap * factor) << factor;
+        EXPECT_TRUE(scaled.report.converged) << factor;
+    }
+}
+
+TEST(CertifiedSMO, BadlyScaledRowsStillConverge)
+{
+    // D K D with D from 1e-6 to 1e6: curvatures over twenty-four decades.
+    const CorpusProblem kernel = oneClassProblem(25, 8);
+    std::vector<double> Q = kernel.Q, b(25);
+    for (uint32_t c = 0; c < 25; ++c) {
+        const double dc = std::pow(10.0, -6.0 + c / 2.0);
+        b[c] = dc;
+        for (uint32_t r = 0; r < 25; ++r)
+            Q[r + c * 25] *= dc * std::pow(10.0, -6.0 + r / 2.0);
+    }
+    const CertifiedRun run = runWithDefault(Q, b);
+    EXPECT_TRUE(run.report.converged);
+    checkAnswer(Q, b, run, "badly scaled");
+}
+
+TEST(CertifiedSMO, IndefiniteQEndsAtAFirstOrderPoint)
+{
+    for (uint64_t seed = 1; seed <= 20; ++seed) {
+        const CorpusProblem p = indefinite(3 + seed % 20, seed);
+        const CertifiedRun run = runWithDefault(p.Q, p.b);
+        EXPECT_TRUE(run.report.converged) << seed;
+        long double error = 0;
+        EXPECT_LE(violationInLongDouble(p.Q, p.b, run.x, error) - error,
+                  static_cast<long double>(defaultTolerance(p.Q.data(), p.b.data(), p.n)))
+            << seed;
+        checkAnswer(p.Q, p.b, run, "indefinite");
+    }
+    // Concave everywhere: ends at a vertex, a local minimum.
+    const std::vector<double> concave = {-1, 0, 0, 0, -1, 0, 0, 0, -1};
+    const CertifiedRun vertex = runWithDefault(concave, {0.1, 0.3, 0.2});
+    EXPECT_EQ(vertex.x, (std::vector<double>{0, 1, 0}));
+    EXPECT_TRUE(vertex.report.converged);
+}
+
+TEST(CertifiedSMO, TheCapEndsTheRunUnconverged)
+{
+    const CorpusProblem p = oneClassProblem(80, 5);
+    const CertifiedRun full = runCertified(p.Q, p.b, 1e-12);
+    ASSERT_GT(full.report.iterations, 5u);
+    const CertifiedRun capped = runCertified(p.Q, p.b, 1e-12, 5);
+    EXPECT_EQ(capped.report.iterations, 5u);
+    EXPECT_FALSE(capped.report.converged);
+    EXPECT_GT(capped.report.gap, 1e-12);
+    checkAnswer(p.Q, p.b, capped, "capped");
+    const CertifiedRun none = runCertified(p.Q, p.b, 1e-12, 0);
+    EXPECT_EQ(none.report.iterations, 0u);
+    EXPECT_FALSE(none.report.converged);
+}
+
+TEST(CertifiedSMO, ATolerancePastRoundingEndsUnconverged)
+{
+    // tol = 0 cannot be certified: the run still ends, soon, with a sound
+    // answer and its gap.
+    for (uint64_t seed = 1; seed <= 4; ++seed) {
+        const CorpusProblem p = seed % 2 ? oneClassProblem(50, seed) : positiveDefinite(50, 5, 0.1, seed);
+        const CertifiedRun run = runCertified(p.Q, p.b, 0.0);
+        EXPECT_FALSE(run.report.converged);
+        EXPECT_LT(run.report.iterations, 1000000u);
+        EXPECT_LE(run.report.gap, defaultTolerance(p.Q.data(), p.b.data(), p.n));
+        checkAnswer(p.Q, p.b, run, "tol 0");
+    }
+}
+
+TEST(CertifiedSMO, HugeEntriesLeaveAnHonestGap)
+{
+    // The start is a minimiser, but at this scale rounding could hide a
+    // violation of up to about 1e293, and the gap says so.
+    const std::vector<double> Q = {1e308, -1e308, -1e308, 1e308};
+    const CertifiedRun run = runCertified(Q, {1e308, -1e308}, 1e-6);
+    EXPECT_FALSE(run.report.converged);
+    EXPECT_GT(run.report.gap, 1e290);
+    EXPECT_EQ(run.x, (std::vector<double>{1, 0}));
+}
+
+TEST(CertifiedSMO, DefaultToleranceFollowsTheLargestEntry)
+{
+    const std::vector<double> Q = {2, -8, -8, 1};
+    EXPECT_EQ(defaultTolerance(Q.data(), std::vector<double>{1, 0.5}.data(), 2), 8 * (16 * 2 + 128) * 0x1p-53);
+    EXPECT_EQ(defaultTolerance(Q.data(), std::vector<double>{1, -32}.data(), 2), 32 * (16 * 2 + 128) * 0x1p-53);
+}
+
+}  // namespace
