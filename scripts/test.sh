@@ -6,10 +6,11 @@
 # The x86-64 build also builds the Octave plug-in and runs its in-host
 # tests (test simplexQP) in Octave, so Octave must be installed. Then the
 # loader tests once more under valgrind memcheck, and the gateway fuzzed for
-# a bounded time (SIMPLEXQP_FUZZ_SECONDS, default 60).
+# a bounded time (SIMPLEXQP_FUZZ_SECONDS, default 60). The side-by-side
+# benchmark's small check needs its peers (LIBSVM, CVXOPT).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/require.sh build octave safety
+scripts/require.sh build octave safety benchmark-peers
 jobs=$(nproc)
 
 # The x86-64 tree must hold the Octave plug-in (kept in its cache when
