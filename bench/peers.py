@@ -159,7 +159,12 @@ def main():
                     record(family, n, name, -1.0, "skipped",
                            "over %d s at n = %d" % (GIVE_UP_AFTER, too_slow[name]))
                     continue
-                x, seconds = best_time(repeats, solve)
+                try:
+                    x, seconds = best_time(repeats, solve)
+                except (ArithmeticError, ValueError, MemoryError) as error:
+                    record(family, n, name, -1.0, "failed", "%s: %s" % (type(error).__name__, error))
+                    print("peers.py: %s on %s n = %d failed: %s" % (name, family, n, error), file=sys.stderr)
+                    continue
                 write_doubles(os.path.join(directory, "answers", "%s-%d.%s.x" % (family, n, name)), x)
                 stopped = name.startswith("CVXOPT") and not cvxopt.optimal
                 record(family, n, name, seconds, "stopped" if stopped else "solved", status())

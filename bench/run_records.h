@@ -2,8 +2,9 @@
 // C++ runner and by the peers' Python runner alike:
 //     family,n,solver,seconds,status,note
 // status "solved" (answer written, solver satisfied), "stopped" (answer
-// written, solver not satisfied: a cap or a numerical stop) or "skipped"
-// (no answer; note says why). The answer of a run is
+// written, solver not satisfied: a cap or a numerical stop), "skipped" (no
+// answer; note says why) or "failed" (no answer: the solver raised an
+// error, named in the note). The answer of a run is
 // ANSWERS/FAMILY-N.SOLVER.x, n raw doubles.
 #ifndef SIMPLEXQP_BENCH_RUN_RECORDS_H
 #define SIMPLEXQP_BENCH_RUN_RECORDS_H

@@ -4,16 +4,18 @@
 # the peers (LIBSVM's one-class SVM on the one-class family, CVXOPT's qp on
 # every family) on the same problems, every answer measured by one evaluator.
 # Usage: bench/side_by_side.sh [--check] SIDE_BY_SIDE_PROGRAM OUT_DIR SIZES [FAMILIES] [PLOT.png]
-#   --check  tiny sizes for the tests: one run each, and fail unless every
-#            answer lies on the simplex; without the peers' Python modules,
-#            say so and exit with 77 (skipped).
+#   --check  tiny sizes for the tests: one run each; fail when a solver
+#            fails, an answer is off the simplex, or an answer asked for a
+#            gap of 1e-6 or less ends more than 1e-6 above the best (never
+#            on times); without the peers' Python modules, say so and exit
+#            with 77 (skipped).
 # Writes OUT_DIR/side_by_side.md (the tables), OUT_DIR/side_by_side.csv and,
 # given PLOT.png, the plot of time against n.
 set -euo pipefail
 check=false
 if [ "${1:-}" = "--check" ]; then check=true; shift; fi
 if [ $# -lt 3 ]; then
-  sed -n '2,12p' "$0" >&2
+  sed -n '2,13p' "$0" >&2
   exit 2
 fi
 program=$1 dir=$2 sizes=$3 families=${4:-density,mixture,one-class} plot=${5:-}
