@@ -15,7 +15,12 @@ import os
 import sys
 import time
 
-GIVE_UP_AFTER = 60.0  # seconds: larger n are skipped for that solver after a run this long
+# A solver is not run at larger n once a run took over GIVE_UP_AFTER
+# seconds, nor at an n where its time at the last n, grown as n³ (an
+# interior-point iteration factors a dense n-by-n matrix), predicts over
+# PREDICTED_LIMIT: it would not finish within a minute there either.
+GIVE_UP_AFTER = 60.0
+PREDICTED_LIMIT = 120.0
 
 
 def read_doubles(path, count):
@@ -141,7 +146,8 @@ def main():
         out.flush()
 
     for family in families:
-        too_slow = {}  # solver -> the n at which a run took over GIVE_UP_AFTER
+        too_slow = {}  # solver -> why larger n are skipped
+        last = {}  # solver -> (n, seconds) of its last run
         for n in sizes:
             stem = os.path.join(directory, "problems", "%s-%d" % (family, n))
             Q, b = read_doubles(stem + ".Q", n * n), read_doubles(stem + ".b", n)
@@ -155,9 +161,13 @@ def main():
             solvers += [(name, lambda o=SETTINGS[name]: cvxopt.solve(o), lambda: cvxopt.status)
                         for name in ("CVXOPT-default", "CVXOPT-tight")]
             for name, solve, status in solvers:
+                if name in last and name.startswith("CVXOPT"):
+                    predicted = last[name][1] * (n / last[name][0]) ** 3
+                    if predicted > PREDICTED_LIMIT:
+                        too_slow[name] = "%.0f s predicted from %.1f s at n = %d" % (predicted, last[name][1],
+                                                                                    last[name][0])
                 if name in too_slow:
-                    record(family, n, name, -1.0, "skipped",
-                           "over %d s at n = %d" % (GIVE_UP_AFTER, too_slow[name]))
+                    record(family, n, name, -1.0, "skipped", too_slow[name])
                     continue
                 try:
                     x, seconds = best_time(repeats, solve)
@@ -168,8 +178,9 @@ def main():
                 write_doubles(os.path.join(directory, "answers", "%s-%d.%s.x" % (family, n, name)), x)
                 stopped = name.startswith("CVXOPT") and not cvxopt.optimal
                 record(family, n, name, seconds, "stopped" if stopped else "solved", status())
+                last[name] = (n, seconds)
                 if seconds > GIVE_UP_AFTER:
-                    too_slow[name] = n
+                    too_slow[name] = "over %.0f s at n = %d" % (GIVE_UP_AFTER, n)
                 print("peers.py: %s on %s n = %d: %.3f s" % (name, family, n, seconds), file=sys.stderr)
             del solvers
     out.close()

@@ -179,11 +179,11 @@ void printRatios(FILE* out, const std::vector<EvaluatedRun>& evaluated)
             const EvaluatedRun* own = find(evaluated, c.family, n, c.own);
             if (!peer || !own || !peer->answered || !own->answered)
                 continue;
-            char ratio[48];
-            if (own->run.seconds > 0)
-                std::snprintf(ratio, sizeof ratio, "%.1f", peer->run.seconds / own->run.seconds);
-            else
-                std::snprintf(ratio, sizeof ratio, "-");
+            char ratio[48] = "-";
+            if (own->run.seconds > 0) {
+                const double times = peer->run.seconds / own->run.seconds;
+                std::snprintf(ratio, sizeof ratio, times >= 10 ? "%.0f" : times >= 1 ? "%.1f" : "%.2g", times);
+            }
             std::fprintf(out, "| %5u | %-9s | %-14s | %8s | %-20s | %8s | %14s | %12s | %11s |\n", n, c.family,
                          c.peer, secondsText(peer->run.seconds).c_str(), c.own, secondsText(own->run.seconds).c_str(), ratio,
                          gapText(peer->metrics.kktGap).c_str(), gapText(own->metrics.kktGap).c_str());
