@@ -9,6 +9,8 @@
 %
 % Run from the repository with the plug-in on the path (scripts/demo.sh):
 %   octave-cli --path out/release/octave examples/kernel_mixture_demo.m
+% It also draws the fitted mixture with gnuplot (no display needed) into
+% out/demo/kernel_mixture.png of the repository.
 
 1;  % a script file, not a function file
 
@@ -89,3 +91,23 @@ printf ("\n  %-22s %15s %10s %13s\n", "solver", "objective", "- qp's", "time");
 print_solver ("simplexQP, SMO", x_smo, K, k, f_qp, t_smo, sprintf ("%d centres above 1e-6", nnz (x_smo > 1e-6)));
 print_solver ("simplexQP, multUpdate", x_mult, K, k, f_qp, t_mult, sprintf ("%d centres above 1e-6", nnz (x_mult > 1e-6)));
 print_solver ("qp", x_qp, K, k, f_qp, t_qp, qp_note);
+
+% The picture: the data and the weights as text files, drawn by gnuplot
+% straight to a PNG (Octave's own printing needs a display or a graphics
+% toolkit that octave-cli may not have).
+root = fileparts (fileparts (mfilename ("fullpath")));
+out = fullfile (root, "out", "demo");
+if (! exist (out, "dir"))
+  mkdir (out);
+endif
+points = fullfile (out, "kernel_mixture_points.dat");
+weights = fullfile (out, "kernel_mixture_weights.dat");
+picture = fullfile (out, "kernel_mixture.png");
+dlmwrite (points, data, " ");
+dlmwrite (weights, [centres, x_smo', x_mult', x_qp'], " ");
+[status, output] = system (sprintf ("gnuplot -e \"points='%s'; weights='%s'; output='%s'\" '%s' 2>&1",
+                                    points, weights, picture, fullfile (root, "examples", "kernel_mixture_plot.gp")));
+if (status != 0)
+  error ("kernel_mixture_demo: gnuplot could not draw %s: %s", picture, strtrim (output));
+endif
+printf ("\nThe fitted mixture, drawn: %s\n", picture);

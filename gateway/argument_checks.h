@@ -1,5 +1,5 @@
-// What simplexQP(Q, b[, method]) accepts, checked before anything is
-// created: each check either passes or raises one error that names the
+// What simplexQP(Q, b[, method]) accepts, checked before the result is
+// created or anything computed: each check either passes or raises one error that names the
 // argument, what it must be and what was given, e.g.
 //
 //   Q must be a real, full, double n-by-n matrix; got a 3-by-4 single matrix
@@ -21,6 +21,7 @@
 #include <cmath>
 #include <cstddef>
 
+#include "decimal_text.h"
 #include "mex_host.h"
 
 namespace argumentChecks {
@@ -80,20 +81,37 @@ inline bool spokenWithVowel(size_t count)
     return leading == 8 || (digits % 3 == 2 && (leadingTwo == 11 || leadingTwo == 18));
 }
 
+inline void appendNumber(Message& message, double value)
+{
+    char text[decimalText::capacity];
+    decimalText::write(value, text);
+    append(message, text);
+}
+
+inline bool isMatrixShaped(const mxArray* array)
+{
+    return mxGetNumberOfDimensions(array) == 2;
+}
+
 // "; got a 3-by-4 single matrix", "; got an 8-by-8 sparse double matrix",
-// "; got a 1-by-2 cell array": numeric classes are matrices, the rest arrays.
+// "; got a 1-by-2 cell array", "; got a 3-by-3-by-2 double array": numeric
+// classes in two dimensions are matrices, everything else arrays. Every
+// dimension is named (mxGetN alone would give 3-by-6 for the last).
 inline void appendWhatWasGiven(Message& message, const mxArray* array)
 {
-    const size_t rows = mxGetM(array);
+    const size_t count = mxGetNumberOfDimensions(array);
+    const size_t* dimensions = mxGetDimensions(array);
     const char* className = mxGetClassName(array);
-    append(message, spokenWithVowel(rows) ? "; got an " : "; got a ");
-    appendCount(message, rows);
-    append(message, "-by-");
-    appendCount(message, mxGetN(array));
+    append(message, spokenWithVowel(dimensions[0]) ? "; got an " : "; got a ");
+    appendCount(message, dimensions[0]);
+    for (size_t k = 1; k < count; ++k) {
+        append(message, "-by-");
+        appendCount(message, dimensions[k]);
+    }
     append(message, mxIsSparse(array) ? " sparse " : " ");
     append(message, mxIsComplex(array) ? "complex " : "");
     append(message, className ? className : "unknown");
-    append(message, mxIsNumeric(array) ? " matrix" : " array");
+    append(message, mxIsNumeric(array) && count == 2 ? " matrix" : " array");
 }
 
 inline const char* nonFiniteName(double value)
@@ -112,13 +130,14 @@ inline bool isRealFullDouble(const mxArray* array)
 
 inline bool isRealFullDoubleSquareMatrix(const mxArray* array)
 {
-    return isRealFullDouble(array) && mxGetM(array) == mxGetN(array);
+    return isRealFullDouble(array) && isMatrixShaped(array) && mxGetM(array) == mxGetN(array);
 }
 
-// A row or a column of n elements; with n = 0 any empty array will do.
+// A row or a column of n elements; with n = 0 any empty two-dimensional
+// array will do.
 inline bool isRealFullDoubleVectorOf(const mxArray* array, size_t n)
 {
-    return isRealFullDouble(array) && mxGetNumberOfElements(array) == n &&
+    return isRealFullDouble(array) && isMatrixShaped(array) && mxGetNumberOfElements(array) == n &&
            (n == 0 || mxGetM(array) == 1 || mxGetN(array) == 1);
 }
 
@@ -194,7 +213,11 @@ inline void checkQValues(const double* Q, size_t n)
 }
 
 // The solvers start from b / sum(b), the sum taken in ascending order from
-// +0.0 as they take it: it must be a finite number other than zero.
+// +0.0 as they take it: it must be a finite number other than zero, and so
+// must every starting weight b_i / sum(b), which can overflow when the sum
+// is far smaller than the entries (1e300 - 1e300 + 1e-300). They are
+// computed here as the solvers compute them, so that exactly the starting
+// points the solvers could not use are rejected.
 inline void checkBValues(const double* b, size_t n)
 {
     double sum = 0.0;
@@ -215,6 +238,21 @@ inline void checkBValues(const double* b, size_t n)
         append(message, "b must have a finite, non-zero sum; got sum(b) = ");
         append(message, sum == 0.0 ? "0" : nonFiniteName(sum));
         mexErrMsgTxt(message.text);
+    }
+    for (size_t i = 0; i < n; ++i) {
+        const double weight = b[i] / sum;
+        if (!std::isfinite(weight)) {
+            Message message = emptyMessage();
+            append(message, "b / sum(b) must be finite; got b(");
+            appendCount(message, i + 1);
+            append(message, ") / sum(b) = ");
+            appendNumber(message, b[i]);
+            append(message, " / ");
+            appendNumber(message, sum);
+            append(message, " = ");
+            append(message, nonFiniteName(weight));
+            mexErrMsgTxt(message.text);
+        }
     }
 }
 

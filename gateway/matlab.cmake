@@ -17,10 +17,11 @@ if(NOT Matlab_FOUND)
   return()
 endif()
 
+configure_file(simplexQP.m ${CMAKE_CURRENT_BINARY_DIR}/simplexQP.m @ONLY)
 matlab_add_mex(NAME simplexQP_matlab MODULE R2017b
   SRC simplexQP.cpp
   OUTPUT_NAME simplexQP
-  DOCUMENTATION ${CMAKE_CURRENT_SOURCE_DIR}/simplexQP.m
+  DOCUMENTATION ${CMAKE_CURRENT_BINARY_DIR}/simplexQP.m
   LINK_TO simplexqp_solvers)
 target_compile_definitions(simplexQP_matlab PRIVATE SIMPLEXQP_CREATE_700)
 set_target_properties(simplexQP_matlab PROPERTIES

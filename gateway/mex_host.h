@@ -18,10 +18,14 @@ typedef struct mxArray_tag mxArray;
 typedef enum { mxREAL = 0, mxCOMPLEX = 1 } mxComplexity;
 
 // Array queries. Dimensions are size_t in every host we build for; on the
-// 32-bit platforms that is the same width as the old int dimensions.
+// 32-bit platforms that is the same width as the old int dimensions, and
+// GNU Octave's (built with 64-bit indices, as Debian's 7.3 is) are 64-bit.
 size_t mxGetM(const mxArray* array);
 size_t mxGetN(const mxArray* array);
 size_t mxGetNumberOfElements(const mxArray* array);
+// At least 2; mxGetN is the product of every dimension after the first.
+size_t mxGetNumberOfDimensions(const mxArray* array);
+const size_t* mxGetDimensions(const mxArray* array);
 double* mxGetPr(const mxArray* array);
 double mxGetScalar(const mxArray* array);
 bool mxIsDouble(const mxArray* array);

@@ -75,7 +75,8 @@ target_link_options(simplexQP_octave PRIVATE
 set_property(TARGET simplexQP_octave APPEND PROPERTY LINK_DEPENDS ${SIMPLEXQP_EXPORTS})
 
 # help simplexQP and test simplexQP read the comments of the .m file beside
-# the plug-in; Octave runs the .mex of the same name.
-configure_file(simplexQP.m ${octave_dir}/simplexQP.m COPYONLY)
+# the plug-in; Octave runs the .mex of the same name. The copy carries the
+# project's version in its help text.
+configure_file(simplexQP.m ${octave_dir}/simplexQP.m @ONLY)
 
 message(STATUS "Octave plug-in simplexQP.mex: ${octave_dir}, run by ${SIMPLEXQP_OCTAVE}")

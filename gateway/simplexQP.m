@@ -3,14 +3,35 @@
 %   x = simplexQP(Q, b)
 %   x = simplexQP(Q, b, method)
 %
-%   Returns the 1-by-n row vector x, with x >= 0 and sum(x) = 1, that
-%   minimises 1/2*x*Q*x' - x*b(:), to the stopping rule of the method, for
-%   a dense real n-by-n matrix Q (taken to be symmetric) and a real vector
-%   b of n entries: mixture weights, long-only portfolio weights, SVM-like
-%   duals. Q and b are only read.
-%   Every answer is the same to the last bit on every platform and host.
+%   Returns a 1-by-n row vector x of weights for a dense real n-by-n
+%   matrix Q (taken to be symmetric) and a real vector b of n entries:
+%   mixture weights, portfolio weights, SVM-like duals. Q and b are only
+%   read. Every answer is the same to the last bit on every platform and
+%   host.
 %
-%   Methods (method is truncated toward zero, so 2.9 means 2):
+%   Both methods start from x = b(:)' / sum(b). When every entry of b has
+%   the sign of sum(b) (all positive, say) and no starting weight is below
+%   1e-6, x >= 0, sum(x) = 1 up to rounding, and x minimises
+%   1/2*x*Q*x' - x*b(:) over the simplex to the stopping rule of the method
+%   (for multUpdate, as long as (Q*x)_i > 0). Otherwise:
+%     - SMO never moves a weight that starts below 1e-6. A zero or tiny
+%       one stays as it is even where the minimiser has it larger, and a
+%       negative one (from an entry of b of the other sign than sum(b))
+%       stays negative, so x leaves the simplex: simplexQP(eye(2), [2; -1])
+%       returns [2 -1].
+%     - multUpdate sets every weight at or below 1e-6, negative ones
+%       included, to exactly 0 after each step, rescales the rest to sum 1
+%       and never raises a weight from 0. x stays on the simplex
+%       (simplexQP(eye(2), [2; -1], 3) returns [1 0]), but a weight that
+%       starts at 0, or is set to 0, stays 0 even where the minimiser has
+%       it positive: simplexQP(eye(2), [0.001; 0], 3) returns [1 0], as
+%       SMO does, where the minimiser is [0.5005 0.4995].
+%   For such problems (long-only portfolios with some negative expected
+%   returns, for example) use simplexQPopt, which solves the problem over
+%   the simplex whatever the signs of b.
+%
+%   Methods (method is truncated toward zero and the low 32 bits of that
+%   integer taken as the code, so 2.9 and 2^32 + 2 both mean 2):
 %     2  SMO, the default: sequential minimal optimisation. Moves weight
 %        between two coordinates at a time by the exact line minimum,
 %        clipped to the simplex. Stops after a pass of such steps that
@@ -20,7 +41,9 @@
 %     3  multUpdate: the multiplicative fixed point
 %        x_i <- x_i*(b_i + lambda)/(Q*x)_i, lambda keeping sum(x) = 1;
 %        weights at or below 1e-6 become exactly 0. Needs (Q*x)_i > 0,
-%        as for a matrix of positive entries; stops when the objective
+%        as for a matrix of positive entries (where some (Q*x)_i is 0 or
+%        negative, x can leave the simplex or hold NaN, as for
+%        simplexQP([1 -1; -1 1], [1 1], 3)); stops when the objective
 %        changes by no more than 1e-5, or when its iterates repeat exactly
 %        (they can cycle for ever): x is then the iterate at which the
 %        repeat was seen, a point of the cycle rather than a minimiser.
@@ -28,7 +51,8 @@
 %   Any other code, NaN included, returns zeros(1, n).
 %
 %   Errors, in the order they are checked; a call that raises one computes
-%   and changes nothing (Octave puts "simplexQP: " before each message):
+%   nothing and changes nothing, and returns no result (Octave puts
+%   "simplexQP: " before each message):
 %     Takes 2-3 input arguments
 %         fewer than 2 or more than 3 arguments; checked first.
 %     Outputs one result
@@ -36,11 +60,11 @@
 %     Q must be a real, full, double n-by-n matrix; got a 3-by-4 single matrix
 %         Q of another class, sparse, complex or not square; the end of the
 %         message says what Q is ("an 8-by-8 sparse double matrix",
-%         "a 1-by-2 cell array", ...).
+%         "a 1-by-2 cell array", "a 3-by-3-by-2 double array", ...).
 %     Q must be at most 65536-by-65536; got a 70000-by-70000 double matrix
 %     b must be a real, full, double vector of 3 elements; got a 2-by-1 double matrix
 %         b of another class, sparse, complex, or not a row or column of n
-%         elements (any empty b for an empty Q).
+%         elements (any empty two-dimensional b for an empty Q).
 %     method must be a real numeric scalar; got a 1-by-1 logical array
 %         logical and char are not numeric.
 %     Q must be finite; got NaN at Q(2,1)
@@ -49,8 +73,12 @@
 %     b must have a finite, non-zero sum; got sum(b) = 0
 %         the sum (0, Inf or -Inf) taken in order, as both methods start
 %         from b / sum(b).
+%     b / sum(b) must be finite; got b(1) / sum(b) = 1e+300 / 1e-300 = Inf
+%         a starting weight overflows: the sum is far smaller than the
+%         entries (here b = [1e300; -1e300; 1e-300]). The first such entry
+%         is named, with the sum; numbers are written as %g writes them.
 %     Sorry -- standard QP not implemented in MEX yet.
-%         method 1.
+%         method 1, once all the checks above have passed.
 %
 %   Example: the long-only minimum-variance mix of three assets. With b
 %   constant, x*b is the same for every x on the simplex, so only the
@@ -60,10 +88,13 @@
 %     w =
 %        0.6205   0.2362   0.1433
 %
+%   simplexQP @PROJECT_VERSION@, under the BSD 3-Clause license (LICENSE).
+%
 %   See also: qp
 
 % In-host tests: run them with "test simplexQP". The shared corpus files
-% beside the plug-in are written by the build (when tests are built).
+% are read from the folder SIMPLEXQP_CORPUS_DIR names, or else from beside
+% the plug-in, where the build writes them (when tests are built).
 
 %!shared Q, b
 %! Q = [2 0.5 0.1; 0.5 1 0.2; 0.1 0.2 3];
@@ -104,7 +135,10 @@
 %!endfunction
 
 %!function [problems, reference] = corpus_files ()
-%!  here = fileparts (which ("simplexQP"));
+%!  here = getenv ("SIMPLEXQP_CORPUS_DIR");
+%!  if (isempty (here))
+%!    here = fileparts (which ("simplexQP"));
+%!  endif
 %!  problems = fullfile (here, "simplexQP_corpus_problems.bin");
 %!  reference = fullfile (here, "simplexQP_corpus_answers.txt");
 %!endfunction
@@ -151,6 +185,14 @@
 %!error <^simplexQP: Q must be finite; got NaN at Q\(2,1\)$> x = simplexQP ([2 0.5 0.1; NaN 1 0.2; 0.1 0.2 3], b)
 %!error <^simplexQP: b must be finite; got Inf at b\(3\)$> x = simplexQP (Q, [1; 1; Inf])
 %!error <^simplexQP: b must have a finite, non-zero sum; got sum\(b\) = 0$> x = simplexQP (Q, [1; -1; 0])
+%!error <^simplexQP: b / sum\(b\) must be finite; got b\(1\) / sum\(b\) = 1e\+300 / 1e-300 = Inf$> x = simplexQP (eye (3), [1e300; -1e300; 1e-300])
+%!error <^simplexQP: b / sum\(b\) must be finite; got b\(1\) / sum\(b\) = 1e\+300 / 1e-300 = Inf$> x = simplexQP (eye (3), [1e300; -1e300; 1e-300], 3)
+%!error <^simplexQP: b / sum\(b\) must be finite; got b\(2\) / sum\(b\) = -1e\+300 / 4.94066e-324 = -Inf$> x = simplexQP (eye (4), [0; -1e300; 1e300; 4.9406564584124654e-324])
+%!error <^simplexQP: Q must be a real, full, double n-by-n matrix; got a 3-by-3-by-2 double array$> x = simplexQP (ones (3, 3, 2), b)
+%!error <^simplexQP: Q must be a real, full, double n-by-n matrix; got a 2-by-1-by-2 double array$> x = simplexQP (ones (2, 1, 2), [1; 1])
+%!error <^simplexQP: b must be a real, full, double vector of 3 elements; got a 1-by-1-by-3 double array$> x = simplexQP (Q, ones (1, 1, 3))
+%!error <^simplexQP: b must be a real, full, double vector of 0 elements; got a 0-by-0-by-2 double array$> x = simplexQP ([], zeros (0, 0, 2))
+%!error <^simplexQP: method must be a real numeric scalar; got a 1-by-1-by-0 double array$> x = simplexQP (Q, b, zeros (1, 1, 0))
 
 %!test
 %! ## multUpdate cycles here for ever, between (1/2, 1/2) and (1/3, 2/3); it
@@ -170,6 +212,40 @@
 %!   assert (num2hex (simplexQP (Q, b', method)), num2hex (x));
 %! endfor
 %! assert (num2hex (simplexQP (Q, b)), num2hex (simplexQP (Q, b, 2)));
+
+%!test
+%! ## The method code is the low 32 bits of the truncated value; a trailing
+%! ## singleton dimension leaves Q and b two-dimensional.
+%! assert (num2hex (simplexQP (Q, b, 2^32 + 2.5)), num2hex (simplexQP (Q, b, 2)));
+%! assert (num2hex (simplexQP (Q, b, 2^33 + 3)), num2hex (simplexQP (Q, b, 3)));
+%! assert (num2hex (simplexQP (Q, b, 2^32 + 4)), num2hex (zeros (1, 3)));
+%! assert (num2hex (simplexQP (reshape (Q, [3 3 1]), b)), num2hex (simplexQP (Q, b)));
+
+%!test
+%! ## Starting weights that are finite, however large, are solved as ever:
+%! ## only an overflow is rejected.
+%! x = simplexQP (eye (3), [1; -1; 1e-300], 3);
+%! assert (x, [1 0 0]);
+%! x = simplexQP (eye (3), [2; -2; 2^-1022]);
+%! assert (size (x), [1 3]);
+%! assert (all (isfinite (x)));
+
+%!test
+%! ## b with entries of both signs: SMO keeps a weight that starts
+%! ## negative where it is; multUpdate zeroes it and stays on the simplex.
+%! assert (simplexQP (eye (2), [2; -1]), [2 -1]);
+%! assert (simplexQP (eye (2), [2; -1], 3), [1 0]);
+%! A = [2 .5 .1; .5 1 .2; .1 .2 3];
+%! c = [1; -0.5; 0.8];
+%! assert (simplexQP (A, c), [0.9022 -0.3846 0.4824], 5e-5);
+%! x = simplexQP (A, c, 3);
+%! assert (x, [0.6459 0 0.3541], 5e-5);
+%! assert (x(2), 0);
+%! ## A zero entry starts a zero weight, which neither method raises.
+%! assert (simplexQP (eye (2), [0.001; 0]), [1 0]);
+%! assert (simplexQP (eye (2), [0.001; 0], 3), [1 0]);
+%! ## multUpdate where some (Q*x)_i is 0, as the help says.
+%! assert (all (isnan (simplexQP ([1 -1; -1 1], [1 1], 3))));
 
 %!test
 %! ## Other method codes give zeros.

@@ -11,8 +11,10 @@
 
 struct mxArray_tag {
     StandInClass arrayClass;
-    size_t m;
-    size_t n;
+    size_t m;  // the first dimension
+    size_t n;  // the product of the others, as a host's mxGetN reports it
+    size_t dimensionCount;
+    size_t dimensions[standInMostDimensions];
     bool complex;
     bool sparse;
     size_t elements;  // stored elements: m*n, a sparse array's capacity, or 0
@@ -77,6 +79,9 @@ mxArray* newArray(StandInClass arrayClass, size_t m, size_t n, bool complex, boo
     array->arrayClass = arrayClass;
     array->m = m;
     array->n = n;
+    array->dimensionCount = 2;
+    array->dimensions[0] = m;
+    array->dimensions[1] = n;
     array->complex = complex;
     array->sparse = sparse;
     array->elements = stored;
@@ -117,6 +122,28 @@ extern "C" mxArray* standInCreateArray(StandInClass arrayClass, size_t m, size_t
     // A host's sparse array always has room for at least one element.
     const size_t stored = sparse ? (nonzeros ? nonzeros : 1) : checkedProduct(m, n);
     return newArray(arrayClass, m, n, complex, sparse, stored);
+}
+
+extern "C" mxArray* standInCreateNumericArray(StandInClass arrayClass, size_t count, const size_t* dimensions,
+                                              bool complex)
+{
+    // As a host does: at least two dimensions, and none of the trailing
+    // singletons beyond the second (a 3-by-3-by-1 array is 3-by-3).
+    size_t kept[standInMostDimensions] = {1, 1};
+    if (count > standInMostDimensions)
+        fail("more dimensions than the stand-in keeps");
+    for (size_t k = 0; k < count; ++k)
+        kept[k] = dimensions[k];
+    size_t keptCount = count < 2 ? 2 : count;
+    while (keptCount > 2 && kept[keptCount - 1] == 1)
+        --keptCount;
+    size_t columns = 1;
+    for (size_t k = 1; k < keptCount; ++k)
+        columns = checkedProduct(columns, kept[k]);
+    mxArray* array = standInCreateArray(arrayClass, kept[0], columns, complex, false, 0);
+    array->dimensionCount = keptCount;
+    std::memcpy(array->dimensions, kept, sizeof kept);
+    return array;
 }
 
 extern "C" mxArray* standInCreateHollow(StandInClass arrayClass, size_t m, size_t n)
@@ -189,6 +216,16 @@ extern "C" size_t mxGetM(const mxArray* array)
 extern "C" size_t mxGetN(const mxArray* array)
 {
     return array->n;
+}
+
+extern "C" size_t mxGetNumberOfDimensions(const mxArray* array)
+{
+    return array->dimensionCount;
+}
+
+extern "C" const size_t* mxGetDimensions(const mxArray* array)
+{
+    return array->dimensions;
 }
 
 extern "C" size_t mxGetNumberOfElements(const mxArray* array)

@@ -52,6 +52,16 @@ void* standInRealData(const mxArray* array);
 void* standInImagData(const mxArray* array);
 size_t standInStoredBytes(const mxArray* array);
 
+// The most dimensions a stand-in array can have.
+#define standInMostDimensions 8
+
+// A full array of count dimensions (dimensions[0]-by-dimensions[1]-by-...)
+// of any class, zero-filled, as standInCreateArray makes them. As a host
+// does, it keeps at least two dimensions and drops trailing singletons
+// beyond the second; mxGetN then gives the product of all but the first.
+mxArray* standInCreateNumericArray(StandInClass arrayClass, size_t count, const size_t* dimensions,
+                                   bool complex);
+
 // A real, full array that claims to be m-by-n but stores nothing: any read
 // of its data faults. For showing that a check rejects an array by its size
 // alone, without reading it (a Q too large to allocate, say).

@@ -6,8 +6,9 @@
 # The x86-64 build also builds the Octave plug-in and runs its in-host
 # tests (test simplexQP) in Octave, so Octave must be installed. Then the
 # loader tests once more under valgrind memcheck, and the gateway fuzzed for
-# a bounded time (SIMPLEXQP_FUZZ_SECONDS, default 60). The side-by-side
-# benchmark's small check needs its peers (LIBSVM, CVXOPT).
+# a bounded time (SIMPLEXQP_FUZZ_SECONDS, default 60). Last, the release
+# (scripts/release.sh) and the three ways to install it (tests/install).
+# The side-by-side benchmark's small check needs its peers (LIBSVM, CVXOPT).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/require.sh build octave safety benchmark-peers
@@ -17,7 +18,7 @@ jobs=$(nproc)
 # deliverables.sh configures it again).
 cmake -S . -B out/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSIMPLEXQP_REQUIRE_OCTAVE=ON >/dev/null
 ctest_logs=(out/release/ctest.log out/linux-i386/ctest.log out/windows-i686/ctest.log out/macos-x86_64/ctest.log
-            out/sanitize/ctest.log)
+            out/sanitize/ctest.log out/install-tests/ctest.log)
 rm -f "${ctest_logs[@]}"
 scripts/deliverables.sh --test
 
@@ -31,6 +32,9 @@ LD_LIBRARY_PATH=out/release/host-libs valgrind --quiet --error-exitcode=1 --leak
   --errors-for-leak-kinds=definite out/release/tests/plugin_tests --gtest_brief=1
 
 scripts/fuzz.sh "${SIMPLEXQP_FUZZ_SECONDS:-60}"
+
+echo "== the release and the three ways to install it"
+scripts/release.sh --test
 
 # One closing count over every tree's ctest run (each failure has already
 # stopped the script, so failed is 0 when this line is reached).

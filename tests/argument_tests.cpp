@@ -24,6 +24,7 @@ struct ArrayRecipe {
     bool complex = false;
     bool sparse = false;
     bool hollow = false;  // claims m-by-n, stores nothing
+    std::vector<size_t> dimensions = {};  // all of them, when there are more than m and n
 };
 
 ArrayRecipe doubles(size_t m, size_t n, std::vector<double> values = {})
@@ -34,6 +35,16 @@ ArrayRecipe doubles(size_t m, size_t n, std::vector<double> values = {})
 ArrayRecipe ofClass(StandInClass arrayClass, size_t m, size_t n)
 {
     return {arrayClass, m, n, {}};
+}
+
+// An array of any number of dimensions; m and n as the host reports them.
+ArrayRecipe ofShape(StandInClass arrayClass, std::vector<size_t> dimensions, std::vector<double> values = {})
+{
+    ArrayRecipe recipe{arrayClass, dimensions[0], 1, std::move(values)};
+    for (size_t k = 1; k < dimensions.size(); ++k)
+        recipe.n *= dimensions[k];
+    recipe.dimensions = std::move(dimensions);
+    return recipe;
 }
 
 ArrayRecipe complexDoubles(size_t m, size_t n)
@@ -69,7 +80,11 @@ mxArray* make(const ArrayRecipe& recipe)
 {
     if (recipe.hollow)
         return standInCreateHollow(recipe.arrayClass, recipe.m, recipe.n);
-    mxArray* array = standInCreateArray(recipe.arrayClass, recipe.m, recipe.n, recipe.complex, recipe.sparse, 2);
+    mxArray* array =
+        recipe.dimensions.empty()
+            ? standInCreateArray(recipe.arrayClass, recipe.m, recipe.n, recipe.complex, recipe.sparse, 2)
+            : standInCreateNumericArray(recipe.arrayClass, recipe.dimensions.size(), recipe.dimensions.data(),
+                                        recipe.complex);
     if (!recipe.values.empty())
         std::memcpy(standInRealData(array), recipe.values.data(), recipe.values.size() * sizeof(double));
     return array;
@@ -139,6 +154,15 @@ const std::vector<BadCall> badCalls = {
      "Q must be at most 65536-by-65536; got a 65537-by-65537 double matrix"},
     {"Q far too large", {hollowDoubles(80000, 80000), goodB},
      "Q must be at most 65536-by-65536; got an 80000-by-80000 double matrix"},
+    // Arrays of more dimensions are not matrices, even where the host's
+    // column count (the product of all but the first) would make them look
+    // square: they are described by every dimension.
+    {"Q in three dimensions", {ofShape(standInDouble, {3, 3, 2}), goodB},
+     "Q must be a real, full, double n-by-n matrix; got a 3-by-3-by-2 double array"},
+    {"Q of 2-by-1-by-2, square by its column count", {ofShape(standInDouble, {2, 1, 2}), doubles(2, 1, {1, 1})},
+     "Q must be a real, full, double n-by-n matrix; got a 2-by-1-by-2 double array"},
+    {"int8 Q in four dimensions", {ofShape(standInInt8, {8, 2, 2, 2}), goodB},
+     "Q must be a real, full, double n-by-n matrix; got an 8-by-2-by-2-by-2 int8 array"},
 
     // b: class, shape, number of elements.
     {"b too short", {goodQ, doubles(2, 1)},
@@ -161,6 +185,12 @@ const std::vector<BadCall> badCalls = {
      "b must be a real, full, double vector of 1 element; got a 0-by-0 double matrix"},
     {"b for an empty Q", {doubles(0, 0), doubles(1, 1, {1})},
      "b must be a real, full, double vector of 0 elements; got a 1-by-1 double matrix"},
+    {"b of 1-by-1-by-3", {goodQ, ofShape(standInDouble, {1, 1, 3}, {1, 2, 3})},
+     "b must be a real, full, double vector of 3 elements; got a 1-by-1-by-3 double array"},
+    {"b of 3-by-1-by-1-by-2", {doubles(6, 6), ofShape(standInDouble, {3, 1, 1, 2})},
+     "b must be a real, full, double vector of 6 elements; got a 3-by-1-by-1-by-2 double array"},
+    {"empty b in three dimensions for an empty Q", {doubles(0, 0), ofShape(standInDouble, {0, 0, 2})},
+     "b must be a real, full, double vector of 0 elements; got a 0-by-0-by-2 double array"},
 
     // method: a real numeric scalar.
     {"two methods", {goodQ, goodB, doubles(1, 2, {2, 3})},
@@ -175,6 +205,8 @@ const std::vector<BadCall> badCalls = {
      "method must be a real numeric scalar; got a 1-by-1 complex double matrix"},
     {"cell method", {goodQ, goodB, ofClass(standInCell, 1, 1)},
      "method must be a real numeric scalar; got a 1-by-1 cell array"},
+    {"empty method in three dimensions", {goodQ, goodB, ofShape(standInDouble, {1, 1, 0})},
+     "method must be a real numeric scalar; got a 1-by-1-by-0 double array"},
 
     // Values without a sound answer. The first non-finite entry of Q is
     // named in column-major order, 1-based.
@@ -195,6 +227,21 @@ const std::vector<BadCall> badCalls = {
      "b must have a finite, non-zero sum; got sum(b) = Inf"},
     {"b whose sum overflows below", {goodQ, doubles(3, 1, {-1e308, -1e308, 1})},
      "b must have a finite, non-zero sum; got sum(b) = -Inf"},
+    // A finite, non-zero sum far smaller than the entries: the starting
+    // weights b_i / sum(b) overflow. The sum runs in order, so the large
+    // entries cancel first and leave the small one.
+    {"starting weight overflows", {goodQ, doubles(3, 1, {1e300, -1e300, 1e-300})},
+     "b / sum(b) must be finite; got b(1) / sum(b) = 1e+300 / 1e-300 = Inf"},
+    {"starting weight overflows below", {goodQ, doubles(3, 1, {1e300, -1e300, -1e-300})},
+     "b / sum(b) must be finite; got b(1) / sum(b) = 1e+300 / -1e-300 = -Inf"},
+    {"first overflowing weight named", {doubles(4, 4), doubles(4, 1, {2, 1e300, -1e300, 1e-300})},
+     "b / sum(b) must be finite; got b(2) / sum(b) = 1e+300 / 1e-300 = Inf"},
+    {"subnormal sum", {goodQ, doubles(1, 3, {1, -1, 4.9406564584124654e-324})},
+     "b / sum(b) must be finite; got b(1) / sum(b) = 1 / 4.94066e-324 = Inf"},
+    // 4 / 2^-1022 = 2^1024, just past the largest double (2 / 2^-1022 is
+    // accepted, below).
+    {"weight just past the largest double", {goodQ, doubles(3, 1, {4, -4, 0x1p-1022})},
+     "b / sum(b) must be finite; got b(1) / sum(b) = 4 / 2.22507e-308 = Inf"},
 
     // Which check speaks first: counts, then Q, b and method by class and
     // shape, then the values; all before the method code is acted on.
@@ -209,6 +256,12 @@ const std::vector<BadCall> badCalls = {
      "Q must be finite; got NaN at Q(1,1)"},
     {"method 1 and NaN in b", {goodQ, doubles(3, 1, {1, 1, nan}), doubles(1, 1, {1})},
      "b must be finite; got NaN at b(3)"},
+    {"N-D b and NaN in Q", {doubles(3, 3, {nan, 0, 0, 0, 2, 0, 0, 0, 2}), ofShape(standInDouble, {1, 1, 3})},
+     "b must be a real, full, double vector of 3 elements; got a 1-by-1-by-3 double array"},
+    {"NaN in Q and overflowing start", {doubles(3, 3, {nan, 0, 0, 0, 2, 0, 0, 0, 2}), doubles(3, 1, {1e300, -1e300, 1e-300})},
+     "Q must be finite; got NaN at Q(1,1)"},
+    {"method 1 and overflowing start", {goodQ, doubles(3, 1, {1e300, -1e300, 1e-300}), doubles(1, 1, {1})},
+     "b / sum(b) must be finite; got b(1) / sum(b) = 1e+300 / 1e-300 = Inf"},
 };
 
 class Arguments : public PluginCall {
@@ -275,6 +328,47 @@ TEST_F(Arguments, WellFormedCallsInEveryAcceptedForm)
     // Negative entries of b are allowed as long as the sum is not zero.
     const std::vector<double> signedB = {2, -0.5};
     EXPECT_EQ(answerBits({doubles(2, 2, Q), doubles(2, 1, signedB)}), bitsOf(solve(literal::SMO, Q, signedB)));
+    // A Q or b made with a trailing singleton dimension is two-dimensional.
+    EXPECT_EQ(answerBits({ofShape(standInDouble, {2, 2, 1}, Q), ofShape(standInDouble, {2, 1, 1}, b)}), bySMO);
+}
+
+TEST_F(Arguments, StartingPointsThatAreFiniteAreSolvedAsEver)
+{
+    const std::vector<double> Q = {2, 0.5, 0.1, 0.5, 1, 0.2, 0.1, 0.2, 3};
+    // Weights of 1e300 and -1e300 are huge but finite: accepted.
+    const std::vector<double> hugeStart = {1, -1, 1e-300};
+    // The largest finite quotients: DBL_MAX / 1, and 2 / 2^-1022 = 2^1023.
+    const std::vector<double> largestStart = {1.7976931348623157e308, -1.7976931348623157e308, 1};
+    const std::vector<double> smallestSum = {2, -2, 0x1p-1022};
+    for (const std::vector<double>& b : {hugeStart, largestStart, smallestSum}) {
+        EXPECT_EQ(answerBits({doubles(3, 3, Q), doubles(3, 1, b)}), bitsOf(solve(literal::SMO, Q, b)));
+        EXPECT_EQ(answerBits({doubles(3, 3, Q), doubles(3, 1, b)}, numericScalar(standInDouble, 3)),
+                  bitsOf(solve(literal::multUpdate, Q, b)));
+    }
+}
+
+// SMO leaves a weight that starts below 1e-6 where it is, so a b with
+// negative entries can give negative weights; multUpdate zeroes weights at
+// or below 1e-6 and rescales. The answers the documentation quotes.
+TEST_F(Arguments, NegativeEntriesOfBGiveTheDocumentedAnswers)
+{
+    const std::vector<double> Q = {1, 0, 0, 1};
+    const std::vector<double> b = {2, -1};
+    EXPECT_EQ(answerBits({doubles(2, 2, Q), doubles(2, 1, b)}), bitsOf({2, -1}));
+    EXPECT_EQ(answerBits({doubles(2, 2, Q), doubles(2, 1, b)}, numericScalar(standInDouble, 3)), bitsOf({1, 0}));
+
+    const std::vector<double> Q3 = {2, 0.5, 0.1, 0.5, 1, 0.2, 0.1, 0.2, 3};
+    const std::vector<double> b3 = {1, -0.5, 0.8};
+    const Outcome bySMO = callWith({doubles(3, 3, Q3), doubles(3, 1, b3)});
+    ASSERT_EQ(bySMO.x.size(), 3u);
+    EXPECT_NEAR(bySMO.x[0], 0.9022, 5e-5);
+    EXPECT_NEAR(bySMO.x[1], -0.3846, 5e-5);
+    EXPECT_NEAR(bySMO.x[2], 0.4824, 5e-5);
+    const Outcome byMult = callWith({doubles(3, 3, Q3), doubles(3, 1, b3)}, numericScalar(standInDouble, 3));
+    ASSERT_EQ(byMult.x.size(), 3u);
+    EXPECT_NEAR(byMult.x[0], 0.6459, 5e-5);
+    EXPECT_EQ(byMult.x[1], 0.0);
+    EXPECT_NEAR(byMult.x[2], 0.3541, 5e-5);
 }
 
 TEST_F(Arguments, EmptyProblemInAnyEmptyShape)

@@ -89,6 +89,43 @@ TEST_F(StandIn, ReadingPastWhatAnArrayStoresFaults)
         mxDestroyArray(array);
 }
 
+// Arrays of more than two dimensions report them as a host does: all of
+// them, mxGetN the product of all but the first, trailing singletons beyond
+// the second dropped, and storage for every element.
+TEST_F(StandIn, ArraysOfMoreDimensions)
+{
+    const size_t shape[] = {3, 3, 2};
+    mxArray* cube = standInCreateNumericArray(standInDouble, 3, shape, false);
+    ASSERT_EQ(mxGetNumberOfDimensions(cube), 3u);
+    EXPECT_EQ(mxGetDimensions(cube)[0], 3u);
+    EXPECT_EQ(mxGetDimensions(cube)[1], 3u);
+    EXPECT_EQ(mxGetDimensions(cube)[2], 2u);
+    EXPECT_EQ(mxGetM(cube), 3u);
+    EXPECT_EQ(mxGetN(cube), 6u);
+    EXPECT_EQ(mxGetNumberOfElements(cube), 18u);
+    EXPECT_EQ(sink(mxGetPr(cube), 17), 0.0);
+    EXPECT_DEATH(sink(mxGetPr(cube), 18), "");
+
+    const size_t trailingOnes[] = {2, 4, 1, 1};
+    mxArray* matrix = standInCreateNumericArray(standInInt8, 4, trailingOnes, false);
+    EXPECT_EQ(mxGetNumberOfDimensions(matrix), 2u);
+    EXPECT_EQ(mxGetN(matrix), 4u);
+
+    const size_t one[] = {5};
+    mxArray* column = standInCreateNumericArray(standInDouble, 1, one, true);
+    EXPECT_EQ(mxGetNumberOfDimensions(column), 2u);
+    EXPECT_EQ(mxGetDimensions(column)[1], 1u);
+    EXPECT_TRUE(mxIsComplex(column));
+
+    // Ordinary arrays are two-dimensional.
+    mxArray* plain = standInCreateDouble(2, 7, nullptr);
+    EXPECT_EQ(mxGetNumberOfDimensions(plain), 2u);
+    EXPECT_EQ(mxGetDimensions(plain)[1], 7u);
+
+    for (mxArray* array : {cube, matrix, column, plain})
+        mxDestroyArray(array);
+}
+
 TEST_F(StandIn, CountsWhatACallLeavesBehind)
 {
     const size_t blocks = standInLiveBlocks();

@@ -7,9 +7,10 @@
 // Input layout, read front to back (past the end every byte reads as 0):
 //   nlhs byte (% 4), nrhs byte (% 5), then for each argument:
 //   class byte (% 14, in StandInClass order), flags byte (bit 0 complex,
-//   bit 1 sparse), rows, columns (see dimension), for sparse arrays the
-//   capacity byte, then the stored elements: for double arrays one value
-//   each (see value), for other classes their raw bytes.
+//   bit 1 sparse, bit 2 a third dimension), rows, columns (see dimension),
+//   for sparse arrays the capacity byte, for full ones with a third
+//   dimension its size byte (% 4), then the stored elements: for double
+//   arrays one value each (see value), for other classes their raw bytes.
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -74,7 +75,14 @@ mxArray* argument(Input& in)
         return standInCreateHollow(arrayClass, m, n);
     const bool sparse = flags & 2;
     const size_t capacity = sparse ? byte(in) % 32 : 0;
-    mxArray* array = standInCreateArray(arrayClass, m, n, flags & 1, sparse, capacity);
+    mxArray* array;
+    if (!sparse && (flags & 4)) {
+        // Hosts have no sparse arrays of more than two dimensions.
+        const size_t dimensions[3] = {m, n, static_cast<size_t>(byte(in) % 4)};
+        array = standInCreateNumericArray(arrayClass, 3, dimensions, flags & 1);
+    } else {
+        array = standInCreateArray(arrayClass, m, n, flags & 1, sparse, capacity);
+    }
     for (void* storage : {standInRealData(array), standInImagData(array)}) {
         if (!storage)
             continue;
