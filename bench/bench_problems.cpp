@@ -65,3 +65,24 @@ BenchProblem mixtureProblem(uint32_t n)
     }
     return p;
 }
+
+BenchProblem oneClassProblem(uint32_t n)
+{
+    std::vector<double> cx, cy;
+    BenchProblem p = kernelOfCentres("one-class", n, 0.1, cx, cy);
+    p.b.assign(n, 1.0);
+    return p;
+}
+
+bool benchProblem(const std::string& family, uint32_t n, BenchProblem& problem)
+{
+    if (family == "density")
+        problem = densityProblem(n);
+    else if (family == "mixture")
+        problem = mixtureProblem(n);
+    else if (family == "one-class")
+        problem = oneClassProblem(n);
+    else
+        return false;
+    return true;
+}

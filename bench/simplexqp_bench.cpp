@@ -18,13 +18,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string>
 #include <vector>
 
 #include "bench_problems.h"
+#include "cpu_time.h"
 #include "matrix_facts.h"
+#include "option_lists.h"
 #include "oracle/literal.h"
+#include "raw_doubles.h"
 #include "simplex_qp.h"
 #include "solver_counts.h"
 #include "stand_in.h"
@@ -41,58 +43,6 @@ struct Options {
     uint32_t dumpUpTo = 4000;
 };
 
-double cpuSeconds()
-{
-    timespec now;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
-}
-
-// The best of up to `repeats` runs, fewer once a run took over a second.
-template <typename Run>
-double bestTime(int repeats, Run run)
-{
-    double best = 1e300;
-    for (int r = 0; r < repeats; ++r) {
-        const double start = cpuSeconds();
-        run();
-        const double seconds = cpuSeconds() - start;
-        best = seconds < best ? seconds : best;
-        if (seconds > 1.0)
-            break;
-    }
-    return best;
-}
-
-template <typename T>
-std::vector<T> splitList(const char* text, T (*convert)(const std::string&))
-{
-    std::vector<T> values;
-    std::string item;
-    for (const char* c = text;; ++c) {
-        if (*c == ',' || *c == '\0') {
-            if (!item.empty())
-                values.push_back(convert(item));
-            item.clear();
-            if (*c == '\0')
-                break;
-        } else {
-            item += *c;
-        }
-    }
-    return values;
-}
-
-uint32_t toSize(const std::string& s)
-{
-    return static_cast<uint32_t>(std::strtoul(s.c_str(), nullptr, 10));
-}
-
-std::string toName(const std::string& s)
-{
-    return s;
-}
-
 bool parse(int argc, char** argv, Options& options)
 {
     for (int i = 1; i < argc; ++i) {
@@ -103,21 +53,21 @@ bool parse(int argc, char** argv, Options& options)
         }
         const char* value = argv[++i];
         if (flag == "--sizes")
-            options.sizes = splitList(value, toSize);
+            options.sizes = sizeList(value);
         else if (flag == "--families")
-            options.families = splitList(value, toName);
+            options.families = nameList(value);
         else if (flag == "--literal-smo-up-to")
-            options.literalSmoUpTo = toSize(value);
+            options.literalSmoUpTo = toCount(value);
         else if (flag == "--literal-mult-up-to")
-            options.literalMultUpTo = toSize(value);
+            options.literalMultUpTo = toCount(value);
         else if (flag == "--repeats")
-            options.repeats = static_cast<int>(toSize(value));
+            options.repeats = static_cast<int>(toCount(value));
         else if (flag == "--csv")
             options.csv = value;
         else if (flag == "--dump")
             options.dump = value;
         else if (flag == "--dump-up-to")
-            options.dumpUpTo = toSize(value);
+            options.dumpUpTo = toCount(value);
         else {
             std::fprintf(stderr, "simplexqp_bench: unknown option %s\n", flag.c_str());
             return false;
@@ -129,17 +79,6 @@ bool parse(int argc, char** argv, Options& options)
             return false;
         }
     return !options.sizes.empty() && options.repeats > 0;
-}
-
-bool writeDoubles(const std::string& path, const std::vector<double>& values)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        std::fprintf(stderr, "simplexqp_bench: cannot write %s\n", path.c_str());
-        return false;
-    }
-    const bool written = std::fwrite(values.data(), sizeof(double), values.size(), file) == values.size();
-    return std::fclose(file) == 0 && written;
 }
 
 // The README's bound on the solvers' extra memory: SMO 25 n + 12 bytes;

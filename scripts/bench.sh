@@ -1,30 +1,48 @@
 #!/usr/bin/env bash
-# The benchmark, by hand (CI runs only its small check through ctest):
+# The benchmark, by hand (CI runs only its small checks through ctest):
 # SMO and multUpdate against the literal transcription in C++, then the same
 # problems in GNU Octave through its qp and, when SIMPLEXQP_MEX_DIR names a
 # folder holding the Octave plug-in simplexQP.mex, through the plug-in; and
-# the README's plot of time against n (doc/benchmark.png).
-# Tables and CSV files go to out/bench/.
-# Usage: scripts/bench.sh [--cxx-only] [SIZES]   (default 100,200,500,1000,2000,4000,8000,16384)
-#   --cxx-only  skips Octave (several minutes) and plots its last results
+# the README's plot of time against n (doc/benchmark.png). Then the
+# side-by-side benchmark: certifiedSMO and simplexQP's solvers against
+# LIBSVM and CVXOPT (bench/side_by_side.sh), with its plot
+# (doc/benchmark-peers.png).
+# Tables and CSV files go to out/bench/ (the side-by-side's to
+# out/bench/side-by-side/, its tables in side_by_side.md).
+# Usage: scripts/bench.sh [--cxx-only] [--peers-only] [SIZES [PEER_SIZES]]
+#   --cxx-only    skips Octave (several minutes) and plots its last results
+#   --peers-only  runs the side-by-side benchmark alone
+#   SIZES         default 100,200,500,1000,2000,4000,8000,16384
+#   PEER_SIZES    the side-by-side's, default 500,1000,2000,4000,8000
 # The C++ benchmark runs every vector path the processor has; the literal
 # solvers up to n = 2000 (SMO) and 8000 (multUpdate), and problems are
 # written for Octave up to n = 4000 (Q of n = 16384 takes 2 GiB).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 run_octave=true
-if [ "${1:-}" = "--cxx-only" ]; then run_octave=false; shift; fi
+run_own=true
+while [ $# -gt 0 ]; do
+  case $1 in
+    --cxx-only) run_octave=false ;;
+    --peers-only) run_own=false run_octave=false ;;
+    *) break ;;
+  esac
+  shift
+done
 sizes=${1:-100,200,500,1000,2000,4000,8000,16384}
-scripts/require.sh build benchmark-plot
+peer_sizes=${2:-500,1000,2000,4000,8000}
+scripts/require.sh build benchmark-plot benchmark-peers
 if $run_octave; then scripts/require.sh octave; fi
 cmake -S . -B out/release -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build out/release -j 2 --target simplexqp_bench
+cmake --build out/release -j 2 --target simplexqp_bench side_by_side
 results=out/bench
 mkdir -p "$results/problems" doc
 
-out/release/bench/simplexqp_bench --sizes "$sizes" --literal-mult-up-to 8000 --csv "$results/bench.csv" \
-  --dump "$results/problems" --dump-up-to 4000 |
-  tee "$results/table.md"
+if $run_own; then
+  out/release/bench/simplexqp_bench --sizes "$sizes" --literal-mult-up-to 8000 --csv "$results/bench.csv" \
+    --dump "$results/problems" --dump-up-to 4000 |
+    tee "$results/table.md"
+fi
 
 if $run_octave; then
   octave_path=()
@@ -34,5 +52,10 @@ if $run_octave; then
 fi
 [ -f "$results/octave.csv" ] || echo "n,family,method,seconds,iterations,status,same_bits" >"$results/octave.csv"
 
-gnuplot -e "bench='$results/bench.csv'; octave='$results/octave.csv'; output='doc/benchmark.png'" bench/plot.gp 2>/dev/null
-echo "Plot: doc/benchmark.png"
+if $run_own; then
+  gnuplot -e "bench='$results/bench.csv'; octave='$results/octave.csv'; output='doc/benchmark.png'" bench/plot.gp 2>/dev/null
+  echo "Plot: doc/benchmark.png"
+fi
+
+bench/side_by_side.sh out/release/bench/side_by_side "$results/side-by-side" "$peer_sizes" \
+  density,mixture,one-class doc/benchmark-peers.png

@@ -19,9 +19,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 platform_groups=(linux-i386 windows-i686 windows-x86_64 macos-x86_64 macos-arm64 linux-aarch64)
 if [ "$(id -u)" -eq 0 ]; then
-  scripts/require.sh build octave safety "${platform_groups[@]}"
+  scripts/require.sh build octave safety benchmark-peers "${platform_groups[@]}"
 else
-  scripts/require.sh build octave safety  # a platform's missing packages skip that platform
+  scripts/require.sh build octave safety benchmark-peers  # a platform's missing packages skip that platform
 fi
 jobs=$(nproc)
 
