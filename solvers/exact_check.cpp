@@ -24,6 +24,7 @@
 #include "matrix_facts.h"
 #include "problem.h"
 #include "products.h"
+#include "vector_loops.h"
 
 namespace {
 
@@ -53,7 +54,8 @@ ExactCheck checkExactly(const double* Q, const double* b, uint32_t n, const doub
         columns[count] = k;
         count += x[k] != 0.0;
     }
-    rowProductsOver(Q, x, n, columns, count, products);
+    // Every vector path gives the same sums; take the widest this processor runs.
+    rowProductsOver(availableVectorPath(), Q, x, n, columns, count, products);
     sumMagnitudes(Q, x, n, columns, count, magnitudes);
 
     const double relative = (count + 2.0) * 0x1p-52;
