@@ -89,9 +89,29 @@ inline void appendNumber(Message& message, double value)
     append(message, text);
 }
 
+// An array's number of dimensions and its k-th dimension, through the
+// entry points this build binds (int-sized in the 64-bit MATLAB builds).
+inline size_t dimensionCount(const mxArray* array)
+{
+#ifdef SIMPLEXQP_CREATE_700
+    return static_cast<size_t>(mxGetNumberOfDimensions_700(array));
+#else
+    return mxGetNumberOfDimensions(array);
+#endif
+}
+
+inline size_t dimension(const mxArray* array, size_t k)
+{
+#ifdef SIMPLEXQP_CREATE_700
+    return static_cast<size_t>(static_cast<unsigned>(mxGetDimensions_700(array)[k]));
+#else
+    return mxGetDimensions(array)[k];
+#endif
+}
+
 inline bool isMatrixShaped(const mxArray* array)
 {
-    return mxGetNumberOfDimensions(array) == 2;
+    return dimensionCount(array) == 2;
 }
 
 // "; got a 3-by-4 single matrix", "; got an 8-by-8 sparse double matrix",
@@ -100,14 +120,13 @@ inline bool isMatrixShaped(const mxArray* array)
 // dimension is named (mxGetN alone would give 3-by-6 for the last).
 inline void appendWhatWasGiven(Message& message, const mxArray* array)
 {
-    const size_t count = mxGetNumberOfDimensions(array);
-    const size_t* dimensions = mxGetDimensions(array);
+    const size_t count = dimensionCount(array);
     const char* className = mxGetClassName(array);
-    append(message, spokenWithVowel(dimensions[0]) ? "; got an " : "; got a ");
-    appendCount(message, dimensions[0]);
+    append(message, spokenWithVowel(dimension(array, 0)) ? "; got an " : "; got a ");
+    appendCount(message, dimension(array, 0));
     for (size_t k = 1; k < count; ++k) {
         append(message, "-by-");
-        appendCount(message, dimensions[k]);
+        appendCount(message, dimension(array, k));
     }
     append(message, mxIsSparse(array) ? " sparse " : " ");
     append(message, mxIsComplex(array) ? "complex " : "");

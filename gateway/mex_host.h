@@ -24,8 +24,13 @@ size_t mxGetM(const mxArray* array);
 size_t mxGetN(const mxArray* array);
 size_t mxGetNumberOfElements(const mxArray* array);
 // At least 2; mxGetN is the product of every dimension after the first.
+// The 64-bit MATLAB builds, which use the interface with 32-bit dimensions
+// (as their creation call shows), bind the compatibility entry points,
+// whose dimensions are int; every other build binds the plain ones.
 size_t mxGetNumberOfDimensions(const mxArray* array);
 const size_t* mxGetDimensions(const mxArray* array);
+int mxGetNumberOfDimensions_700(const mxArray* array);
+const int* mxGetDimensions_700(const mxArray* array);
 double* mxGetPr(const mxArray* array);
 double mxGetScalar(const mxArray* array);
 bool mxIsDouble(const mxArray* array);

@@ -2,6 +2,7 @@
 // and how the host itself makes and destroys arrays.
 #include <cstdint>
 #include <cstdio>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -15,6 +16,7 @@ struct mxArray_tag {
     size_t n;  // the product of the others, as a host's mxGetN reports it
     size_t dimensionCount;
     size_t dimensions[standInMostDimensions];
+    int dimensions700[standInMostDimensions];  // the same, for the 32-bit interface
     bool complex;
     bool sparse;
     size_t elements;  // stored elements: m*n, a sparse array's capacity, or 0
@@ -69,6 +71,15 @@ size_t checkedProduct(size_t a, size_t b)
     return a * b;
 }
 
+// The dimensions as the 32-bit interface gives them; a dimension beyond its
+// range cannot be described there (a real host refuses such arrays in that
+// interface), so it is given as -1, which no caller can mistake for a size.
+void keepDimensions700(mxArray* array)
+{
+    for (size_t k = 0; k < array->dimensionCount; ++k)
+        array->dimensions700[k] = array->dimensions[k] <= INT_MAX ? static_cast<int>(array->dimensions[k]) : -1;
+}
+
 size_t& liveArrays()
 {
     static size_t count = 0;
@@ -87,6 +98,7 @@ mxArray* newArray(StandInClass arrayClass, size_t m, size_t n, bool complex, boo
     array->dimensionCount = 2;
     array->dimensions[0] = m;
     array->dimensions[1] = n;
+    keepDimensions700(array);
     array->complex = complex;
     array->sparse = sparse;
     array->elements = stored;
@@ -148,6 +160,7 @@ extern "C" mxArray* standInCreateNumericArray(StandInClass arrayClass, size_t co
     mxArray* array = standInCreateArray(arrayClass, kept[0], columns, complex, false, 0);
     array->dimensionCount = keptCount;
     std::memcpy(array->dimensions, kept, sizeof kept);
+    keepDimensions700(array);
     return array;
 }
 
@@ -328,6 +341,16 @@ extern "C" size_t mxGetNumberOfDimensions(const mxArray* array)
 extern "C" const size_t* mxGetDimensions(const mxArray* array)
 {
     return array->dimensions;
+}
+
+extern "C" int mxGetNumberOfDimensions_700(const mxArray* array)
+{
+    return static_cast<int>(array->dimensionCount);
+}
+
+extern "C" const int* mxGetDimensions_700(const mxArray* array)
+{
+    return array->dimensions700;
 }
 
 extern "C" size_t mxGetNumberOfElements(const mxArray* array)

@@ -103,6 +103,11 @@ TEST_F(StandIn, ArraysOfMoreDimensions)
     EXPECT_EQ(mxGetM(cube), 3u);
     EXPECT_EQ(mxGetN(cube), 6u);
     EXPECT_EQ(mxGetNumberOfElements(cube), 18u);
+    // The 32-bit interface's view of the same shape, as the 64-bit MATLAB
+    // builds read it.
+    ASSERT_EQ(mxGetNumberOfDimensions_700(cube), 3);
+    EXPECT_EQ(mxGetDimensions_700(cube)[0], 3);
+    EXPECT_EQ(mxGetDimensions_700(cube)[2], 2);
     EXPECT_EQ(sink(mxGetPr(cube), 17), 0.0);
     EXPECT_DEATH(sink(mxGetPr(cube), 18), "");
 
@@ -121,6 +126,8 @@ TEST_F(StandIn, ArraysOfMoreDimensions)
     mxArray* plain = standInCreateDouble(2, 7, nullptr);
     EXPECT_EQ(mxGetNumberOfDimensions(plain), 2u);
     EXPECT_EQ(mxGetDimensions(plain)[1], 7u);
+    EXPECT_EQ(mxGetNumberOfDimensions_700(plain), 2);
+    EXPECT_EQ(mxGetDimensions_700(plain)[1], 7);
 
     for (mxArray* array : {cube, matrix, column, plain})
         mxDestroyArray(array);
