@@ -50,6 +50,11 @@ switch action
         for k = 1:numel(plugins)
             clean_plugin(outdir, plugins{k});
         end
+        for object = {'vector_loops_avx2.o', 'vector_loops_avx2.obj'}
+            if exist(fullfile(outdir, object{1}), 'file')
+                delete(fullfile(outdir, object{1}));
+            end
+        end
         if exist(outdir, 'dir') && numel(dir(outdir)) == 2  % only . and ..
             rmdir(outdir);
         end
@@ -79,19 +84,26 @@ clear(plugin);
 if exist(target, 'file')
     delete(target);
 end
-args = mex_arguments(root, outdir, host, arch, plugin);
+if is_x86(arch)
+    run_mex(host, avx2_arguments(root, outdir, host, arch), avx2_object(outdir, host, arch), 'the AVX2 loops');
+end
+run_mex(host, mex_arguments(root, outdir, host, arch, plugin), target, plugin);
+write_help(root, outdir, plugin);
+smoke_solve(outdir, plugin, target);
+end
+
+% One mex call that must make the file target.
+function run_mex(host, args, target, what)
 if strcmp(host, 'octave')
     % Octave's mex raises no error when its status is asked for.
     status = mex(args{:});
     if status ~= 0 || ~exist(target, 'file')
         error('make_simplexQP: compiling %s failed (mex status %d); the compiler''s messages are above', ...
-              plugin, status);
+              what, status);
     end
 else
     mex(args{:});
 end
-write_help(root, outdir, plugin);
-smoke_solve(outdir, plugin, target);
 end
 
 % The help file with the project's version in its text; help and test
@@ -145,13 +157,17 @@ end
 end
 
 function args = mex_arguments(root, outdir, host, arch, plugin)
+% Every solver source but the AVX2 loops, which are compiled on their own
+% (avx2_arguments) and linked as an object on x86 hosts; elsewhere the
+% baseline loops are the only ones.
 sources = dir(fullfile(root, 'solvers', '*.cpp'));
-sources = cellfun(@(name) fullfile(root, 'solvers', name), sort({sources.name}), 'UniformOutput', false);
+sources = setdiff(sort({sources.name}), {'vector_loops_avx2.cpp'});
+sources = cellfun(@(name) fullfile(root, 'solvers', name), sources, 'UniformOutput', false);
 sources = [{fullfile(root, 'gateway', [plugin '.cpp'])}, sources];
-exact = '-ffp-contract=off -fno-fast-math';
-if is_x86_32(arch)
-    exact = [exact ' -msse2 -mfpmath=sse'];
+if is_x86(arch)
+    sources{end + 1} = avx2_object(outdir, host, arch);
 end
+exact = exact_flags(arch);
 system_name = platform_system(arch);
 switch host
     case 'octave'
@@ -174,6 +190,37 @@ switch host
         error('make_simplexQP: unknown host ''%s''; expected ''octave'' or ''matlab''', host);
 end
 args = [args, sources];
+end
+
+function exact = exact_flags(arch)
+exact = '-ffp-contract=off -fno-fast-math';
+if is_x86_32(arch)
+    exact = [exact ' -msse2 -mfpmath=sse'];
+end
+end
+
+% The AVX2 copy of the hot loops, compiled alone with the flags that select
+% those instructions and never fused multiply-adds; the solvers run it only
+% where the processor can.
+function args = avx2_arguments(root, outdir, host, arch)
+source = fullfile(root, 'solvers', 'vector_loops_avx2.cpp');
+avx2 = [exact_flags(arch) ' -mavx2 -mno-fma'];
+switch host
+    case 'octave'
+        args = [{'-c'}, strsplit(avx2, ' '), {'-o', avx2_object(outdir, host, arch), source}];
+    case 'matlab'
+        args = {'-c', ['CXXFLAGS=$CXXFLAGS ' avx2], '-outdir', outdir, source};
+    otherwise
+        error('make_simplexQP: unknown host ''%s''; expected ''octave'' or ''matlab''', host);
+end
+end
+
+function object = avx2_object(outdir, host, arch)
+extension = '.o';
+if strcmp(host, 'matlab') && strcmp(platform_system(arch), 'windows')
+    extension = '.obj';
+end
+object = fullfile(outdir, ['vector_loops_avx2' extension]);
 end
 
 % Only the entry points are exported (mexFunction, and mexVersion on
@@ -209,6 +256,10 @@ else
 end
 end
 
+function yes = is_x86(arch)
+yes = is_x86_32(arch) || ~isempty(regexp(arch, '^(x86_64-|glnxa64$|win64$|maci64$)', 'once'));
+end
+
 function yes = is_x86_32(arch)
 yes = ~isempty(regexp(arch, '^(i[3-6]86-|glnx86$|win32$|maci$)', 'once'));
 end
@@ -226,12 +277,18 @@ end
 %!endfunction
 
 %!test
-%! ## Every solver source and the plug-in's gateway, compiled exactly.
+%! ## Every solver source and the plug-in's gateway, compiled exactly; the
+%! ## AVX2 loops as an object of their own on x86 only.
 %! args = make_simplexQP ("arguments", "octave", "x86_64-pc-linux-gnu", "simplexQP");
 %! root = fileparts (which ("make_simplexQP"));
 %! solvers = dir (fullfile (root, "solvers", "*.cpp"));
-%! assert (numel (args(! cellfun ("isempty", regexp (args, '\.cpp$')))), numel (solvers) + 1);
-%! check (args, {fullfile(root, "gateway", "simplexQP.cpp"), "-ffp-contract=off", "-fno-fast-math"}, {});
+%! assert (numel (args(! cellfun ("isempty", regexp (args, '\.cpp$')))), numel (solvers));
+%! check (args, {fullfile(root, "gateway", "simplexQP.cpp"), "-ffp-contract=off", "-fno-fast-math", ...
+%!               "vector_loops_avx2.o"}, {"vector_loops_avx2.cpp", "-mavx2"});
+%! check (make_simplexQP ("arguments", "octave", "aarch64-unknown-linux-gnu", "simplexQP"), {}, ...
+%!        {"vector_loops_avx2"});
+%! check (make_simplexQP ("arguments", "matlab", "maca64", "simplexQP"), {}, {"vector_loops_avx2"});
+%! check (make_simplexQP ("arguments", "matlab", "win64", "simplexQP"), {"vector_loops_avx2.obj"}, {});
 
 %!test
 %! ## Octave: no _700 call; Linux export list; SSE2 on 32-bit x86 only.
