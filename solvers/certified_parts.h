@@ -38,7 +38,7 @@ enum class StepsEnd {
 // Pair steps on the active set until its gap, the largest gradient of a
 // positive weight minus the smallest gradient, is at most target.
 // tau stands in for the curvature of pairs along which f is not convex.
-// Shrinks the set every shrinkEvery steps. Counts steps in iterations.
+// Shrinks the set after the first step and then every shrinkEvery steps. Counts steps in iterations.
 // Columns come through cache (column_cache.h).
 StepsEnd takePairSteps(const double* Q, uint32_t n, ActiveSet& set, ColumnCache& cache, double target, double tau,
                        uint32_t shrinkEvery, uint64_t maxIterations, uint64_t& iterations);

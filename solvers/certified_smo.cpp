@@ -8,13 +8,22 @@
 // matter costs less than starting from n weights and removing most.
 //
 // Rounds: pair steps (pair_steps.cpp) until the working gap is at most a
-// target, first tol; then the exact check (exact_check.cpp). Its gap, the
+// round's target; then the exact check (exact_check.cpp). Its gap, the
 // violation from exact gradients plus their rounding bound, ends the run
 // when it is at most tol. Otherwise every coordinate comes back into the
-// active set with its exact gradient, and another round starts. When the
-// computed violation already met the target and only the rounding bound
-// (or drift of the kept gradients) is in the way, the target is lowered to
-// leave room for it.
+// active set with its exact gradient, and another round starts. A round
+// aims at a sixteenth of the last computed violation (never below the
+// run's target, first tol), not at the target at once: on ill-conditioned
+// problems the steps can take millions of steps to close the last orders
+// of the gap, and a coordinate shrunk away early, whose gradient has since
+// fallen below the others', would stay out all that time while the steps
+// polish a face that is not the answer's. When the computed violation
+// already met the target and only the rounding bound (or drift of the kept
+// gradients) is in the way, the target is lowered to leave room for it.
+//
+// The gap need not fall from one check to the next (steps lower f, not the
+// gap), so the run keeps the checked point of least gap and, if it ends
+// unconverged at a worse one, answers with that point and its report.
 //
 // Why every run ends: the iteration cap bounds the steps of all rounds
 // together, and a round that takes no step (the target met at once, or a
@@ -40,6 +49,10 @@ constexpr double cacheBytes = 32.0 * 1024 * 1024;
 // A pair's curvature stands at this fraction of the largest diagonal entry
 // when it is not positive, so that choices do not change when Q is scaled.
 constexpr double tauFraction = 1e-12;
+// Each round aims this far below the last exact gap (and no lower than the
+// target), so that the exact check brings back shrunk coordinates while
+// the steps still matter to the gap.
+constexpr double roundFraction = 1.0 / 16;
 
 struct Scratch {
     ActiveSet set;
@@ -47,6 +60,7 @@ struct Scratch {
     uint32_t* columns;
     double* products;
     double* magnitudes;
+    double* best;  // the x of least exact gap so far
 };
 
 Scratch takeScratch(uint32_t n)
@@ -68,11 +82,13 @@ Scratch takeScratch(uint32_t n)
     s.columns = static_cast<uint32_t*>(mxMalloc(indices));
     s.products = static_cast<double*>(mxMalloc(doubles));
     s.magnitudes = static_cast<double*>(mxMalloc(doubles));
+    s.best = static_cast<double*>(mxMalloc(doubles));
     return s;
 }
 
 void releaseScratch(Scratch& s)
 {
+    mxFree(s.best);
     mxFree(s.magnitudes);
     mxFree(s.products);
     mxFree(s.columns);
@@ -98,6 +114,15 @@ uint32_t bestVertex(const double* diagonal, const double* b, uint32_t n)
         }
     }
     return best;
+}
+
+// The violation at the start vertex: its gradient less the smallest.
+double startGap(const double* gradient, uint32_t start, uint32_t n)
+{
+    double least = gradient[start];
+    for (uint32_t k = 0; k < n; ++k)
+        least = gradient[k] < least ? gradient[k] : least;
+    return gradient[start] - least;
 }
 
 // Every coordinate in the active set again, with x and the gradient in
@@ -149,16 +174,25 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint
     ColumnCache cache = takeColumnCache(n, cacheBytes);
 
     double target = tol;
+    double roundTarget = roundFraction * startGap(s.set.gradient, start, n);
+    CertifiedReport bestReport{0.0, infinity(), 0, false};
     double bestGap = infinity(), bestObjective = infinity();
     uint64_t iterations = 0;
     for (;;) {
-        const StepsEnd end = takePairSteps(Q, n, s.set, cache, target, tau, shrinkEvery, maxIterations, iterations);
+        roundTarget = roundTarget > target ? roundTarget : target;
+        const StepsEnd end =
+            takePairSteps(Q, n, s.set, cache, roundTarget, tau, shrinkEvery, maxIterations, iterations);
         writeWeights(s.set, n, x);
         ExactCheck check = checkExactly(Q, b, n, x, s.set.gradient, s.columns, s.products, s.magnitudes);
         if (n == 1)
             check.gap = 0.0;  // x = (1), the only feasible point: g_0 - g_0 is exactly 0
         report.objective = check.objective;
         report.gap = check.gap;
+        if (check.gap < bestGap) {
+            for (uint32_t k = 0; k < n; ++k)
+                s.best[k] = x[k];
+            bestReport = report;
+        }
         if (check.gap <= tol || end == StepsEnd::capReached)
             break;
         const bool improved = check.gap < bestGap || check.objective < bestObjective;
@@ -170,7 +204,13 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint
             const double room = tol - (check.gap - check.workingGap);
             target = room > 0.0 ? 0.5 * room : 0.5 * check.workingGap;
         }
+        roundTarget = roundFraction * check.workingGap;
         activateAll(s.set, x, s.diagonal, n);
+    }
+    if (bestReport.gap < report.gap) {
+        for (uint32_t k = 0; k < n; ++k)
+            x[k] = s.best[k];
+        report = bestReport;
     }
     report.iterations = iterations;
     report.converged = report.gap <= tol;

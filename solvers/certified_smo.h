@@ -4,7 +4,9 @@
 // column-major n-by-n Q (taken to be symmetric) and b of n entries, until
 // the KKT violation of x, computed from exactly recomputed gradients and
 // rounded up, is at most tol, or until maxIterations pair steps were taken.
-// Results are reproducible to the last bit on every platform.
+// A run that ends unconverged answers with the point of least gap that
+// its exact checks found. Results are reproducible to the last bit on
+// every platform.
 //
 // The KKT violation is max over x_i > 0 of g_i minus min over all j of g_j,
 // g = Qx - b: zero exactly at the points that satisfy the first-order
@@ -14,7 +16,7 @@
 // about f*.
 //
 // Assumes finite Q and b and n <= 65536; Q is taken to be symmetric. With
-// n = 0 nothing is written to x. Scratch through mxMalloc: 76 bytes
+// n = 0 nothing is written to x. Scratch through mxMalloc: 84 bytes
 // per coordinate, plus at most 32 MiB of copies of columns.
 #ifndef SIMPLEXQP_CERTIFIED_SMO_H
 #define SIMPLEXQP_CERTIFIED_SMO_H

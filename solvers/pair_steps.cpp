@@ -173,7 +173,10 @@ StepsEnd takePairSteps(const double* Q, uint32_t n, ActiveSet& set, ColumnCache&
 {
     listGiving(set);
     uint32_t pivot = pivotOf(set);
-    uint32_t sinceShrink = 0;
+    // The first shrink comes after the first step, not after shrinkEvery:
+    // the set starts full after each exact check, a round can be short, and
+    // each step over the full set costs a pass over all n coordinates.
+    uint32_t sinceShrink = shrinkEvery - 1;
     while (pivot != none) {
         if (iterations >= maxIterations)
             return StepsEnd::capReached;

@@ -133,19 +133,58 @@ bool minimumBySupports(const std::vector<double>& Q, const std::vector<double>& 
     return found;
 }
 
-CorpusProblem oneClassProblem(uint32_t n, uint64_t seed)
+namespace {
+
+double kernelOfPoints(double ax, double ay, double bx, double by)
 {
-    Draw draw{seed};
-    std::vector<double> px(n), py(n);
+    const double dx = ax - bx, dy = ay - by;
+    return std::exp(-(dx * dx + dy * dy) / 0.02);
+}
+
+// The kernel over n points drawn uniformly in the unit square (into px,
+// py), b = 1.
+CorpusProblem kernelProblem(const char* name, uint32_t n, Draw& draw, std::vector<double>& px,
+                            std::vector<double>& py)
+{
+    px.resize(n);
+    py.resize(n);
     for (uint32_t i = 0; i < n; ++i) {
         px[i] = unit(draw);
         py[i] = unit(draw);
     }
-    CorpusProblem p{"one-class", n, std::vector<double>(static_cast<size_t>(n) * n), std::vector<double>(n, 1.0)};
+    CorpusProblem p{name, n, std::vector<double>(static_cast<size_t>(n) * n), std::vector<double>(n, 1.0)};
     for (uint32_t c = 0; c < n; ++c)
-        for (uint32_t r = 0; r < n; ++r) {
-            const double dx = px[r] - px[c], dy = py[r] - py[c];
-            p.Q[r + static_cast<size_t>(c) * n] = std::exp(-(dx * dx + dy * dy) / 0.02);
-        }
+        for (uint32_t r = 0; r < n; ++r)
+            p.Q[r + static_cast<size_t>(c) * n] = kernelOfPoints(px[r], py[r], px[c], py[c]);
+    return p;
+}
+
+}  // namespace
+
+CorpusProblem oneClassProblem(uint32_t n, uint64_t seed)
+{
+    Draw draw{seed};
+    std::vector<double> px, py;
+    return kernelProblem("one-class", n, draw, px, py);
+}
+
+CorpusProblem mixtureProblem(uint32_t n, uint64_t seed)
+{
+    Draw draw{seed};
+    std::vector<double> px, py;
+    CorpusProblem p = kernelProblem("mixture", n, draw, px, py);
+    const int samples = 150;
+    const double clusters[3][2] = {{0.2, 0.3}, {0.7, 0.8}, {0.8, 0.2}};
+    std::vector<double> sx(samples), sy(samples);
+    for (int j = 0; j < samples; ++j) {
+        sx[j] = clusters[j % 3][0] + 0.15 * (unit(draw) - 0.5);
+        sy[j] = clusters[j % 3][1] + 0.15 * (unit(draw) - 0.5);
+    }
+    for (uint32_t i = 0; i < n; ++i) {
+        double sum = 0.0;
+        for (int j = 0; j < samples; ++j)
+            sum += kernelOfPoints(px[i], py[i], sx[j], sy[j]);
+        p.b[i] = sum / samples;
+    }
     return p;
 }

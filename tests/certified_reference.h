@@ -30,4 +30,10 @@ bool minimumBySupports(const std::vector<double>& Q, const std::vector<double>& 
 // uniformly in the unit square, b = 1. Its answers are sparse.
 CorpusProblem oneClassProblem(uint32_t n, uint64_t seed);
 
+// A mixture fit: the same kernel, and b_i the mean kernel value of point i
+// against 150 samples within 0.075 of three cluster centres. Very
+// ill-conditioned, with an answer of a few tens of weights, which pair
+// steps reach slowly once the gap is small.
+CorpusProblem mixtureProblem(uint32_t n, uint64_t seed);
+
 #endif
