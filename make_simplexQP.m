@@ -25,7 +25,7 @@ function args = make_simplexQP(action, host, arch, plugin)
 %   The flags assume a GCC-compatible compiler (gcc, clang, MinGW-w64).
 
 % Every plug-in the project provides: a gateway/<name>.cpp over the
-% solvers/ sources, and its help file gateway/<name>.m.
+% solvers/ sources (every room), and its help file gateway/<name>.m.
 plugins = {'simplexQP', 'simplexQPopt'};
 
 root = fileparts(mfilename('fullpath'));
@@ -160,10 +160,7 @@ function args = mex_arguments(root, outdir, host, arch, plugin)
 % Every solver source but the AVX2 loops, which are compiled on their own
 % (avx2_arguments) and linked as an object on x86 hosts; elsewhere the
 % baseline loops are the only ones.
-sources = dir(fullfile(root, 'solvers', '*.cpp'));
-sources = setdiff(sort({sources.name}), {'vector_loops_avx2.cpp'});
-sources = cellfun(@(name) fullfile(root, 'solvers', name), sources, 'UniformOutput', false);
-sources = [{fullfile(root, 'gateway', [plugin '.cpp'])}, sources];
+sources = [{fullfile(root, 'gateway', [plugin '.cpp'])}, solver_sources(root)];
 if is_x86(arch)
     sources{end + 1} = avx2_object(outdir, host, arch);
 end
@@ -192,6 +189,17 @@ end
 args = [args, sources];
 end
 
+% The solvers' sources, room by room (common/ and one room per family),
+% without the AVX2 loops.
+function sources = solver_sources(root)
+sources = {};
+for room = {'common', 'smo', 'mult_update', 'certified'}
+    files = dir(fullfile(root, 'solvers', room{1}, '*.cpp'));
+    names = setdiff(sort({files.name}), {'vector_loops_avx2.cpp'});
+    sources = [sources, cellfun(@(name) fullfile(root, 'solvers', room{1}, name), names, 'UniformOutput', false)];
+end
+end
+
 function exact = exact_flags(arch)
 exact = '-ffp-contract=off -fno-fast-math';
 if is_x86_32(arch)
@@ -203,7 +211,7 @@ end
 % those instructions and never fused multiply-adds; the solvers run it only
 % where the processor can.
 function args = avx2_arguments(root, outdir, host, arch)
-source = fullfile(root, 'solvers', 'vector_loops_avx2.cpp');
+source = fullfile(root, 'solvers', 'common', 'vector_loops_avx2.cpp');
 avx2 = [exact_flags(arch) ' -mavx2 -mno-fma'];
 switch host
     case 'octave'
@@ -281,7 +289,7 @@ end
 %! ## AVX2 loops as an object of their own on x86 only.
 %! args = make_simplexQP ("arguments", "octave", "x86_64-pc-linux-gnu", "simplexQP");
 %! root = fileparts (which ("make_simplexQP"));
-%! solvers = dir (fullfile (root, "solvers", "*.cpp"));
+%! solvers = dir (fullfile (root, "solvers", "*", "*.cpp"));
 %! assert (numel (args(! cellfun ("isempty", regexp (args, '\.cpp$')))), numel (solvers));
 %! check (args, {fullfile(root, "gateway", "simplexQP.cpp"), "-ffp-contract=off", "-fno-fast-math", ...
 %!               "vector_loops_avx2.o"}, {"vector_loops_avx2.cpp", "-mavx2"});

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "certified_smo.h"
+#include "certified/certified_smo.h"
 #include "cpu_time.h"
 #include "raw_doubles.h"
 #include "run_records.h"

@@ -23,12 +23,12 @@
 
 #include "bench_problems.h"
 #include "cpu_time.h"
-#include "matrix_facts.h"
+#include "common/matrix_facts.h"
 #include "option_lists.h"
 #include "oracle/literal.h"
 #include "raw_doubles.h"
 #include "simplex_qp.h"
-#include "solver_counts.h"
+#include "common/solver_counts.h"
 #include "stand_in.h"
 
 namespace {

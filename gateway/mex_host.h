@@ -4,7 +4,7 @@
 //
 // Only the gateway calls the array and error operations; the solvers use
 // nothing but mxMalloc and mxFree and declare just those two
-// (solvers/host_scratch.h).
+// (solvers/common/host_scratch.h).
 #ifndef SIMPLEXQP_MEX_HOST_H
 #define SIMPLEXQP_MEX_HOST_H
 

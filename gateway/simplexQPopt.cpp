@@ -9,7 +9,7 @@
 // warning, so that it is never silent.
 #include <cstdint>
 
-#include "../solvers/certified_smo.h"
+#include "../solvers/certified/certified_smo.h"
 #include "argument_checks.h"
 #include "mex_host.h"
 #include "plugin_entry.h"

@@ -15,7 +15,7 @@ name=simplexqp-$version
 staging=$(mktemp -d)
 trap 'rm -rf "$staging"' EXIT
 package=$staging/$name
-mkdir -p "$package/inst" "$package/src/gateway" "$package/src/solvers" "$package/src/exports"
+mkdir -p "$package/inst" "$package/src/gateway" "$package/src/exports"
 
 sed -e "s/@VERSION@/$version/" -e "s/@DATE@/$(date -u -d "@$(release_epoch)" +%F)/" \
   package/DESCRIPTION.in >"$package/DESCRIPTION"
@@ -27,7 +27,8 @@ cp LICENSE "$package/COPYING"
 } >"$package/INDEX"
 
 cp package/Makefile "$package/src/Makefile"
-cp solvers/*.cpp solvers/*.h "$package/src/solvers/"
+cp -R solvers "$package/src/solvers"
+rm -f "$package/src/solvers/CMakeLists.txt"
 cp gateway/*.h "$package/src/gateway/"
 for plugin in "${plugins[@]}"; do
   write_help "$plugin" "$version" "$package/inst/$plugin.m"

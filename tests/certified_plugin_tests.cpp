@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "certified_reference.h"
-#include "certified_smo.h"
+#include "certified/certified_smo.h"
 #include "corpus/corpus.h"
 #include "plugin_call.h"
 #include "solve.h"

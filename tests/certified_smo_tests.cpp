@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "certified_reference.h"
-#include "certified_smo.h"
+#include "certified/certified_smo.h"
 #include "corpus/corpus.h"
 #include "draw.h"
 #include "solve.h"

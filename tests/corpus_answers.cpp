@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "certified_smo.h"
+#include "certified/certified_smo.h"
 #include "corpus/corpus.h"
 #include "oracle/literal.h"
 #include "plugin_loader.h"

@@ -6,10 +6,10 @@
 #include <gtest/gtest.h>
 
 #include "draw.h"
-#include "matrix_facts.h"
-#include "products.h"
+#include "common/matrix_facts.h"
+#include "common/products.h"
 #include "solve.h"
-#include "vector_loops.h"
+#include "common/vector_loops.h"
 
 namespace {
 

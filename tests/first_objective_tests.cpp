@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 
 #include "corpus/corpus.h"
-#include "first_objective.h"
-#include "matrix_facts.h"
-#include "problem.h"
-#include "products.h"
-#include "vector_loops.h"
+#include "mult_update/first_objective.h"
+#include "common/matrix_facts.h"
+#include "common/problem.h"
+#include "common/products.h"
+#include "common/vector_loops.h"
 
 namespace {
 

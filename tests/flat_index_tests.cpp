@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "problem.h"
+#include "common/problem.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <gtest/gtest.h>
 
 #include "draw.h"
-#include "gradient_estimate.h"
-#include "matrix_facts.h"
-#include "products.h"
-#include "smo_parts.h"
+#include "smo/gradient_estimate.h"
+#include "common/matrix_facts.h"
+#include "common/products.h"
+#include "smo/smo_parts.h"
 #include "solve.h"
-#include "vector_loops.h"
+#include "common/vector_loops.h"
 
 namespace {
 

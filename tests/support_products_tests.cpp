@@ -9,7 +9,7 @@
 #include "draw.h"
 #include "solve.h"
 #include "stand_in.h"
-#include "support_products.h"
+#include "mult_update/support_products.h"
 
 namespace {
 

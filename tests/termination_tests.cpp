@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "corpus/corpus.h"
-#include "cycle_guard.h"
+#include "mult_update/cycle_guard.h"
 #include "oracle/literal.h"
-#include "problem.h"
+#include "common/problem.h"
 #include "simplex_qp.h"
 #include "solve.h"
 #include "stand_in.h"

@@ -14,8 +14,8 @@
 #include "problem_kinds.h"
 #include "simplex_qp.h"
 #include "solve.h"
-#include "solver_counts.h"
-#include "vector_loops.h"
+#include "common/solver_counts.h"
+#include "common/vector_loops.h"
 #include "vector_paths.h"
 
 namespace {

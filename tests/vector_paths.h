@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "solver_settings.h"
-#include "vector_path.h"
+#include "common/solver_settings.h"
+#include "common/vector_path.h"
 
 class OnEveryVectorPath : public ::testing::TestWithParam<VectorPath> {
 protected:

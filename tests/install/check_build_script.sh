@@ -22,7 +22,7 @@ octave_run "$use [passed, total] = test ('make_simplexQP', 'quiet', stdout); exi
   fail "test make_simplexQP"
 
 # A source that does not compile: an error, and the earlier plug-in gone.
-echo "this is not C++;" >>"$src/solvers/problem.cpp"
+echo "this is not C++;" >>"$src/solvers/common/problem.cpp"
 if octave_run "$use make_simplexQP" >"$work/broken.log" 2>&1; then
   fail "make_simplexQP reported success for a source that does not compile"
 fi

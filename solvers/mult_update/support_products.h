@@ -27,7 +27,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "solver_settings.h"
+#include "../common/solver_settings.h"
 
 struct SupportProducts {
     uint32_t n;

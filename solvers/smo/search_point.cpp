@@ -17,10 +17,10 @@
 // partner, with the same e, as evaluating everyone.
 #include <cmath>
 
-#include "problem.h"
-#include "products.h"
+#include "../common/problem.h"
+#include "../common/products.h"
 #include "smo_parts.h"
-#include "vector_loops.h"
+#include "../common/vector_loops.h"
 
 namespace {
 

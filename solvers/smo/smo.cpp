@@ -23,13 +23,13 @@
 #include <cmath>
 #include <cstring>
 
-#include "host_scratch.h"
-#include "matrix_facts.h"
-#include "problem.h"
-#include "products.h"
-#include "simplex_qp.h"
+#include "../common/host_scratch.h"
+#include "../common/matrix_facts.h"
+#include "../common/problem.h"
+#include "../common/products.h"
+#include "../simplex_qp.h"
 #include "smo_parts.h"
-#include "solver_counts.h"
+#include "../common/solver_counts.h"
 
 namespace {
 

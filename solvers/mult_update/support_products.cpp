@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "host_scratch.h"
-#include "matrix_facts.h"
-#include "problem.h"
-#include "products.h"
-#include "vector_loops.h"
+#include "../common/host_scratch.h"
+#include "../common/matrix_facts.h"
+#include "../common/problem.h"
+#include "../common/products.h"
+#include "../common/vector_loops.h"
 
 namespace {
 

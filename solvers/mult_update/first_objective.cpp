@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "host_scratch.h"
-#include "matrix_facts.h"
-#include "problem.h"
-#include "products.h"
+#include "../common/host_scratch.h"
+#include "../common/matrix_facts.h"
+#include "../common/problem.h"
+#include "../common/products.h"
 
 PreviousObjective firstObjective(double rowObjective, const double* b, const double* x, uint32_t n,
                                  double largestQ)

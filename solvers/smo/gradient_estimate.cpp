@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "problem.h"
-#include "vector_loops.h"
+#include "../common/problem.h"
+#include "../common/vector_loops.h"
 
 namespace {
 

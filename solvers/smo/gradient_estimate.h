@@ -29,7 +29,7 @@
 
 #include <cstdint>
 
-#include "vector_path.h"
+#include "../common/vector_path.h"
 
 struct GradientEstimate {
     double* rows;          // G_i, for all n rows

@@ -21,10 +21,10 @@
 
 #include "certified_parts.h"
 #include "certified_smo.h"
-#include "matrix_facts.h"
-#include "problem.h"
-#include "products.h"
-#include "vector_loops.h"
+#include "../common/matrix_facts.h"
+#include "../common/problem.h"
+#include "../common/products.h"
+#include "../common/vector_loops.h"
 
 namespace {
 

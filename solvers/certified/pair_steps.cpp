@@ -19,7 +19,7 @@
 
 #include "certified_parts.h"
 #include "column_cache.h"
-#include "problem.h"
+#include "../common/problem.h"
 
 namespace {
 

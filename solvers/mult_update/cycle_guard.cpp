@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "host_scratch.h"
+#include "../common/host_scratch.h"
 
 CycleGuard cycleGuardStart(uint32_t n)
 {

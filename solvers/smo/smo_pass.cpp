@@ -2,9 +2,9 @@
 // the active coordinate of largest weight (the pivot), finds its partner,
 // steps the pair and retires at least the pivot, so a pass has at most n
 // steps.
-#include "problem.h"
+#include "../common/problem.h"
 #include "smo_parts.h"
-#include "vector_loops.h"
+#include "../common/vector_loops.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "gradient_estimate.h"
-#include "solver_counts.h"
-#include "vector_path.h"
+#include "../common/solver_counts.h"
+#include "../common/vector_path.h"
 
 struct SmoWork {
     uint32_t n;

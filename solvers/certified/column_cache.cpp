@@ -2,8 +2,8 @@
 
 #include <cstddef>
 
-#include "host_scratch.h"
-#include "problem.h"
+#include "../common/host_scratch.h"
+#include "../common/problem.h"
 
 ColumnCache takeColumnCache(uint32_t n, double bytes)
 {

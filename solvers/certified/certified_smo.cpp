@@ -37,8 +37,8 @@
 
 #include "certified_parts.h"
 #include "column_cache.h"
-#include "host_scratch.h"
-#include "problem.h"
+#include "../common/host_scratch.h"
+#include "../common/problem.h"
 
 namespace {
 

@@ -23,15 +23,15 @@
 // guard stops it at the first repeat it sees. (A chaotic map, possible with a
 // strongly unsymmetric Q, can take hundreds of millions of iterations to
 // repeat.)
-#include "simplex_qp.h"
+#include "../simplex_qp.h"
 
 #include <cmath>
 
 #include "cycle_guard.h"
 #include "first_objective.h"
-#include "host_scratch.h"
-#include "problem.h"
-#include "solver_counts.h"
+#include "../common/host_scratch.h"
+#include "../common/problem.h"
+#include "../common/solver_counts.h"
 #include "support_products.h"
 
 namespace {

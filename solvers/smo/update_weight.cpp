@@ -1,6 +1,6 @@
 // The pair step: the exact minimum of f along the line that keeps
 // x_a + x_p fixed, clipped so that neither weight becomes negative.
-#include "problem.h"
+#include "../common/problem.h"
 #include "smo_parts.h"
 
 // diff = g_a - g_p: positive moves weight from the partner a to the pivot p.
