@@ -44,6 +44,41 @@ BenchProblem densityProblem(uint32_t n)
     return p;
 }
 
+BenchProblem wideDensityProblem(uint32_t n)
+{
+    std::vector<double> cx, cy;
+    BenchProblem p = kernelOfCentres("wide-density", n, 0.5, cx, cy);
+    for (uint32_t r = 0; r < n; ++r) {
+        double sum = 0.0;
+        for (uint32_t c = 0; c < n; ++c)
+            sum += p.Q[r + static_cast<size_t>(c) * n];
+        p.b[r] = sum / n;
+    }
+    return p;
+}
+
+BenchProblem realizableProblem(uint32_t n)
+{
+    std::vector<double> cx, cy;
+    BenchProblem p = kernelOfCentres("realizable", n, 0.1, cx, cy);
+    std::vector<double> w(n, 0.0);
+    Draw weights{11};
+    double total = 0.0;
+    for (uint32_t i = 0; i < n; i += 7) {
+        w[i] = 0.5 + unit(weights);
+        total += w[i];
+    }
+    for (double& wi : w)
+        wi /= total;
+    for (uint32_t r = 0; r < n; ++r) {
+        double sum = 0.0;
+        for (uint32_t c = 0; c < n; ++c)
+            sum += p.Q[r + static_cast<size_t>(c) * n] * w[c];
+        p.b[r] = sum;
+    }
+    return p;
+}
+
 BenchProblem mixtureProblem(uint32_t n)
 {
     const double width = 0.1;
@@ -82,6 +117,10 @@ bool benchProblem(const std::string& family, uint32_t n, BenchProblem& problem)
         problem = mixtureProblem(n);
     else if (family == "one-class")
         problem = oneClassProblem(n);
+    else if (family == "wide-density")
+        problem = wideDensityProblem(n);
+    else if (family == "realizable")
+        problem = realizableProblem(n);
     else
         return false;
     return true;

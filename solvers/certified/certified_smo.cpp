@@ -37,6 +37,7 @@
 
 #include "certified_parts.h"
 #include "column_cache.h"
+#include "polish.h"
 #include "../common/host_scratch.h"
 #include "../common/problem.h"
 
@@ -53,6 +54,16 @@ constexpr double tauFraction = 1e-12;
 // target), so that the exact check brings back shrunk coordinates while
 // the steps still matter to the gap.
 constexpr double roundFraction = 1.0 / 16;
+// A round may take this many times the steps of the last round that
+// lowered the exact gap (and at least n): a round aimed below what
+// rounding lets the steps reach would otherwise step until the cap.
+constexpr uint64_t roundGrowth = 4;
+// Rounds in a row that lower the objective but not the gap before the run
+// ends.
+constexpr int flatRounds = 2;
+// After a polish that did not lower the gap, the next is tried only once
+// pair steps have brought the gap this far below it.
+constexpr double polishRetryFraction = 1.0 / 256;
 
 struct Scratch {
     ActiveSet set;
@@ -152,7 +163,13 @@ void writeWeights(const ActiveSet& set, uint32_t n, double* x)
 void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint64_t maxIterations, double* x,
                   CertifiedReport& report)
 {
-    report = CertifiedReport{0.0, 0.0, 0, 0.0 <= tol};
+    certifiedSMO(Q, b, n, tol, maxIterations, x, report, defaultSettings());
+}
+
+void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint64_t maxIterations, double* x,
+                  CertifiedReport& report, const SolverSettings& settings)
+{
+    report = CertifiedReport{0.0, 0.0, 0, 0.0 <= tol, 0};
     if (n == 0)
         return;
     Scratch s = takeScratch(n);
@@ -175,17 +192,31 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint
 
     double target = tol;
     double roundTarget = roundFraction * startGap(s.set.gradient, start, n);
-    CertifiedReport bestReport{0.0, infinity(), 0, false};
+    CertifiedReport bestReport{0.0, infinity(), 0, false, 0};
     double bestGap = infinity(), bestObjective = infinity();
-    uint64_t iterations = 0;
+    double polishBelow = infinity();
+    uint64_t iterations = 0, polishSteps = 0, roundBudget = maxIterations, loweringSteps = 0;
+    int flat = 0;
     for (;;) {
         roundTarget = roundTarget > target ? roundTarget : target;
+        const uint64_t roundStart = iterations;
+        const uint64_t roundCap = maxIterations - iterations > roundBudget ? iterations + roundBudget : maxIterations;
         const StepsEnd end =
-            takePairSteps(Q, n, s.set, cache, roundTarget, tau, shrinkEvery, maxIterations, iterations);
+            takePairSteps(Q, n, s.set, cache, roundTarget, tau, shrinkEvery, roundCap, iterations);
+        const bool capReached = end == StepsEnd::capReached && iterations >= maxIterations;
+        const bool cut = end == StepsEnd::capReached && !capReached;
         writeWeights(s.set, n, x);
         ExactCheck check = checkExactly(Q, b, n, x, s.set.gradient, s.columns, s.products, s.magnitudes);
         if (n == 1)
             check.gap = 0.0;  // x = (1), the only feasible point: g_0 - g_0 is exactly 0
+        if (check.gap > tol && check.gap <= polishBelow) {
+            const double room = tol - (check.gap - check.workingGap);
+            const PolishOutcome polish = polishSupport(Q, b, n, room > 0.0 ? 0.5 * room : 0.0, settings, x,
+                                                       s.set.gradient, check, s.columns, s.products, s.magnitudes);
+            polishSteps += polish.steps;
+            if (!polish.lowered)
+                polishBelow = polishRetryFraction * check.gap;
+        }
         report.objective = check.objective;
         report.gap = check.gap;
         if (check.gap < bestGap) {
@@ -193,11 +224,18 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint
                 s.best[k] = x[k];
             bestReport = report;
         }
-        if (check.gap <= tol || end == StepsEnd::capReached)
+        if (check.gap <= tol || capReached)
             break;
-        const bool improved = check.gap < bestGap || check.objective < bestObjective;
-        if (!improved)
+        // A round that lowers neither the gap nor the objective, or that was
+        // cut short by its budget without lowering the gap, ends the run.
+        if (check.gap < bestGap) {
+            flat = 0;
+            loweringSteps = iterations - roundStart;
+        } else if (cut || !(check.objective < bestObjective) || ++flat > flatRounds) {
             break;
+        }
+        const uint64_t least = n;
+        roundBudget = roundGrowth * (loweringSteps > least ? loweringSteps : least);
         bestGap = check.gap < bestGap ? check.gap : bestGap;
         bestObjective = check.objective < bestObjective ? check.objective : bestObjective;
         if (check.workingGap <= target) {
@@ -213,6 +251,7 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint
         report = bestReport;
     }
     report.iterations = iterations;
+    report.polishSteps = polishSteps;
     report.converged = report.gap <= tol;
     releaseColumnCache(cache);
     releaseScratch(s);

@@ -23,12 +23,15 @@
 
 #include <cstdint>
 
+#include "../common/solver_settings.h"
+
 // What a run reports besides x.
 struct CertifiedReport {
     double objective;     // f(x)
     double gap;           // KKT violation of x, an upper bound on f(x) - f* for positive semidefinite Q
     uint64_t iterations;  // pair steps taken
     bool converged;       // gap <= tol
+    uint64_t polishSteps; // Newton steps of the polish (polish.h), kept or not
 };
 
 // The tolerance used when the caller gives none: (16n + 128) u M, with
@@ -42,5 +45,11 @@ double defaultTolerance(const double* Q, const double* b, uint32_t n);
 // +Inf means that the gradients could not be computed (products overflow).
 void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint64_t maxIterations, double* x,
                   CertifiedReport& report);
+
+// The same with the caller's settings: the polish's scratch comes from
+// settings.optional (a refusal leaves the run to pair steps, with bits of
+// its own), its products take settings.path (the same bits on any path).
+void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint64_t maxIterations, double* x,
+                  CertifiedReport& report, const SolverSettings& settings);
 
 #endif
