@@ -144,9 +144,10 @@ bool newtonStep(const double* gradient, Work& w)
     return numbers;
 }
 
-// x += alpha d with the largest alpha <= 1 that keeps x >= 0; members that
-// reach 0 leave S.
-void stepAndDrop(double* x, Work& w)
+// x += alpha d with the largest alpha <= 1 that keeps x >= 0, the member
+// that stops it at exactly 0. Keeps S's weights before the step in w.u.
+// Returns whether a member stopped the step.
+bool stepToBoundary(double* x, Work& w)
 {
     const uint32_t m = w.count;
     double alpha = 1.0;
@@ -161,12 +162,38 @@ void stepAndDrop(double* x, Work& w)
         }
     for (uint32_t r = 0; r < m; ++r) {
         const uint32_t i = w.members[r];
+        w.u[r] = x[i];
         const double moved = x[i] + alpha * w.d[r];
         x[i] = r == blocking || !(moved > 0.0) ? 0.0 : moved;
     }
-    // Leaving rows from the last, so that the rows still to visit keep
-    // their numbers.
-    for (uint32_t r = m; r-- > 0;) {
+    return blocking != none;
+}
+
+// g_i += sum_r Q(i, members r) (x - w.u)_r for the members i alone: what a
+// step that stopped at the boundary needs for the next step on S, at the
+// cost of Q_SS rather than of all n rows.
+void followOnSupport(const double* Q, uint32_t n, const double* x, Work& w, double* gradient)
+{
+    const uint32_t m = w.count;
+    for (uint32_t r = 0; r < m; ++r)
+        w.d[r] = x[w.members[r]] - w.u[r];
+    for (uint32_t t = 0; t < m; ++t) {
+        const double* const column = Q + at(0, w.members[t], n);
+        const double change = w.d[t];
+        if (change == 0.0)
+            continue;
+        for (uint32_t r = 0; r < m; ++r) {
+            const uint32_t i = w.members[r];
+            gradient[i] = gradient[i] + column[i] * change;
+        }
+    }
+}
+
+// Members whose weight is 0 leave S, from the last row, so that the rows
+// still to visit keep their numbers.
+void dropZeros(const double* x, Work& w)
+{
+    for (uint32_t r = w.count; r-- > 0;) {
         const uint32_t i = w.members[r];
         if (x[i] > 0.0)
             continue;
@@ -220,47 +247,69 @@ Spread spreadOf(const double* gradient, uint32_t n, const Work& w)
 }
 
 // The active-set iteration itself; leaves the point of least working gap
-// in x.
+// in x. The gradients of all n coordinates are computed afresh only after
+// a full Newton step (S's minimum, where the gap is measured and a
+// coordinate may join); a step stopped by the boundary only drops a
+// member, and S's own gradients follow it.
 uint32_t iterate(const double* Q, const double* b, uint32_t n, double target, VectorPath path, uint32_t maxSteps,
                  double* x, double* gradient, double* products, Work& w)
 {
     double bestGap = infinity(), bestObjective = infinity(), objective = infinity();
     uint32_t steps = 0, sinceBest = 0;
+    bool fresh = true;  // gradient holds the exact gradients of x
+    std::memcpy(w.bestX, x, sizeof(double) * n);
     for (;;) {
-        const Spread s = spreadOf(gradient, n, w);
-        const double lowestOut = s.lowestOut == none ? infinity() : gradient[s.lowestOut];
-        const double gap = s.highestIn - (lowestOut < s.lowestIn ? lowestOut : s.lowestIn);
-        // Drops lower f but need not lower the gap: progress is either.
-        const bool lowerGap = gap < bestGap, lowerObjective = objective < bestObjective;
-        if (lowerGap) {
-            bestGap = gap;
-            std::memcpy(w.bestX, x, sizeof(double) * n);
-        }
-        bestObjective = lowerObjective ? objective : bestObjective;
-        if (lowerGap || lowerObjective)
-            sinceBest = 0;
-        else if (++sinceBest >= stallSteps)
-            break;
-        if (!(gap > target) || steps >= maxSteps)
-            break;
-        // A coordinate joins S only once S's own gradients agree better
-        // than it undercuts them: before that, the Newton step on S moves
-        // the multiplier more than the newcomer would.
-        if (lowestOut < s.lowestIn && s.lowestIn - lowestOut > s.highestIn - s.lowestIn) {
-            if (w.count == w.factor.capacity)
+        bool joined = false;
+        if (fresh) {
+            const Spread s = spreadOf(gradient, n, w);
+            const double lowestOut = s.lowestOut == none ? infinity() : gradient[s.lowestOut];
+            const double gap = s.highestIn - (lowestOut < s.lowestIn ? lowestOut : s.lowestIn);
+            const bool lowerGap = gap < bestGap, lowerObjective = objective < bestObjective;
+            if (lowerGap) {
+                bestGap = gap;
+                std::memcpy(w.bestX, x, sizeof(double) * n);
+            }
+            bestObjective = lowerObjective ? objective : bestObjective;
+            if (lowerGap || lowerObjective)
+                sinceBest = 0;
+            else if (++sinceBest >= stallSteps)
                 break;
-            w.members[w.count] = s.lowestOut;
-            if (!appendRows(Q, n, w.members, 1, w.factor))
+            if (!(gap > target))
                 break;
-            w.rowOf[s.lowestOut] = w.count++;
+            // A coordinate joins S only once S's own gradients agree better
+            // than it undercuts them: before that, the Newton step on S
+            // moves the multiplier more than the newcomer would.
+            if (lowestOut < s.lowestIn && s.lowestIn - lowestOut > s.highestIn - s.lowestIn) {
+                if (w.count == w.factor.capacity)
+                    break;
+                w.members[w.count] = s.lowestOut;
+                if (!appendRows(Q, n, w.members, 1, w.factor))
+                    break;
+                w.rowOf[s.lowestOut] = w.count++;
+                joined = true;
+            }
         }
-        if (!newtonStep(gradient, w))
+        if (steps >= maxSteps || !newtonStep(gradient, w))
             break;
-        stepAndDrop(x, w);
+        // A newcomer the step would take weight from (S's gradients still
+        // disagree too much) leaves again at once, and the step is S's own.
+        if (joined && !(w.d[w.count - 1] > 0.0)) {
+            removeRow(w.factor, w.count - 1, w.spare);
+            w.rowOf[w.members[--w.count]] = none;
+            if (!newtonStep(gradient, w))
+                break;
+        }
+        const bool stopped = stepToBoundary(x, w);
         restoreSum(x, n, w);
         ++steps;
-        exactGradients(Q, b, n, path, x, w, products, gradient);
-        objective = objectiveOverSupport(b, x, products, n);
+        fresh = !stopped;
+        if (stopped)
+            followOnSupport(Q, n, x, w, gradient);
+        dropZeros(x, w);
+        if (fresh) {
+            exactGradients(Q, b, n, path, x, w, products, gradient);
+            objective = objectiveOverSupport(b, x, products, n);
+        }
     }
     std::memcpy(x, w.bestX, sizeof(double) * n);
     return steps;
@@ -296,7 +345,7 @@ PolishOutcome polishSupport(const double* Q, const double* b, uint32_t n, double
     if (factorAll(Q, n, w)) {
         std::memcpy(w.startX, x, sizeof(double) * n);
         std::memcpy(w.startGradient, gradient, sizeof(double) * n);
-        const uint32_t maxSteps = 64 + 2 * support;
+        const uint32_t maxSteps = 64 + 4 * support;
         outcome.steps = iterate(Q, b, n, target, settings.path, maxSteps, x, gradient, products, w);
         const ExactCheck polished = checkExactly(Q, b, n, x, gradient, columns, products, magnitudes);
         if (polished.gap < check.gap) {
