@@ -6,6 +6,9 @@
 
 namespace {
 
+// The all-positive family's ridge on the diagonal.
+constexpr double ridge = 0.01;
+
 double kernel(double ax, double ay, double bx, double by, double width)
 {
     const double dx = ax - bx, dy = ay - by;
@@ -79,6 +82,28 @@ BenchProblem realizableProblem(uint32_t n)
     return p;
 }
 
+BenchProblem allPositiveProblem(uint32_t n)
+{
+    std::vector<double> cx, cy;
+    BenchProblem p = kernelOfCentres("all-positive", n, 0.1, cx, cy);
+    for (uint32_t i = 0; i < n; ++i)
+        p.Q[i + static_cast<size_t>(i) * n] += ridge;
+    std::vector<double> w(n);
+    Draw weights{13};
+    double total = 0.0;
+    for (double& wi : w)
+        total += wi = 0.5 + unit(weights);
+    for (double& wi : w)
+        wi /= total;
+    for (uint32_t r = 0; r < n; ++r) {
+        double sum = 0.0;
+        for (uint32_t c = 0; c < n; ++c)
+            sum += p.Q[r + static_cast<size_t>(c) * n] * w[c];
+        p.b[r] = sum;
+    }
+    return p;
+}
+
 BenchProblem mixtureProblem(uint32_t n)
 {
     const double width = 0.1;
@@ -121,6 +146,8 @@ bool benchProblem(const std::string& family, uint32_t n, BenchProblem& problem)
         problem = wideDensityProblem(n);
     else if (family == "realizable")
         problem = realizableProblem(n);
+    else if (family == "all-positive")
+        problem = allPositiveProblem(n);
     else
         return false;
     return true;

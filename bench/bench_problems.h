@@ -26,6 +26,12 @@ BenchProblem wideDensityProblem(uint32_t n);
 // gradient vanishes at the answer w: the hardest case for pair steps.
 BenchProblem realizableProblem(uint32_t n);
 
+// Every weight positive at the answer: width 0.1 with 0.01 added to the
+// diagonal (a ridge, so that the answer is unique and well defined), and
+// b = Qw for w positive on every centre (drawn in [0.5, 1.5), summing to
+// 1). The polish factors all of Q here: its largest case.
+BenchProblem allPositiveProblem(uint32_t n);
+
 // Mixture fit: b_i is the mean kernel value of centre i against 300 points
 // drawn within 0.075 of three cluster centres (width 0.1), as in the example
 // program. Most weights go to zero; multUpdate needs tens of iterations.
@@ -37,7 +43,7 @@ BenchProblem mixtureProblem(uint32_t n);
 BenchProblem oneClassProblem(uint32_t n);
 
 // The problem of the family named "density", "mixture", "one-class",
-// "wide-density" or "realizable".
+// "wide-density", "realizable" or "all-positive".
 // Returns false for any other name.
 bool benchProblem(const std::string& family, uint32_t n, BenchProblem& problem);
 
