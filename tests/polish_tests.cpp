@@ -16,6 +16,7 @@
 #include "draw.h"
 #include "solve.h"
 #include "stand_in.h"
+#include "common/vector_path.h"
 
 namespace {
 
@@ -30,11 +31,12 @@ double productEntry(const SupportFactor& f, uint32_t r, uint32_t c)
 }
 
 struct Factor {
-    std::vector<double> block;
+    std::vector<double> block, interleaved;
     SupportFactor f;
-    explicit Factor(uint32_t capacity, double shift) : block(rowStart(capacity))
+    Factor(uint32_t capacity, double shift, VectorPath path = availableVectorPath())
+        : block(rowStart(capacity)), interleaved(8 * static_cast<size_t>(capacity))
     {
-        f = SupportFactor{0, capacity, shift, block.data()};
+        f = SupportFactor{0, capacity, shift, block.data(), interleaved.data(), path};
     }
 };
 
@@ -49,22 +51,27 @@ void expectFactorOf(const Factor& factor, const std::vector<double>& Q, uint32_t
         }
 }
 
-TEST(SupportFactor, RowsGiveTheSameBitsHoweverTheyJoin)
+TEST(SupportFactor, RowsGiveTheSameBitsHoweverTheyJoinOnEveryPath)
 {
-    // Members in no order, groups of four and single rows mixed: every
-    // entry is the same to the last bit, and L Lᵀ is the block.
-    const uint32_t n = 23;
-    const CorpusProblem p = positiveDefinite(n, 9, 0.05, 3);
-    const std::vector<uint32_t> members = {7, 2, 19, 0, 11, 5, 22, 13, 1, 17, 8, 4, 15};
+    // Members in no order; all at once (groups of eight and a shorter
+    // last one), one at a time, in uneven groups, and on the baseline
+    // path: every entry is the same to the last bit, and L Lᵀ is the block.
+    const uint32_t n = 40;
+    const CorpusProblem p = positiveDefinite(n, 30, 0.05, 3);
+    std::vector<uint32_t> members;
+    for (uint32_t k = 0; k < 29; ++k)
+        members.push_back((k * 17 + 5) % n);
     const uint32_t m = static_cast<uint32_t>(members.size());
-    Factor together(m, 0.0), single(m, 0.0), mixed(m, 0.0);
+    Factor together(m, 0.0), single(m, 0.0), mixed(m, 0.0), baseline(m, 0.0, VectorPath::baseline);
     ASSERT_TRUE(appendRows(p.Q.data(), n, members.data(), m, together.f));
+    ASSERT_TRUE(appendRows(p.Q.data(), n, members.data(), m, baseline.f));
     for (uint32_t r = 0; r < m; ++r)
         ASSERT_TRUE(appendRows(p.Q.data(), n, members.data(), 1, single.f));
-    for (uint32_t count : {3u, 5u, 1u, 4u})
+    for (uint32_t count : {3u, 9u, 1u, 16u})
         ASSERT_TRUE(appendRows(p.Q.data(), n, members.data(), count, mixed.f));
     EXPECT_EQ(bitsOf(together.block), bitsOf(single.block));
     EXPECT_EQ(bitsOf(together.block), bitsOf(mixed.block));
+    EXPECT_EQ(bitsOf(together.block), bitsOf(baseline.block));
     expectFactorOf(together, p.Q, n, members, "together");
 }
 
@@ -90,10 +97,11 @@ TEST(SupportFactor, RemovingARowLeavesTheFactorOfTheRestAndSolvesStayRight)
     expectFactorOf(factor, p.Q, n, members, "after a join");
 
     const uint32_t m = static_cast<uint32_t>(members.size());
-    std::vector<double> v(m), rhs(m);
+    std::vector<double> u(m), v(m), rhs(m);
     for (uint32_t r = 0; r < m; ++r)
-        rhs[r] = v[r] = std::sin(1.0 + r);
-    solveWithFactor(factor.f, v.data());
+        rhs[r] = u[r] = v[r] = std::sin(1.0 + r);
+    solveWithFactor(factor.f, u.data(), v.data());
+    EXPECT_EQ(bitsOf(u), bitsOf(v));
     for (uint32_t r = 0; r < m; ++r) {
         double back = factor.f.shift * v[r];
         for (uint32_t c = 0; c < m; ++c)

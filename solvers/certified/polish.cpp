@@ -58,12 +58,12 @@ struct Work {
 };
 
 // One block for all of it, so that the polish runs whole or not at all.
-void* takeWork(const OptionalScratch& optional, uint32_t n, uint32_t capacity, Work& w)
+void* takeWork(const SolverSettings& settings, uint32_t n, uint32_t capacity, Work& w)
 {
     const size_t factorDoubles = rowStart(capacity);
-    const size_t doubles = factorDoubles + 4 * static_cast<size_t>(capacity) + 3 * static_cast<size_t>(n);
+    const size_t doubles = factorDoubles + 12 * static_cast<size_t>(capacity) + 3 * static_cast<size_t>(n);
     const size_t indices = 3 * static_cast<size_t>(n);
-    void* block = optional.take(sizeof(double) * doubles + sizeof(uint32_t) * indices);
+    void* block = settings.optional.take(sizeof(double) * doubles + sizeof(uint32_t) * indices);
     if (block == nullptr)
         return nullptr;
     double* next = static_cast<double*>(block);
@@ -73,7 +73,8 @@ void* takeWork(const OptionalScratch& optional, uint32_t n, uint32_t capacity, W
     w.v = (next += capacity);
     w.d = (next += capacity);
     w.spare = (next += capacity);
-    w.bestX = (next += capacity);
+    w.factor.interleaved = (next += capacity);
+    w.bestX = (next += 8 * static_cast<size_t>(capacity));
     w.startX = (next += n);
     w.startGradient = (next += n);
     uint32_t* indexNext = reinterpret_cast<uint32_t*>(next + n);
@@ -81,6 +82,7 @@ void* takeWork(const OptionalScratch& optional, uint32_t n, uint32_t capacity, W
     w.ascending = indexNext + n;
     w.rowOf = indexNext + 2 * static_cast<size_t>(n);
     w.factor.capacity = capacity;
+    w.factor.path = settings.path;
     w.factor.size = 0;
     return block;
 }
@@ -126,8 +128,7 @@ bool newtonStep(const double* gradient, Work& w)
         w.u[r] = gradient[w.members[r]];
         w.v[r] = 1.0;
     }
-    solveWithFactor(w.factor, w.u);
-    solveWithFactor(w.factor, w.v);
+    solveWithFactor(w.factor, w.u, w.v);
     double sumU = 0.0, sumV = 0.0;
     for (uint32_t r = 0; r < m; ++r) {
         sumU = sumU + w.u[r];
@@ -330,7 +331,7 @@ PolishOutcome polishSupport(const double* Q, const double* b, uint32_t n, double
     const uint32_t room = support + support / 2 + 16;
     const uint32_t capacity = room < n ? (room < largestPolishedSupport ? room : largestPolishedSupport) : n;
     Work w;
-    void* const block = takeWork(settings.optional, n, capacity, w);
+    void* const block = takeWork(settings, n, capacity, w);
     if (block == nullptr)
         return PolishOutcome{0, false};
     w.count = 0;

@@ -13,11 +13,15 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "../common/vector_path.h"
+
 struct SupportFactor {
     uint32_t size;      // rows held: the members of S, in the order they joined
     uint32_t capacity;  // rows the block has room for
     double shift;       // added to each diagonal entry of Q_SS
     double* lower;      // capacity(capacity+1)/2 doubles
+    double* interleaved;  // 8 capacity doubles: the rows being computed, side by side
+    VectorPath path;      // of their sums (the same bits on every path)
 };
 
 inline size_t rowStart(uint32_t i)
@@ -36,7 +40,8 @@ bool appendRows(const double* Q, uint32_t n, const uint32_t* members, uint32_t c
 // L Lᵀ). spare holds f.size doubles.
 void removeRow(SupportFactor& f, uint32_t r, double* spare);
 
-// v <- (L Lᵀ)^-1 v for f.size entries.
-void solveWithFactor(const SupportFactor& f, double* v);
+// u <- (L Lᵀ)^-1 u and v <- (L Lᵀ)^-1 v for f.size entries each, the two
+// solves side by side (each with the bits it would have alone).
+void solveWithFactor(const SupportFactor& f, double* u, double* v);
 
 #endif

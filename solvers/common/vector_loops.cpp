@@ -51,3 +51,11 @@ uint32_t screenCandidates(VectorPath path, const double* G, const double* b, con
         return avx2Loops::screenCandidates(G, b, x, n, pivotGradient, slack, listed, magnitudes, largest);
     return baselineLoops::screenCandidates(G, b, x, n, pivotGradient, slack, listed, magnitudes, largest);
 }
+
+void interleavedDots(VectorPath path, const double* T, const double* a, const double* b, uint32_t length, double* sa,
+                     double* sb)
+{
+    if (path == VectorPath::avx2)
+        return avx2Loops::interleavedDots(T, a, b, length, sa, sb);
+    return baselineLoops::interleavedDots(T, a, b, length, sa, sb);
+}
