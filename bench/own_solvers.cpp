@@ -45,7 +45,7 @@ bool runCertified(const BenchProblem& p, const char* solver, double tol, const s
     for (double xi : x)
         support += xi > 0.0;
     char note[200];
-    std::snprintf(note, sizeof note, "tol %.3g; %llu steps, %llu polish steps; %u positive; reported gap %.3g", tol,
+    std::snprintf(note, sizeof note, "tol %.3g; %llu steps; %llu polish steps; %u positive; reported gap %.3g", tol,
                   static_cast<unsigned long long>(report.iterations),
                   static_cast<unsigned long long>(report.polishSteps), support, report.gap);
     return record(p, solver, seconds, report.converged, note, x, answerDir, runs);
