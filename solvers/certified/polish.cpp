@@ -7,8 +7,8 @@
 //     mu = sum u / sum v,   d = mu v - u.
 // Where x + d leaves the simplex, the step stops at the boundary and the
 // coordinate that reached 0 leaves S (its row leaves the factor by a
-// rank-one update); once S's gradients agree better than a coordinate
-// outside S undercuts them, that coordinate joins S (one row appended).
+// rank-one update); once S's gradients agree better than coordinates
+// outside S undercut them, those coordinates join S (rows appended).
 //
 // Every step's gradients are the exact ones (the products summed as the
 // exact check sums them), so the next Newton step on the same S corrects
@@ -40,7 +40,8 @@ constexpr uint32_t none = UINT32_MAX;
 constexpr double firstShiftUnits = 0x1p-52;
 constexpr double shiftGrowth = 0x1p10;
 constexpr int shiftTries = 3;
-// Steps that do not lower the working gap before the polish gives up.
+// Steps at S's minimum in a row that lower neither the working gap nor f
+// before the polish gives up (drops in between are progress of their own).
 constexpr uint32_t stallSteps = 3;
 
 struct Work {
@@ -53,9 +54,9 @@ struct Work {
     double* v;
     double* d;
     double* spare;
-    double* bestX;  // n: the polished point of least working gap
-    double* startX;     // n: x as it came
-    double* startGradient;  // n
+    double* bestX;          // n: the polished point of least working gap
+    double* startX;         // n: x as it came
+    double* startGradient;  // n: its exact gradients
 };
 
 // One block for all of it, so that the polish runs whole or not at all.
@@ -365,7 +366,7 @@ uint32_t iterate(const double* Q, const double* b, uint32_t n, double target, Ve
             break;
         const bool stopped = stepToBoundary(x, w);
         if (joined > 0)
-            batch = welcome && !stopped ? 2 * batch : 1;
+            batch = welcome && !stopped ? (batch < w.factor.capacity ? 2 * batch : batch) : 1;
         restoreSum(x, n, w);
         ++steps;
         fresh = !stopped;
