@@ -78,10 +78,11 @@ constexpr double lowering = 0.5;
 constexpr int flatRounds = 8;
 // The polish (polish.h) is first tried once the exact gap is this far below
 // the start vertex's: before that the support is far from the answer's and
-// the polish spends its steps dropping and adding. Measured on the
-// benchmark's five families at n = 1000 to 4000, 2^-10 took 1.5 s in all
-// where trying from the first check took 3.4 s and 2^-7 or 2^-13 about 7 s
-// (each by a few problems whose polish took the long way round).
+// the polish spends its steps dropping and adding. Measured at the default
+// tolerance on the benchmark's six families at n = 1000, 2000 and 4000
+// (every run converged each time): 2^-10 took 4.6 s in all, trying at
+// every check 8.5 s, 2^-7 10.0 s and 2^-13 9.8 s (each by a few problems
+// whose polish took the long way round).
 constexpr double polishTrigger = 0x1p-10;
 // After a polish that did not lower the gap, the next is tried only once
 // pair steps have brought the gap this far below it.
