@@ -144,7 +144,8 @@
 %! assert (size (x), [1 3]);
 %! assert (all (x >= 0));
 %! assert (sum (x), 1, 4 * eps);
-%! assert (fieldnames (info), {"objective"; "gap"; "iterations"; "converged"});
+%! assert (fieldnames (info), {"objective"; "gap"; "iterations"; "converged"; "support"});
+%! assert (info.support, nnz (x));
 %! assert (size (info), [1 1]);
 %! assert (islogical (info.converged) && info.converged);
 %! assert (info.objective, 0.5 * x * Q * x' - x * b, 1e-15);

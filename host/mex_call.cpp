@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "stand_in.h"
 #include "stand_in_internal.h"
@@ -74,6 +75,72 @@ extern "C" const char* standInLastWarningId(void)
 extern "C" const char* standInLastWarningText(void)
 {
     return warnings().text;
+}
+
+namespace {
+
+// What plug-ins printed, and the commands they asked the host to evaluate
+// (the stand-in evaluates none: it keeps them for the tests to read).
+struct Printed {
+    std::string text;
+    size_t evaluations = 0;
+    std::string lastEvaluated;
+};
+
+Printed& printed()
+{
+    static Printed state;
+    return state;
+}
+
+}  // namespace
+
+extern "C" int mexPrintf(const char* format, ...)
+{
+    std::va_list arguments;
+    va_start(arguments, format);
+    std::va_list again;
+    va_copy(again, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format ? format : "", arguments);
+    va_end(arguments);
+    if (length > 0) {
+        std::string text(static_cast<size_t>(length) + 1, '\0');
+        std::vsnprintf(&text[0], text.size(), format, again);
+        text.resize(static_cast<size_t>(length));
+        printed().text += text;
+    }
+    va_end(again);
+    return length;
+}
+
+extern "C" int mexEvalString(const char* command)
+{
+    Printed& p = printed();
+    ++p.evaluations;
+    p.lastEvaluated = command ? command : "";
+    return 0;
+}
+
+extern "C" const char* standInPrinted(void)
+{
+    return printed().text.c_str();
+}
+
+extern "C" void standInClearPrinted(void)
+{
+    printed().text.clear();
+    printed().evaluations = 0;
+    printed().lastEvaluated.clear();
+}
+
+extern "C" size_t standInEvaluationCount(void)
+{
+    return printed().evaluations;
+}
+
+extern "C" const char* standInLastEvaluated(void)
+{
+    return printed().lastEvaluated.c_str();
 }
 
 extern "C" void mexErrMsgTxt(const char* message)

@@ -30,7 +30,7 @@ CertifiedRun runCertified(const std::vector<double>& Q, const std::vector<double
     const uint32_t n = static_cast<uint32_t>(b.size());
     const std::vector<double> Qbefore = Q, bBefore = b;
     const size_t blocks = standInLiveBlocks();
-    CertifiedRun run{std::vector<double>(n, -12345.0), CertifiedReport{-1.0, -1.0, 0, false}, tol};
+    CertifiedRun run{std::vector<double>(n, -12345.0), CertifiedReport{-1.0, -1.0, 0, false, 0}, tol};
     certifiedSMO(Q.data(), b.data(), n, tol, cap, run.x.data(), run.report);
     EXPECT_EQ(standInLiveBlocks(), blocks) << "scratch left behind";
     EXPECT_EQ(bitsOf(Q), bitsOf(Qbefore)) << "Q was written";
@@ -195,7 +195,7 @@ TEST(CertifiedSMO, OneCoordinateAndNone)
     EXPECT_EQ(one.report.iterations, 0u);
     EXPECT_EQ(one.report.objective, -7.5 * 0.5 - 2.0);
 
-    CertifiedReport report{-1, -1, 7, false};
+    CertifiedReport report{-1, -1, 7, false, 7};
     certifiedSMO(nullptr, nullptr, 0, 1e-9, 10, nullptr, report);
     EXPECT_EQ(report.gap, 0.0);
     EXPECT_EQ(report.iterations, 0u);
