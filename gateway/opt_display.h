@@ -30,12 +30,18 @@ inline void show(const Message& line)
     mexEvalString(showNowCommand);
 }
 
+// As "%g" writes it, or with ten significant digits as "%.10g" (the
+// objective, whose later digits are what changes late in a run).
+template <int digits = decimalText::significantDigits>
 inline void appendValue(Message& message, double value)
 {
-    if (value == value && value <= largestDouble && value >= -largestDouble)
-        argumentChecks::appendNumber(message, value);
-    else
+    if (value == value && value <= largestDouble && value >= -largestDouble) {
+        char text[decimalText::capacityFor<digits>()];
+        decimalText::writeDigits<digits>(value, text);
+        append(message, text);
+    } else {
         append(message, argumentChecks::nonFiniteName(value));
+    }
 }
 
 // text right-aligned in a column of width characters.
@@ -69,11 +75,12 @@ inline void appendCountColumn(Message& message, uint64_t count, size_t width)
     appendColumn(message, digits.text, width);
 }
 
+template <int digits = decimalText::significantDigits>
 inline void appendValueColumn(Message& message, double value, size_t width)
 {
-    Message digits = emptyMessage();
-    appendValue(digits, value);
-    appendColumn(message, digits.text, width);
+    Message text = emptyMessage();
+    appendValue<digits>(text, value);
+    appendColumn(message, text.text, width);
 }
 
 inline const char* phaseName(CertifiedPhase phase)
@@ -96,7 +103,7 @@ inline void showHeading(uint32_t n, double tol)
     appendValue(line, tol);
     show(line);
     line = emptyMessage();
-    append(line, "      steps          gap    objective  support  since the last check");
+    append(line, "      steps          gap         objective  support  since the last check");
     show(line);
 }
 
@@ -106,7 +113,7 @@ inline void showCheck(void*, const CertifiedProgress& progress)
     Message line = emptyMessage();
     appendCountColumn(line, progress.iterations, 11);
     appendValueColumn(line, progress.gap, 13);
-    appendValueColumn(line, progress.objective, 13);
+    appendValueColumn<10>(line, progress.objective, 18);
     appendCountColumn(line, progress.support, 9);
     append(line, "  ");
     append(line, phaseName(progress.phase));
@@ -124,7 +131,7 @@ inline void showEnd(const CertifiedReport& report, double tol)
     append(line, " after ");
     appendSteps(line, report.iterations);
     append(line, report.iterations == 1 ? " pair step; objective " : " pair steps; objective ");
-    appendValue(line, report.objective);
+    appendValue<10>(line, report.objective);
     append(line, ", support ");
     argumentChecks::appendCount(line, report.support);
     show(line);

@@ -16,7 +16,7 @@
 // about f*.
 //
 // Assumes finite Q and b and n <= 65536; Q is taken to be symmetric. With
-// n = 0 nothing is written to x. Scratch through mxMalloc: 84 bytes
+// n = 0 nothing is written to x. Scratch through mxMalloc: 84 bytes (92 with a start)
 // per coordinate, plus at most 32 MiB of copies of columns.
 #ifndef SIMPLEXQP_CERTIFIED_SMO_H
 #define SIMPLEXQP_CERTIFIED_SMO_H
