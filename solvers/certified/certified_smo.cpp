@@ -6,6 +6,9 @@
 // at the cost of one column. Answers are sparse for the problems this
 // solver is for, so starting from one weight and adding the few that
 // matter costs less than starting from n weights and removing most.
+// A caller's start (the answer to a nearby problem, say) is checked
+// exactly before any step instead: if it meets tol it is the answer, and
+// its exact gradients are where the steps begin.
 //
 // Rounds: pair steps (pair_steps.cpp) until the working gap is at most a
 // round's target; then the exact check (exact_check.cpp). Its gap, the
@@ -238,7 +241,8 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
         }
         if (!stepFirst)
             startReport = report;
-        tellProgress(settings, report, iterations, x, n, stepFirst ? CertifiedPhase::pairSteps : CertifiedPhase::start);
+        tellProgress(settings, report, iterations, x, n,
+                     stepFirst ? CertifiedPhase::pairSteps : CertifiedPhase::start);
         stepFirst = true;
         if (check.gap <= tol || end == StepsEnd::capReached || iterations >= maxIterations)
             break;
