@@ -12,7 +12,6 @@
 #define SIMPLEXQP_OPT_OPTIONS_H
 
 #include <cstdint>
-#include <cstring>
 
 #include "argument_checks.h"
 #include "mex_host.h"
@@ -50,6 +49,17 @@ inline double startRounding(size_t n)
     return (static_cast<double>(n) + 16.0) * 0x1p-52;
 }
 
+// Text compared and extended here rather than by the C library, which the
+// plug-ins otherwise do without (as the argument checks do).
+inline bool sameText(const char* a, const char* b)
+{
+    while (*a && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
 inline bool isEmptyDefault(const mxArray* value)
 {
     return mxIsDouble(value) && mxGetM(value) == 0 && mxGetN(value) == 0;
@@ -75,8 +85,14 @@ inline bool textOf(const mxArray* value, char (&text)[32])
 #else
     const bool cut = mxGetString(value, text, sizeof text - 3) != 0;
 #endif
-    if (cut)
-        std::strcat(text, "...");
+    if (cut) {
+        size_t end = 0;
+        while (text[end])
+            ++end;
+        for (const char* dots = "..."; *dots; ++dots)
+            text[end++] = *dots;
+        text[end] = '\0';
+    }
     return true;
 }
 
@@ -120,11 +136,11 @@ inline Display checkDisplay(const mxArray* value)
         argumentChecks::appendWhatWasGiven(message, value);
         mexErrMsgTxt(message.text);
     }
-    if (std::strcmp(text, "off") == 0)
+    if (sameText(text, "off"))
         return Display::off;
-    if (std::strcmp(text, "final") == 0)
+    if (sameText(text, "final"))
         return Display::final;
-    if (std::strcmp(text, "iter") == 0)
+    if (sameText(text, "iter"))
         return Display::iter;
     Message message = emptyMessage();
     append(message, expected);
@@ -163,20 +179,20 @@ inline Options checkThird(const mxArray* third, size_t n)
     for (int f = 0; f < fields; ++f) {
         const char* name = mxGetFieldNameByNumber(third, f);
         const mxArray* value = fieldValue(third, f);
-        const bool known = std::strcmp(name, "Tolerance") == 0 || std::strcmp(name, "MaxIterations") == 0 ||
-                           std::strcmp(name, "Display") == 0 || std::strcmp(name, "InitialPoint") == 0;
+        const bool known = sameText(name, "Tolerance") || sameText(name, "MaxIterations") ||
+                           sameText(name, "Display") || sameText(name, "InitialPoint");
         if (!known)
             rejectUnknownField(name);
         if (!value || isEmptyDefault(value))
             continue;
-        if (std::strcmp(name, "Tolerance") == 0) {
+        if (sameText(name, "Tolerance")) {
             argumentChecks::checkToleranceNamed(value, "options.Tolerance");
             options.hasTolerance = true;
             options.tolerance = mxGetScalar(value);
-        } else if (std::strcmp(name, "MaxIterations") == 0) {
+        } else if (sameText(name, "MaxIterations")) {
             options.maxIterations = checkMaxIterations(value);
             options.hasMaxIterations = true;
-        } else if (std::strcmp(name, "Display") == 0) {
+        } else if (sameText(name, "Display")) {
             options.display = checkDisplay(value);
         } else {
             checkInitialPointShape(value, n);
