@@ -6,6 +6,9 @@
 // at the cost of one column. Answers are sparse for the problems this
 // solver is for, so starting from one weight and adding the few that
 // matter costs less than starting from n weights and removing most.
+// A caller's start (the answer to a nearby problem, say) is checked
+// exactly before any step instead: if it meets tol it is the answer, and
+// its exact gradients are where the steps begin.
 //
 // Rounds: pair steps (pair_steps.cpp) until the working gap is at most a
 // round's target; then the exact check (exact_check.cpp). Its gap, the
@@ -30,7 +33,8 @@
 // what pair steps would take millions of steps for (many positive weights,
 // ill-conditioned Q). Its point is kept only when its exact gap is lower;
 // otherwise x stays as the pair steps left it, and the polish waits until
-// they have lowered the gap well below that point.
+// they have lowered the gap well below that point. For a caller's start
+// the trigger is measured from the start's own exact gap.
 //
 // Why every run ends promptly: the iteration cap bounds the steps of all
 // rounds together, and each round after the first may take at most
@@ -94,10 +98,11 @@ struct Scratch {
     uint32_t* columns;
     double* products;
     double* magnitudes;
-    double* best;  // the x of least exact gap so far
+    double* best;   // the x of least exact gap so far
+    double* start;  // the caller's starting point, kept (null for a cold start)
 };
 
-Scratch takeScratch(uint32_t n)
+Scratch takeScratch(uint32_t n, bool warm)
 {
     const size_t doubles = sizeof(double) * n;
     const size_t indices = sizeof(uint32_t) * n;
@@ -117,11 +122,14 @@ Scratch takeScratch(uint32_t n)
     s.products = static_cast<double*>(mxMalloc(doubles));
     s.magnitudes = static_cast<double*>(mxMalloc(doubles));
     s.best = static_cast<double*>(mxMalloc(doubles));
+    s.start = warm ? static_cast<double*>(mxMalloc(doubles)) : nullptr;
     return s;
 }
 
 void releaseScratch(Scratch& s)
 {
+    if (s.start)
+        mxFree(s.start);
     mxFree(s.best);
     mxFree(s.magnitudes);
     mxFree(s.products);
@@ -181,21 +189,46 @@ void writeWeights(const ActiveSet& set, uint32_t n, double* x)
         x[set.index[k]] = set.weight[k];
 }
 
+uint32_t supportSize(const double* x, uint32_t n)
+{
+    uint32_t count = 0;
+    for (uint32_t k = 0; k < n; ++k)
+        count += x[k] > 0.0;
+    return count;
+}
+
+void tellProgress(const CertifiedSettings& settings, const CertifiedReport& report, uint64_t iterations,
+                  const double* x, uint32_t n, CertifiedPhase phase)
+{
+    if (settings.progress)
+        settings.progress(settings.progressContext,
+                          CertifiedProgress{iterations, report.gap, report.objective, supportSize(x, n), phase});
+}
+
 }  // namespace
 
 void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint64_t maxIterations, double* x,
                   CertifiedReport& report)
 {
-    certifiedSMO(Q, b, n, tol, maxIterations, x, report, defaultSettings());
+    certifiedSMO(Q, b, n, CertifiedSettings{tol, maxIterations, nullptr, nullptr, nullptr, nullptr}, x, report);
 }
 
 void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint64_t maxIterations, double* x,
-                  CertifiedReport& report, const SolverSettings& settings)
+                  CertifiedReport& report, const SolverSettings& solver)
 {
-    report = CertifiedReport{0.0, 0.0, 0, 0.0 <= tol, 0};
+    certifiedSMO(Q, b, n, CertifiedSettings{tol, maxIterations, nullptr, nullptr, nullptr, &solver}, x, report);
+}
+
+void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedSettings& settings, double* x,
+                  CertifiedReport& report)
+{
+    const double tol = settings.tol;
+    const uint64_t maxIterations = settings.maxIterations;
+    const SolverSettings solver = settings.solver ? *settings.solver : defaultSettings();
+    report = CertifiedReport{0.0, 0.0, 0, 0.0 <= tol, 0, 0};
     if (n == 0)
         return;
-    Scratch s = takeScratch(n);
+    Scratch s = takeScratch(n, settings.start != nullptr);
     double largestDiagonal = 0.0;
     for (uint32_t k = 0; k < n; ++k) {
         s.diagonal[k] = Q[at(k, k, n)];
@@ -205,48 +238,83 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint
     const double tau = largestDiagonal > 0.0 ? tauFraction * largestDiagonal : tauFraction;
     const uint32_t shrinkEvery = n < shrinkInterval ? n : shrinkInterval;
 
-    const uint32_t start = bestVertex(s.diagonal, b, n);
-    for (uint32_t k = 0; k < n; ++k) {
-        x[k] = k == start ? 1.0 : 0.0;
-        s.set.gradient[k] = Q[at(k, start, n)] - b[k];  // (Q e_k)_i summed as defined: 0 + Q(i,k) * 1
+    // A warm start is checked before any step, as the rounds' checks are:
+    // its exact gradients are where the steps begin.
+    const bool warm = settings.start != nullptr;
+    double roundTarget = 0.0;
+    double polishBelow = infinity();
+    if (warm) {
+        for (uint32_t k = 0; k < n; ++k)
+            s.start[k] = settings.start[k];
+        for (uint32_t k = 0; k < n; ++k)
+            x[k] = s.start[k];
+    } else {
+        const uint32_t start = bestVertex(s.diagonal, b, n);
+        for (uint32_t k = 0; k < n; ++k) {
+            x[k] = k == start ? 1.0 : 0.0;
+            s.set.gradient[k] = Q[at(k, start, n)] - b[k];  // (Q e_k)_i summed as defined: 0 + Q(i,k) * 1
+        }
+        roundTarget = roundFraction * startGap(s.set.gradient, start, n);
+        polishBelow = polishTrigger * startGap(s.set.gradient, start, n);
     }
     activateAll(s.set, x, s.diagonal, n);
     ColumnCache cache = takeColumnCache(n, cacheBytes);
 
     double target = tol;
-    double roundTarget = roundFraction * startGap(s.set.gradient, start, n);
-    CertifiedReport bestReport{0.0, infinity(), 0, false, 0};
+    CertifiedReport bestReport{0.0, infinity(), 0, false, 0, 0};
+    CertifiedReport startReport{0.0, infinity(), 0, false, 0, 0};
     double bestGap = infinity(), bestObjective = infinity();
-    double polishBelow = polishTrigger * startGap(s.set.gradient, start, n);
     uint64_t iterations = 0, polishSteps = 0, roundBudget = maxIterations, loweringSteps = 0;
     int flat = 0;
+    bool stepFirst = !warm;
     for (;;) {
-        roundTarget = roundTarget > target ? roundTarget : target;
+        StepsEnd end = StepsEnd::gapReached;
         const uint64_t roundStart = iterations;
-        const uint64_t roundCap = maxIterations - iterations > roundBudget ? iterations + roundBudget : maxIterations;
-        const StepsEnd end =
-            takePairSteps(Q, n, s.set, cache, roundTarget, tau, shrinkEvery, roundCap, iterations);
-        const bool capReached = end == StepsEnd::capReached && iterations >= maxIterations;
-        writeWeights(s.set, n, x);
+        if (stepFirst) {
+            roundTarget = roundTarget > target ? roundTarget : target;
+            const uint64_t roundCap =
+                maxIterations - iterations > roundBudget ? iterations + roundBudget : maxIterations;
+            end = takePairSteps(Q, n, s.set, cache, roundTarget, tau, shrinkEvery, roundCap, iterations);
+            writeWeights(s.set, n, x);
+        }
         ExactCheck check = checkExactly(Q, b, n, x, s.set.gradient, s.columns, s.products, s.magnitudes);
         if (n == 1)
             check.gap = 0.0;  // x = (1), the only feasible point: g_0 - g_0 is exactly 0
-        if (check.gap > tol && check.gap <= polishBelow) {
-            const double room = tol - (check.gap - check.workingGap);
-            const PolishOutcome polish = polishSupport(Q, b, n, room > 0.0 ? 0.5 * room : 0.0, settings, x,
-                                                       s.set.gradient, check, s.columns, s.products, s.magnitudes);
-            polishSteps += polish.steps;
-            if (!polish.lowered)
-                polishBelow = polishRetryFraction * check.gap;
-        }
         report.objective = check.objective;
         report.gap = check.gap;
-        if (check.gap < bestGap) {
+        if (check.gap < bestReport.gap) {
             for (uint32_t k = 0; k < n; ++k)
                 s.best[k] = x[k];
             bestReport = report;
         }
-        if (check.gap <= tol || capReached)
+        if (!stepFirst) {
+            startReport = report;
+            polishBelow = polishTrigger * check.gap;  // as for the vertex, from the start's own gap
+        }
+        tellProgress(settings, report, iterations, x, n,
+                     stepFirst ? CertifiedPhase::pairSteps : CertifiedPhase::start);
+        stepFirst = true;
+        // No polish where no step may be taken (a call that only certifies).
+        if (check.gap > tol && check.gap <= polishBelow && iterations < maxIterations) {
+            const double room = tol - (check.gap - check.workingGap);
+            const PolishOutcome polish = polishSupport(Q, b, n, room > 0.0 ? 0.5 * room : 0.0, solver, x,
+                                                       s.set.gradient, check, s.columns, s.products, s.magnitudes);
+            polishSteps += polish.steps;
+            if (polish.lowered) {
+                report.objective = check.objective;
+                report.gap = check.gap;
+                if (check.gap < bestReport.gap) {
+                    for (uint32_t k = 0; k < n; ++k)
+                        s.best[k] = x[k];
+                    bestReport = report;
+                }
+                tellProgress(settings, report, iterations, x, n, CertifiedPhase::polish);
+            } else {
+                polishBelow = polishRetryFraction * check.gap;
+            }
+        }
+        const bool capReached = end == StepsEnd::capReached && iterations >= maxIterations;
+        if (check.gap <= tol || capReached || iterations >= maxIterations)
             break;
         // A round that neither halves the gap nor lowers the objective
         // beyond rounding ends the run (gaps that creep down by the last
@@ -275,9 +343,18 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint
             x[k] = s.best[k];
         report = bestReport;
     }
+    // Rounding can leave the checked point of least gap a hair above the
+    // start by objective; an unconverged run then answers with the start.
+    // A converged one is within tol of the least objective already.
+    if (warm && !(report.gap <= tol) && report.objective > startReport.objective) {
+        for (uint32_t k = 0; k < n; ++k)
+            x[k] = s.start[k];
+        report = startReport;
+    }
     report.iterations = iterations;
     report.polishSteps = polishSteps;
     report.converged = report.gap <= tol;
+    report.support = supportSize(x, n);
     releaseColumnCache(cache);
     releaseScratch(s);
 }

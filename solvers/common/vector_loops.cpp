@@ -59,3 +59,10 @@ void interleavedDots(VectorPath path, const double* T, const double* a, const do
         return avx2Loops::interleavedDots(T, a, b, length, sa, sb);
     return baselineLoops::interleavedDots(T, a, b, length, sa, sb);
 }
+
+double largestMagnitudeOf(VectorPath path, const double* values, size_t count)
+{
+    if (path == VectorPath::avx2)
+        return avx2Loops::largestMagnitudeOf(values, count);
+    return baselineLoops::largestMagnitudeOf(values, count);
+}

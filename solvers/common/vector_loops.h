@@ -4,6 +4,7 @@
 #ifndef SIMPLEXQP_VECTOR_LOOPS_H
 #define SIMPLEXQP_VECTOR_LOOPS_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "vector_path.h"
@@ -67,5 +68,10 @@ uint32_t screenCandidates(VectorPath path, const double* G, const double* b, con
 // k-th entry). The support factor's rows (certified/support_factor.cpp).
 void interleavedDots(VectorPath path, const double* T, const double* a, const double* b, uint32_t length, double* sa,
                      double* sb);
+
+// The largest |v_k| of count values, or infinity when one of them is not a
+// finite number: the one pass over Q that both the argument checks (is it
+// finite?) and the default tolerance (its scale) need.
+double largestMagnitudeOf(VectorPath path, const double* values, size_t count);
 
 #endif

@@ -4,6 +4,7 @@
 #ifndef SIMPLEXQP_VECTOR_LOOPS_PATHS_H
 #define SIMPLEXQP_VECTOR_LOOPS_PATHS_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "vector_loops.h"
@@ -25,6 +26,7 @@
                               double& largest);                                                               \
     void interleavedDots(const double* T, const double* a, const double* b, uint32_t length, double* sa,      \
                          double* sb);                                                                         \
+    double largestMagnitudeOf(const double* values, size_t count);                                            \
     }
 
 SIMPLEXQP_DECLARE_LOOPS(baselineLoops)
