@@ -17,7 +17,9 @@
 //
 // Assumes finite Q and b and n <= 65536; Q is taken to be symmetric. With
 // n = 0 nothing is written to x. Scratch through mxMalloc: 84 bytes (92 with a start)
-// per coordinate, plus at most 32 MiB of copies of columns.
+// per coordinate, plus at most 32 MiB of copies of columns; and, while the
+// polish runs, its factor from the optional scratch (polish.h), which it
+// can do without.
 #ifndef SIMPLEXQP_CERTIFIED_SMO_H
 #define SIMPLEXQP_CERTIFIED_SMO_H
 
