@@ -33,8 +33,9 @@
 // what pair steps would take millions of steps for (many positive weights,
 // ill-conditioned Q). Its point is kept only when its exact gap is lower;
 // otherwise x stays as the pair steps left it, and the polish waits until
-// they have lowered the gap well below that point. For a caller's start
-// the trigger is measured from the start's own exact gap.
+// they have lowered the gap well below that point. A caller's start is
+// polished from its first check: it is the answer to a nearby problem, and
+// its support is near this one's.
 //
 // Why every run ends promptly: the iteration cap bounds the steps of all
 // rounds together, and each round after the first may take at most
@@ -287,10 +288,8 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
                 s.best[k] = x[k];
             bestReport = report;
         }
-        if (!stepFirst) {
+        if (!stepFirst)
             startReport = report;
-            polishBelow = polishTrigger * check.gap;  // as for the vertex, from the start's own gap
-        }
         tellProgress(settings, report, iterations, x, n,
                      stepFirst ? CertifiedPhase::pairSteps : CertifiedPhase::start);
         stepFirst = true;
