@@ -17,11 +17,15 @@
 //
 // Assumes finite Q and b and n <= 65536; Q is taken to be symmetric. With
 // n = 0 nothing is written to x. Scratch through mxMalloc: 84 bytes (92 with a start)
-// per coordinate, plus at most 32 MiB of copies of columns.
+// per coordinate, plus at most 32 MiB of copies of columns; and, while the
+// polish runs, its factor from the optional scratch (polish.h), which it
+// can do without.
 #ifndef SIMPLEXQP_CERTIFIED_SMO_H
 #define SIMPLEXQP_CERTIFIED_SMO_H
 
 #include <cstdint>
+
+#include "../common/solver_settings.h"
 
 // What a run reports besides x.
 struct CertifiedReport {
@@ -30,6 +34,7 @@ struct CertifiedReport {
     uint64_t iterations;  // pair steps taken
     bool converged;       // gap <= tol
     uint32_t support;     // weights of x above 0
+    uint64_t polishSteps; // Newton steps of the polish (polish.h), kept or not
 };
 
 // What the run did since the exact check before, as a progress record.
@@ -64,6 +69,10 @@ struct CertifiedSettings {
     const double* start;
     CertifiedProgressCall progress;  // null: none
     void* progressContext;
+    // Where the polish takes its scratch and which vector path its products
+    // take (a refusal leaves the run to pair steps, with bits of their own;
+    // every path gives the same bits). Null: defaultSettings().
+    const SolverSettings* solver;
 };
 
 // The tolerance used when the caller gives none: (16n + 128) u M, with
@@ -85,5 +94,11 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
 // A cold run, silent: the settings above with no start and no progress call.
 void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint64_t maxIterations, double* x,
                   CertifiedReport& report);
+
+// The same with the caller's settings: the polish's scratch comes from
+// settings.optional (a refusal leaves the run to pair steps, with bits of
+// its own), its products take settings.path (the same bits on any path).
+void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint64_t maxIterations, double* x,
+                  CertifiedReport& report, const SolverSettings& settings);
 
 #endif
