@@ -22,7 +22,6 @@
 // is the same on every platform.
 #include "polish.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -33,6 +32,59 @@
 namespace {
 
 constexpr uint32_t none = UINT32_MAX;
+
+// Heaps of indices under a strict total order `before`, kept here rather
+// than taken from <algorithm>: the order of equal elements is then ours on
+// every platform, and the plug-in needs no more of the C++ library than
+// the macOS builds declare. The root is the element that comes last.
+template <typename Before>
+void siftDown(uint32_t* heap, uint32_t size, uint32_t at, Before before)
+{
+    for (;;) {
+        uint32_t child = 2 * at + 1;
+        if (child >= size)
+            return;
+        if (child + 1 < size && before(heap[child], heap[child + 1]))
+            ++child;
+        if (!before(heap[at], heap[child]))
+            return;
+        const uint32_t moved = heap[at];
+        heap[at] = heap[child];
+        heap[child] = moved;
+        at = child;
+    }
+}
+
+template <typename Before>
+void makeHeap(uint32_t* heap, uint32_t size, Before before)
+{
+    for (uint32_t at = size / 2; at-- > 0;)
+        siftDown(heap, size, at, before);
+}
+
+// Leaves the `most` first elements of items[0, count) under `before` in
+// items[0, most), in ascending index order.
+template <typename Before>
+void keepFirst(uint32_t* items, uint32_t count, uint32_t most, Before before)
+{
+    if (most == 0)
+        return;
+    makeHeap(items, most, before);
+    for (uint32_t k = most; k < count; ++k) {
+        if (before(items[k], items[0])) {
+            items[0] = items[k];
+            siftDown(items, most, 0, before);
+        }
+    }
+    const auto ascending = [](uint32_t a, uint32_t c) { return a < c; };
+    makeHeap(items, most, ascending);
+    for (uint32_t end = most; end > 1; --end) {
+        const uint32_t last = items[0];
+        items[0] = items[end - 1];
+        items[end - 1] = last;
+        siftDown(items, end - 1, 0, ascending);
+    }
+}
 // The first shift is this many units of rounding of the largest diagonal
 // entry per member of S (about what the factorisation's rounding can take
 // from a pivot); each refusal multiplies it by shiftGrowth, at most
@@ -283,10 +335,9 @@ uint32_t join(const double* Q, uint32_t n, const double* gradient, double thresh
     if (count > most) {
         // The lowest gradients, ties to the lower index: a total order, so
         // the choice is the same on every platform.
-        std::nth_element(candidates, candidates + most, candidates + count, [gradient](uint32_t a, uint32_t c) {
+        keepFirst(candidates, count, most, [gradient](uint32_t a, uint32_t c) {
             return gradient[a] < gradient[c] || (gradient[a] == gradient[c] && a < c);
         });
-        std::sort(candidates, candidates + most);
         count = most;
     }
     const uint32_t first = w.count;
