@@ -11,6 +11,7 @@
 
 #include "../solvers/certified/certified_smo.h"
 #include "argument_checks.h"
+#include "float_environment.h"
 #include "mex_host.h"
 #include "plugin_entry.h"
 
@@ -57,6 +58,9 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
     checkCounts(nlhs, nrhs);
     argumentChecks::checkArguments(nrhs, prhs, argumentChecks::checkTolerance, false);
 
+    // The answer's bits and its certificate hold in the standard mode only
+    // (the rounding bound counts subnormal results), whatever the caller's.
+    const floatEnvironment::Saved callers = floatEnvironment::enterStandard();
     const uint32_t n = static_cast<uint32_t>(mxGetN(prhs[0]));
     const double* Q = mxGetPr(prhs[0]);
     const double* b = mxGetPr(prhs[1]);
@@ -67,6 +71,7 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
 
     CertifiedReport report;
     certifiedSMO(Q, b, n, tol, iterationCap(n), x, report);
+    floatEnvironment::restore(callers);
     if (nlhs == 2)
         plhs[1] = infoStruct(report);
     else if (!report.converged)
