@@ -47,7 +47,8 @@ constexpr uint32_t shrinkInterval = 1000;
 // Room for copies of columns (column_cache.h).
 constexpr double cacheBytes = 32.0 * 1024 * 1024;
 // A pair's curvature stands at this fraction of the largest diagonal entry
-// when it is not positive, so that choices do not change when Q is scaled.
+// when it is not positive (of the data's magnitude, where the diagonal is
+// 0), so that choices do not change when Q is scaled.
 constexpr double tauFraction = 1e-12;
 // Each round aims this far below the last exact gap (and no lower than the
 // target), so that the exact check brings back shrunk coordinates while
@@ -60,6 +61,7 @@ struct Scratch {
     uint32_t* columns;
     double* products;
     double* magnitudes;
+    double* weights;
     double* best;  // the x of least exact gap so far
 };
 
@@ -82,6 +84,7 @@ Scratch takeScratch(uint32_t n)
     s.columns = static_cast<uint32_t*>(mxMalloc(indices));
     s.products = static_cast<double*>(mxMalloc(doubles));
     s.magnitudes = static_cast<double*>(mxMalloc(doubles));
+    s.weights = static_cast<double*>(mxMalloc(doubles));
     s.best = static_cast<double*>(mxMalloc(doubles));
     return s;
 }
@@ -89,6 +92,7 @@ Scratch takeScratch(uint32_t n)
 void releaseScratch(Scratch& s)
 {
     mxFree(s.best);
+    mxFree(s.weights);
     mxFree(s.magnitudes);
     mxFree(s.products);
     mxFree(s.columns);
@@ -162,20 +166,30 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint
         const double magnitude = s.diagonal[k] < 0.0 ? -s.diagonal[k] : s.diagonal[k];
         largestDiagonal = magnitude > largestDiagonal ? magnitude : largestDiagonal;
     }
-    const double tau = largestDiagonal > 0.0 ? tauFraction * largestDiagonal : tauFraction;
     const uint32_t shrinkEvery = n < shrinkInterval ? n : shrinkInterval;
-
     const uint32_t start = bestVertex(s.diagonal, b, n);
+
+    // The steps and the checks work in units where the data's magnitude is
+    // near 1 (certified_parts.h), the same numbers at every scale 2^k.
+    const double scale = workingScale(Q, s.diagonal, b, n, start);
+    const double tau = tauFraction * (largestDiagonal > 0.0 ? largestDiagonal * scale : 1.0);
+    for (uint32_t k = 0; k < n; ++k)
+        s.diagonal[k] *= scale;
     for (uint32_t k = 0; k < n; ++k) {
         x[k] = k == start ? 1.0 : 0.0;
-        s.set.gradient[k] = Q[at(k, start, n)] - b[k];  // (Q e_k)_i summed as defined: 0 + Q(i,k) * 1
+        // (Q e_k)_i summed as defined: 0 + Q(i,k) * 1, in working units.
+        s.set.gradient[k] = Q[at(k, start, n)] * scale - b[k] * scale;
     }
     activateAll(s.set, x, s.diagonal, n);
-    ColumnCache cache = takeColumnCache(n, cacheBytes);
+    ColumnCache cache = takeColumnCache(n, cacheBytes, scale);
+    const CheckScratch checkScratch{s.set.gradient, s.columns, s.products, s.magnitudes, s.weights};
 
-    double target = tol;
+    const double workingTol = tol * scale;
+    double target = workingTol;
     double roundTarget = roundFraction * startGap(s.set.gradient, start, n);
     CertifiedReport bestReport{0.0, infinity(), 0, false};
+    // Whether a report's gap counts Q's asymmetry (exact_check.cpp).
+    bool counted = false, bestCounted = false;
     double bestGap = infinity(), bestObjective = infinity();
     uint64_t iterations = 0;
     for (;;) {
@@ -183,15 +197,22 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint
         const StepsEnd end =
             takePairSteps(Q, n, s.set, cache, roundTarget, tau, shrinkEvery, maxIterations, iterations);
         writeWeights(s.set, n, x);
-        ExactCheck check = checkExactly(Q, b, n, x, s.set.gradient, s.columns, s.products, s.magnitudes);
+        ExactCheck check = checkExactly(Q, b, n, x, scale, checkScratch);
+        // A gap that would end the run must also bound f's own gradient,
+        // which is not Qx - b where Q is not symmetric.
+        counted = check.gap <= tol;
+        if (counted)
+            check = countAsymmetry(Q, n, x, scale, checkScratch, check);
         if (n == 1)
             check.gap = 0.0;  // x = (1), the only feasible point: g_0 - g_0 is exactly 0
         report.objective = check.objective;
         report.gap = check.gap;
+        report.iterations = iterations;
         if (check.gap < bestGap) {
             for (uint32_t k = 0; k < n; ++k)
                 s.best[k] = x[k];
             bestReport = report;
+            bestCounted = counted;
         }
         if (check.gap <= tol || end == StepsEnd::capReached)
             break;
@@ -201,7 +222,7 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint
         bestGap = check.gap < bestGap ? check.gap : bestGap;
         bestObjective = check.objective < bestObjective ? check.objective : bestObjective;
         if (check.workingGap <= target) {
-            const double room = tol - (check.gap - check.workingGap);
+            const double room = workingTol - (check.gap * scale - check.workingGap);
             target = room > 0.0 ? 0.5 * room : 0.5 * check.workingGap;
         }
         roundTarget = roundFraction * check.workingGap;
@@ -211,8 +232,14 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint
         for (uint32_t k = 0; k < n; ++k)
             x[k] = s.best[k];
         report = bestReport;
+        counted = bestCounted;
     }
-    report.iterations = iterations;
+    if (!counted && n > 1) {
+        const ExactCheck check =
+            countAsymmetry(Q, n, x, scale, checkScratch, checkExactly(Q, b, n, x, scale, checkScratch));
+        report.objective = check.objective;
+        report.gap = check.gap;
+    }
     report.converged = report.gap <= tol;
     releaseColumnCache(cache);
     releaseScratch(s);
