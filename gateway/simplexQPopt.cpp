@@ -76,8 +76,8 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
         plhs[1] = infoStruct(report);
     else if (!report.converged)
         mexWarnMsgIdAndTxt("simplexQPopt:notConverged",
-                           "not converged: gap %g is above tol %g after %.0f pair steps; x is the "
-                           "point reached ([x, info] = simplexQPopt(...) reports the gap without "
-                           "this warning)",
+                           "not converged: gap %g is above tol %g; x is the checked point of least "
+                           "gap, reached after %.0f pair steps ([x, info] = simplexQPopt(...) "
+                           "reports the gap without this warning)",
                            report.gap, tol, static_cast<double>(report.iterations));
 }

@@ -165,7 +165,9 @@ TEST_F(CertifiedPlugin, WarnsOfARunAboveTolOnlyWithOneOutput)
         EXPECT_STREQ(standInLastWarningId(), "simplexQPopt:notConverged");
         const std::string text = standInLastWarningText();
         EXPECT_EQ(text.rfind("not converged: gap ", 0), 0u) << text;
-        EXPECT_NE(text.find(" is above tol 0 after "), std::string::npos) << text;
+        EXPECT_NE(text.find(" is above tol 0; x is the checked point of least gap, reached after "),
+                  std::string::npos)
+            << text;
         EXPECT_EQ(bitsOf(oneOutput.x), bitsOf(twoOutputs.x));
     }
 }
@@ -209,6 +211,25 @@ TEST_F(CertifiedPlugin, TheCallersFloatingPointModeChangesNoBitAndComesBack)
         EXPECT_EQ(standInWarningCount(), warnings + 1);
         EXPECT_TRUE(after == mode.words) << mode.name << " not restored after the warning";
     }
+}
+
+TEST_F(CertifiedPlugin, ConvergedOnlyWhereTrueAndReachableAtEveryScale)
+{
+    // Not symmetric: Qx - b is first-order at (0, 1), where f = 1, but f's
+    // minimiser is (0.5, 0.5), where f = 0.5.
+    const Outcome skew = solveWith(2, {2, -2, 2, 2}, {0, 0});
+    ASSERT_FALSE(skew.raised) << skew.message;
+    const bool atMinimiser = std::fabs(skew.x.at(0) - 0.5) < 1e-9;
+    EXPECT_TRUE(skew.fields.at(3).value == 0.0 || atMinimiser) << "x = (" << skew.x[0] << ", " << skew.x[1] << ")";
+    // All zero, and an exact minimiser at a subnormal scale: the default
+    // tolerance is met, without a warning.
+    const size_t warnings = standInWarningCount();
+    for (const std::vector<double>& Q : {std::vector<double>(9, 0.0), std::vector<double>{2e-310, 1e-310, 1e-310, 2e-310}}) {
+        const std::vector<double> b = Q.size() == 9 ? std::vector<double>(3, 0.0) : std::vector<double>{1e-310, 0};
+        const Outcome outcome = solveWith(1, Q, b);
+        ASSERT_FALSE(outcome.raised) << outcome.message;
+    }
+    EXPECT_EQ(standInWarningCount(), warnings) << standInLastWarningText();
 }
 
 TEST_F(CertifiedPlugin, EmptyProblemGivesAnEmptyRow)
