@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The main job: build the Octave plug-in and, in GNU Octave, fit a
-# Gaussian-kernel mixture to a 2-D data set with it, next to Octave's own qp
-# (weights, objective, time), and draw the fit with gnuplot into
+# The main job: build the Octave plug-ins and, in GNU Octave, fit a
+# Gaussian-kernel mixture to a 2-D data set with simplexQP (SMO and
+# multUpdate) and simplexQPopt, next to Octave's own qp (weights, objective,
+# time, simplexQPopt's certified gap), and draw the fit with gnuplot into
 # out/demo/kernel_mixture.png. Installs Octave and gnuplot when they are
 # missing and it can (root with apt-get); otherwise says what to install.
 # The same kind of problem through the stand-in host, in C++:
@@ -10,5 +11,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/require.sh build octave benchmark-plot
 cmake -S . -B out/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSIMPLEXQP_REQUIRE_OCTAVE=ON >/dev/null
-cmake --build out/release -j "$(nproc)" --target simplexQP_octave
+cmake --build out/release -j "$(nproc)" --target simplexQP_octave simplexQPopt_octave
 octave-cli --no-gui --norc --quiet --no-history --path out/release/octave examples/kernel_mixture_demo.m

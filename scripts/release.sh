@@ -5,7 +5,8 @@
 #       out/deliverables (scripts/deliverables.sh, run first when they are
 #       missing or older than the sources), and one of the x86-64 tree's
 #       Octave build (octave-linux-x86_64): the plug-in files, their help
-#       files, README.md (the user's part of the README) and LICENSE
+#       files, README.md (the user's part of the README), the doc pages it
+#       links to (doc/) and LICENSE
 #   simplexqp-<version>.tar.gz             the GNU Octave package
 #                                          (scripts/octave_package.sh)
 #   simplexQP-<version>-source.tar.gz      the sources of the commit (git archive)
@@ -58,10 +59,12 @@ deliverables_outdated() {
   return 1
 }
 
-# The README's sections for someone who uses the plug-in: the introduction,
-# Install, Errors, what happens when a solver does not converge, License.
+# The README's sections for someone who uses the plug-ins: the introduction,
+# Install, the two plug-ins' calls, Errors, what happens when a solver does
+# not converge, the links to the doc pages, License. (Not the quick start,
+# whose scripts are not in the archive.)
 readme_user_part() {
-  awk -v wanted="Install|Errors|When a solver stops without converging|License" '
+  awk -v wanted="Install|Calling simplexQP|Calling simplexQPopt|Errors|When a solver stops without converging|More|License" '
     BEGIN { keep = 1; split(wanted, names, "|"); for (i in names) missing[names[i]] = 1 }
     /^## / { title = substr($0, 4); keep = (title in missing); if (keep) delete missing[title] }
     keep { print }
@@ -79,6 +82,7 @@ platform_archive() {  # FOLDER EXTENSION PLATFORM
     write_help "$plugin" "$version" "$staging/$name/$plugin.m"
   done
   readme_user_part >"$staging/$name/README.md"
+  cp -R doc "$staging/$name/"
   cp LICENSE "$staging/$name/"
   pack "$staging" "$name" "$dist/$name.tar.gz"
   rm -rf "$staging"
