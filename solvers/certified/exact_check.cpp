@@ -36,6 +36,8 @@
 // at most u of its size, which 2^-50 (|hi| + |lo|) covers. Back in the
 // data's units the gap is rounded up where dividing by scale rounds.
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "certified_parts.h"
 #include "certified_smo.h"
@@ -88,13 +90,20 @@ void largestAsymmetry(const double* Q, uint32_t n, const uint32_t* columns, uint
     }
 }
 
-// value / scale, rounded up where the division rounds (a subnormal result).
+// value / scale, rounded up where the division rounds (a subnormal
+// result) to the next double above, found from its bits: the same on every
+// platform, and no library call.
 double unscaledUpward(double value, double scale)
 {
-    const double unscaled = value / scale;
-    return unscaled * scale < value ? std::nextafter(unscaled, infinity()) : unscaled;
+    double unscaled = value / scale;
+    if (unscaled >= 0.0 && unscaled < infinity() && unscaled * scale < value) {
+        uint64_t bits;
+        std::memcpy(&bits, &unscaled, sizeof bits);
+        ++bits;
+        std::memcpy(&unscaled, &bits, sizeof bits);
+    }
+    return unscaled;
 }
-
 
 // The gap from the gradients and their error bounds (one per coordinate),
 // plus the asymmetry's where given, back in the data's units; the
