@@ -44,9 +44,9 @@ BenchProblem densityProblem(uint32_t n)
     return p;
 }
 
-BenchProblem mixtureProblem(uint32_t n)
+BenchProblem mixtureProblem(uint32_t n, double widthFactor)
 {
-    const double width = 0.1;
+    const double width = 0.1 * widthFactor;
     std::vector<double> cx, cy;
     BenchProblem p = kernelOfCentres("mixture", n, width, cx, cy);
     const int samples = 300;
@@ -66,10 +66,10 @@ BenchProblem mixtureProblem(uint32_t n)
     return p;
 }
 
-BenchProblem oneClassProblem(uint32_t n)
+BenchProblem oneClassProblem(uint32_t n, double widthFactor)
 {
     std::vector<double> cx, cy;
-    BenchProblem p = kernelOfCentres("one-class", n, 0.1, cx, cy);
+    BenchProblem p = kernelOfCentres("one-class", n, 0.1 * widthFactor, cx, cy);
     p.b.assign(n, 1.0);
     return p;
 }

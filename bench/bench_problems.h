@@ -19,12 +19,13 @@ BenchProblem densityProblem(uint32_t n);
 // Mixture fit: b_i is the mean kernel value of centre i against 300 points
 // drawn within 0.075 of three cluster centres (width 0.1), as in the example
 // program. Most weights go to zero; multUpdate needs tens of iterations.
-BenchProblem mixtureProblem(uint32_t n);
+// widthFactor scales the kernel's width (Q and b), for a sweep of widths.
+BenchProblem mixtureProblem(uint32_t n, double widthFactor = 1.0);
 
 // One-class SVM dual: width 0.1 and b = ones, so that bᵀx = 1 on the
 // simplex and the problem is LIBSVM's one-class SVM with ν = 1/n. Few
 // weights stay positive: about 100 at n = 500, 160 at n = 8000.
-BenchProblem oneClassProblem(uint32_t n);
+BenchProblem oneClassProblem(uint32_t n, double widthFactor = 1.0);
 
 // The problem of the family named "density", "mixture" or "one-class".
 // Returns false for any other name.

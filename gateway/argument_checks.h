@@ -22,6 +22,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "../solvers/common/matrix_facts.h"
+#include "../solvers/common/problem.h"
 #include "decimal_text.h"
 #include "mex_host.h"
 
@@ -212,8 +214,14 @@ inline void checkMethod(const mxArray* method)
 
 // NaN or Inf anywhere leaves no sound answer: the objective and the weights
 // would be undefined. Reports the first one in column-major order, 1-based.
-inline void checkQValues(const double* Q, size_t n)
+// One vectorised pass answers for a finite Q, and gives its largest
+// magnitude (returned: the scale of simplexQPopt's default tolerance); only
+// a Q that is not finite is read again, to name the first culprit.
+inline double checkQValues(const double* Q, size_t n)
 {
+    const double largest = largestMagnitude(Q, n * n);
+    if (largest <= largestDouble)
+        return largest;
     for (size_t c = 0; c < n; ++c) {
         for (size_t r = 0; r < n; ++r) {
             const double value = Q[r + c * n];
@@ -230,6 +238,7 @@ inline void checkQValues(const double* Q, size_t n)
             }
         }
     }
+    return largest;
 }
 
 inline void checkBFinite(const double* b, size_t n)
@@ -284,17 +293,24 @@ inline void checkBValues(const double* b, size_t n)
 
 // simplexQPopt's tolerance: a real number, at least 0 (Inf accepts any
 // answer). NaN would make every comparison with the gap false.
-inline void checkTolerance(const mxArray* tol)
+// name is what the messages call it: tol, or options.Tolerance.
+inline void checkToleranceNamed(const mxArray* tol, const char* name)
 {
     if (!isRealNumericScalar(tol))
-        rejectArgument("tol", "a real numeric scalar", tol);
+        rejectArgument(name, "a real numeric scalar", tol);
     const double value = mxGetScalar(tol);
     if (value >= 0.0)
         return;
     Message message = emptyMessage();
-    append(message, "tol must be a non-negative number; got ");
+    append(message, name);
+    append(message, " must be a non-negative number; got ");
     append(message, std::isnan(value) ? "NaN" : std::isinf(value) ? "-Inf" : "a negative number");
     mexErrMsgTxt(message.text);
+}
+
+inline void checkTolerance(const mxArray* tol)
+{
+    checkToleranceNamed(tol, "tol");
 }
 
 // Checks all three arguments (the counts have been checked): first each

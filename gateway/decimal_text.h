@@ -17,6 +17,12 @@ namespace decimalText {
 constexpr int significantDigits = 6;
 // "-1.23457e-308" and its terminating zero, with room to spare.
 constexpr size_t capacity = 16;
+// The same for "%.<digits>g": digits, sign, point, "e-308" and the zero.
+template <int digits>
+constexpr size_t capacityFor()
+{
+    return digits + 9;
+}
 
 // The exact decimal expansion of a finite double: value = digits * 10^shift,
 // digits least significant first. The largest (2^53 * 5^1074 for the
@@ -57,20 +63,21 @@ inline void expand(uint64_t mantissa, int exponent, Expansion& expansion)
 
 // The leading significant digits of a non-zero expansion, rounded half to
 // even, and the decimal exponent of the first: |value| ~ d.ddddd * 10^x.
-inline int roundToSignificant(const Expansion& expansion, uint8_t (&leading)[significantDigits])
+template <int digits>
+inline int roundToSignificant(const Expansion& expansion, uint8_t (&leading)[digits])
 {
     const int top = expansion.length - 1;
     auto digitAt = [&](int k) { return k >= 0 ? expansion.digits[k] : 0; };
-    for (int j = 0; j < significantDigits; ++j)
+    for (int j = 0; j < digits; ++j)
         leading[j] = static_cast<uint8_t>(digitAt(top - j));
-    const int next = top - significantDigits;  // the first digit dropped
+    const int next = top - digits;  // the first digit dropped
     bool beyondHalf = false;
     for (int k = next - 1; k >= 0 && !beyondHalf; --k)
         beyondHalf = expansion.digits[k] != 0;
     const int dropped = digitAt(next);
     int exponent = top + expansion.shift;
-    if (dropped > 5 || (dropped == 5 && (beyondHalf || leading[significantDigits - 1] % 2))) {
-        int j = significantDigits - 1;
+    if (dropped > 5 || (dropped == 5 && (beyondHalf || leading[digits - 1] % 2))) {
+        int j = digits - 1;
         while (j >= 0 && leading[j] == 9)
             leading[j--] = 0;
         if (j >= 0) {
@@ -83,8 +90,10 @@ inline int roundToSignificant(const Expansion& expansion, uint8_t (&leading)[sig
     return exponent;
 }
 
-// Writes value into text (capacity characters), as "%g" would.
-inline void write(double value, char* text)
+// Writes value into text (capacityFor<digits>() characters), as
+// "%.<digits>g" would.
+template <int digits>
+inline void writeDigits(double value, char* text)
 {
     uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
@@ -100,14 +109,14 @@ inline void write(double value, char* text)
     }
     Expansion expansion;
     expand(biased ? fraction | uint64_t{1} << 52 : fraction, (biased ? biased : 1) - 1075, expansion);
-    uint8_t leading[significantDigits];
-    const int exponent = roundToSignificant(expansion, leading);
+    uint8_t leading[digits];
+    const int exponent = roundToSignificant<digits>(expansion, leading);
 
     // Digits with the point after position `point` (negative: zeros first),
     // then trailing zeros of the fraction dropped.
-    const bool scientific = exponent < -4 || exponent >= significantDigits;
+    const bool scientific = exponent < -4 || exponent >= digits;
     const int point = scientific ? 0 : exponent;
-    int last = significantDigits - 1;
+    int last = digits - 1;
     while (last > point && leading[last] == 0)
         --last;
     if (point < 0) {
@@ -131,6 +140,12 @@ inline void write(double value, char* text)
         *out++ = static_cast<char>('0' + magnitude % 10);
     }
     *out = '\0';
+}
+
+// Writes value into text (capacity characters), as "%g" would.
+inline void write(double value, char* text)
+{
+    writeDigits<significantDigits>(value, text);
 }
 
 }  // namespace decimalText

@@ -56,12 +56,32 @@ void mxSetField_700(mxArray* structArray, int index, const char* fieldName, mxAr
 mxArray* mxCreateDoubleScalar(double value);
 mxArray* mxCreateLogicalScalar(bool value);
 
+// simplexQPopt's options: a struct's fields, by number, and a char array's
+// text. As above, the 64-bit MATLAB builds bind the compatibility entry
+// points of the calls that take an index or a length (32-bit int). The
+// text comes back with a terminating zero, cut short to length - 1
+// characters (and 1 returned) when it is longer.
+bool mxIsStruct(const mxArray* array);
+bool mxIsChar(const mxArray* array);
+int mxGetNumberOfFields(const mxArray* structArray);
+const char* mxGetFieldNameByNumber(const mxArray* structArray, int field);
+mxArray* mxGetFieldByNumber(const mxArray* structArray, size_t index, int field);
+mxArray* mxGetFieldByNumber_700(const mxArray* structArray, int index, int field);
+int mxGetString(const mxArray* array, char* text, size_t length);
+int mxGetString_700(const mxArray* array, char* text, int length);
+
 // Raises an error in the host. Control never comes back to the caller.
 [[noreturn]] void mexErrMsgTxt(const char* message);
 
 // Shows a warning in the host, under an identifier the user can turn off,
 // and returns. The text is a printf-style format.
 void mexWarnMsgIdAndTxt(const char* identifier, const char* format, ...);
+
+// Progress shown while a plug-in runs: text printed in the host's command
+// window (a printf-style format), and a command the host evaluates, which
+// is how a plug-in gets that text shown before it returns.
+int mexPrintf(const char* format, ...);
+int mexEvalString(const char* command);
 
 // Scratch memory, released by the host if a call ends in an error.
 void* mxMalloc(size_t bytes);

@@ -1,10 +1,11 @@
 // x = simplexQPopt(Q, b), x = simplexQPopt(Q, b, tol),
-// [x, info] = simplexQPopt(...): the simplex QP solved to a certified
-// tolerance by certifiedSMO.
+// x = simplexQPopt(Q, b, options), [x, info] = simplexQPopt(...): the
+// simplex QP solved to a certified tolerance by certifiedSMO.
 //
 // Checks the call with the same checks and messages as simplexQP (apart
-// from the third argument, and the sum of b, which this solver does not
-// divide by), then solves into the result row. With a second result, info
+// from the third argument, tol or options (opt_options.h), and the sum of
+// b, which this solver does not divide by), then solves into the result
+// row, from the options' initial point if there is one. With a second result, info
 // tells how the run ended; with one, a run that ended above tol raises a
 // warning, so that it is never silent.
 #include <cstdint>
@@ -13,6 +14,8 @@
 #include "argument_checks.h"
 #include "float_environment.h"
 #include "mex_host.h"
+#include "opt_display.h"
+#include "opt_options.h"
 #include "plugin_entry.h"
 
 namespace {
@@ -35,43 +38,78 @@ void checkCounts(int nlhs, int nrhs)
 
 mxArray* infoStruct(const CertifiedReport& report)
 {
-    const char* fields[] = {"objective", "gap", "iterations", "converged"};
+    const char* fields[] = {"objective", "gap", "iterations", "converged", "support"};
     mxArray* values[] = {mxCreateDoubleScalar(report.objective), mxCreateDoubleScalar(report.gap),
                          mxCreateDoubleScalar(static_cast<double>(report.iterations)),
-                         mxCreateLogicalScalar(report.converged)};
+                         mxCreateLogicalScalar(report.converged),
+                         mxCreateDoubleScalar(static_cast<double>(report.support))};
+    const int count = static_cast<int>(sizeof fields / sizeof fields[0]);
 #ifdef SIMPLEXQP_CREATE_700
-    mxArray* info = mxCreateStructMatrix_700(1, 1, 4, fields);
-    for (int f = 0; f < 4; ++f)
+    mxArray* info = mxCreateStructMatrix_700(1, 1, count, fields);
+    for (int f = 0; f < count; ++f)
         mxSetField_700(info, 0, fields[f], values[f]);
 #else
-    mxArray* info = mxCreateStructMatrix(1, 1, 4, fields);
-    for (int f = 0; f < 4; ++f)
+    mxArray* info = mxCreateStructMatrix(1, 1, count, fields);
+    for (int f = 0; f < count; ++f)
         mxSetField(info, 0, fields[f], values[f]);
 #endif
     return info;
+}
+
+// Display 'iter' prints through the host (and has it flush its output,
+// where an interrupt may end the call) in the caller's floating-point mode;
+// context holds that mode.
+void showCheckInCallersMode(void* context, const CertifiedProgress& progress)
+{
+    const floatEnvironment::Saved& callers = *static_cast<const floatEnvironment::Saved*>(context);
+    floatEnvironment::restore(callers);
+    optDisplay::showCheck(nullptr, progress);
+    floatEnvironment::enterStandard();
 }
 
 }  // namespace
 
 SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 {
+    // Every check before anything is created: each argument's class and
+    // shape (options' fields too), then the values.
     checkCounts(nlhs, nrhs);
-    argumentChecks::checkArguments(nrhs, prhs, argumentChecks::checkTolerance, false);
+    const size_t n = argumentChecks::checkQShape(prhs[0]);
+    argumentChecks::checkBShape(prhs[1], n);
+    const optOptions::Options options = nrhs == 3 ? optOptions::checkThird(prhs[2], n) : optOptions::defaults();
+    const double* Q = mxGetPr(prhs[0]);
+    const double* b = mxGetPr(prhs[1]);
+    const double largestQ = argumentChecks::checkQValues(Q, n);
+    argumentChecks::checkBFinite(b, n);
+    const double* x0 = options.initialPoint ? mxGetPr(options.initialPoint) : nullptr;
+    if (x0)
+        optOptions::checkInitialPointValues(x0, n);
 
     // The answer's bits and its certificate hold in the standard mode only
     // (the rounding bound counts subnormal results), whatever the caller's.
-    const floatEnvironment::Saved callers = floatEnvironment::enterStandard();
-    const uint32_t n = static_cast<uint32_t>(mxGetN(prhs[0]));
-    const double* Q = mxGetPr(prhs[0]);
-    const double* b = mxGetPr(prhs[1]);
-    const double tol = nrhs == 3 ? mxGetScalar(prhs[2]) : defaultTolerance(Q, b, n);
+    floatEnvironment::Saved callers = floatEnvironment::enterStandard();
+    const uint32_t order = static_cast<uint32_t>(n);
+    const double tol = options.hasTolerance ? options.tolerance : defaultToleranceAtScale(largestQ, b, order);
     // With no result asked for the host still takes the first one (as ans).
-    plhs[0] = pluginEntry::createRowVector(n);
+    plhs[0] = pluginEntry::createRowVector(order);
     double* x = mxGetPr(plhs[0]);
+    if (x0)
+        optOptions::projectInitialPoint(x0, n, x);
 
+    CertifiedSettings settings{tol, options.hasMaxIterations ? options.maxIterations : iterationCap(order),
+                               x0 ? x : nullptr, nullptr, nullptr};
+    if (options.display == optOptions::Display::iter) {
+        floatEnvironment::restore(callers);
+        optDisplay::showHeading(order, tol);
+        floatEnvironment::enterStandard();
+        settings.progress = showCheckInCallersMode;
+        settings.progressContext = &callers;
+    }
     CertifiedReport report;
-    certifiedSMO(Q, b, n, tol, iterationCap(n), x, report);
+    certifiedSMO(Q, b, order, settings, x, report);
     floatEnvironment::restore(callers);
+    if (options.display != optOptions::Display::off)
+        optDisplay::showEnd(report, tol);
     if (nlhs == 2)
         plhs[1] = infoStruct(report);
     else if (!report.converged)

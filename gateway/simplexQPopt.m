@@ -3,6 +3,7 @@
 %
 %   x = simplexQPopt(Q, b)
 %   x = simplexQPopt(Q, b, tol)
+%   x = simplexQPopt(Q, b, options)
 %   [x, info] = simplexQPopt(...)
 %
 %   Returns the 1-by-n row vector x, with x >= 0 and sum(x) = 1, that
@@ -32,9 +33,34 @@
 %   tol defaults to (16*n + 128)*eps(1)/2 * max(max(abs(Q(:))), max(abs(b)))
 %   + 16*2^-1074, close to machine precision at the problem's scale and
 %   always above what rounding can hide, at every scale, zero and subnormal
-%   data included (the default reads all of Q once). Scaling Q and b by a
-%   power of two gives the same x and scales the gap and objective, as
-%   long as the values stay normal numbers.
+%   data included (its scale comes from the pass that checks Q). Scaling Q
+%   and b by a power of two gives the same x and scales the gap and
+%   objective, as long as the values stay normal numbers.
+%
+%   options, a 1-by-1 struct with any of these fields (a field set to []
+%   takes its default; any other field name is an error that lists these):
+%     Tolerance      tol, as above.
+%     MaxIterations  the cap on pair steps, a whole number >= 0 (Inf: none);
+%                    default max(1e7, 100*n). With 0 and an InitialPoint the
+%                    call only certifies that point: x is the point, and
+%                    info its gap and objective.
+%     Display        'off' (default); 'final': one line when the run ends;
+%                    'iter': a line at each exact check of the gap (steps
+%                    so far, gap, objective, positive weights, and what the
+%                    run did since the last check: "start" for the check of
+%                    the initial point, "pair steps"), then the final line.
+%                    The lines appear as the run goes on.
+%     InitialPoint   x0, n finite entries >= 0 summing to 1, where entries
+%                    may be below 0 and the sum off 1 by rounding, at most
+%                    (n + 16)*eps each: such entries below 0 are taken as
+%                    0, and nothing else is changed. The run starts from x0
+%                    (its gap is checked first) and, if it ends unconverged,
+%                    never answers with a point of higher objective than
+%                    x0's; converged, x is within tol of the least
+%                    objective (positive semidefinite Q). From the answer
+%                    of a nearby problem (b or Q changed a little) it is
+%                    usually several times faster than a cold start.
+%   options = struct ("Display", "iter", "InitialPoint", x_previous), say.
 %
 %   info, a 1-by-1 struct:
 %     objective   f(x) = 1/2*x*Q*x' - x*b(:)
@@ -43,10 +69,12 @@
 %     iterations  pair steps taken up to x (an unconverged run may have
 %                 taken more after it)
 %     converged   logical: gap <= tol
-%   A run ends unconverged after max(1e7, 100*n) pair steps, or when tol
-%   cannot be met in double precision (tol = 0, say); x is then the point
-%   of least gap among those the run checked exactly, and info describes
-%   it. With one output such a run raises the warning
+%     support     the number of positive weights in x
+%   A run ends unconverged after max(1e7, 100*n) pair steps (or
+%   MaxIterations), or when tol cannot be met in double precision (tol = 0,
+%   say); x is then the point of least gap among those the run checked
+%   exactly, and info describes it. With one
+%   output such a run raises the warning
 %   simplexQPopt:notConverged (warning ("off", "simplexQPopt:notConverged")
 %   silences it); with [x, info] it does not.
 %
@@ -70,8 +98,19 @@
 %     tol must be a real numeric scalar; got a 1-by-2 double matrix
 %     tol must be a non-negative number; got NaN
 %         also "got -Inf" and "got a negative number".
+%     options must be a 1-by-1 struct; got a 1-by-2 struct array
+%     options has an unknown field 'Tol'; the known fields are Tolerance,
+%         MaxIterations, Display and InitialPoint
+%     options.Tolerance must be ..., as tol above
+%     options.MaxIterations must be a whole number >= 0; got 2.5
+%     options.Display must be 'off', 'final' or 'iter'; got 'Iter'
+%     options.InitialPoint must be a real, full, double vector of 3
+%         elements; got a 2-by-1 double matrix
 %     Q must be finite; got NaN at Q(2,1)
 %     b must be finite; got Inf at b(3)
+%     options.InitialPoint must be finite; got NaN at InitialPoint(2)
+%     options.InitialPoint must be >= 0; got -0.1 at InitialPoint(3)
+%     options.InitialPoint must sum to 1; got sum(InitialPoint) - 1 = 0.5
 %   Unlike simplexQP, any finite b will do (b = 0 gives the minimum of
 %   x*Q*x'): this solver does not start from b / sum(b).
 %
@@ -80,6 +119,9 @@
 %     K = exp (-((p(:,1) - p(:,1)').^2 + (p(:,2) - p(:,2)').^2) / 0.02);
 %     [x, info] = simplexQPopt (K, ones (500, 1), 1e-9);
 %     nnz (x), info.gap
+%   and again for b changed by 1%, from that answer, showing each check:
+%     b2 = ones (500, 1) .* (1 + 0.01 * randn (500, 1));
+%     x2 = simplexQPopt (K, b2, struct ("InitialPoint", x, "Display", "iter"));
 %
 %   simplexQPopt @PROJECT_VERSION@, under the BSD 3-Clause license (LICENSE).
 %
@@ -157,7 +199,8 @@
 %! assert (size (x), [1 3]);
 %! assert (all (x >= 0));
 %! assert (sum (x), 1, 4 * eps);
-%! assert (fieldnames (info), {"objective"; "gap"; "iterations"; "converged"});
+%! assert (fieldnames (info), {"objective"; "gap"; "iterations"; "converged"; "support"});
+%! assert (info.support, nnz (x));
 %! assert (size (info), [1 1]);
 %! assert (islogical (info.converged) && info.converged);
 %! assert (info.objective, 0.5 * x * Q * x' - x * b, 1e-15);
@@ -167,6 +210,74 @@
 %! assert (num2hex (simplexQPopt (Q, b)), num2hex (x));
 %! assert (all (simplexQPopt (Q, [1; -1; 0]) >= 0));
 %! assert (simplexQPopt (Q, zeros (3, 1)) * ones (3, 1), 1, 4 * eps);
+
+%!error <^simplexQPopt: options must be a 1-by-1 struct; got a 1-by-2 struct array$> x = simplexQPopt (Q, b, struct ("Display", {"off", "iter"}))
+%!error <^simplexQPopt: options has an unknown field 'TolFun'; the known fields are Tolerance, MaxIterations, Display and InitialPoint$> x = simplexQPopt (Q, b, optimset ("TolFun", 1e-9))
+%!error <^simplexQPopt: options.Tolerance must be a non-negative number; got NaN$> x = simplexQPopt (Q, b, struct ("Tolerance", NaN))
+%!error <^simplexQPopt: options.MaxIterations must be a whole number .= 0; got 2.5$> x = simplexQPopt (Q, b, struct ("MaxIterations", 2.5))
+%!error <^simplexQPopt: options.Display must be 'off', 'final' or 'iter'; got 'Iter'$> x = simplexQPopt (Q, b, struct ("Display", "Iter"))
+%!error <^simplexQPopt: options.Display must be 'off', 'final' or 'iter'; got a 1-by-1 double matrix$> x = simplexQPopt (Q, b, struct ("Display", 1))
+%!error <^simplexQPopt: options.InitialPoint must be a real, full, double vector of 3 elements; got a 1-by-2 double matrix$> x = simplexQPopt (Q, b, struct ("InitialPoint", [0.5 0.5]))
+%!error <^simplexQPopt: options.InitialPoint must be .= 0; got -0.1 at InitialPoint\(3\)$> x = simplexQPopt (Q, b, struct ("InitialPoint", [0.6 0.5 -0.1]))
+%!error <^simplexQPopt: options.InitialPoint must sum to 1; got sum\(InitialPoint\) - 1 = 0.5$> x = simplexQPopt (Q, b, struct ("InitialPoint", [0.5 0.5 0.5]))
+%!error <^simplexQPopt: options.InitialPoint must be finite; got NaN at InitialPoint\(2\)$> x = simplexQPopt (Q, b, struct ("InitialPoint", [0.5 NaN 0.5]))
+
+%!test
+%! ## Options: Tolerance as tol, empty fields as defaults, a warm start from
+%! ## the answer takes no step and keeps its bits, MaxIterations = 0
+%! ## certifies a start (entries a hair below 0 taken as 0).
+%! [K, k] = one_class_problem (200, 11);
+%! [x, info] = simplexQPopt (K, k, 1e-9);
+%! [y, yinfo] = simplexQPopt (K, k, struct ("Tolerance", 1e-9, "Display", [], "MaxIterations", []));
+%! assert (num2hex (y), num2hex (x));
+%! [x, info] = simplexQPopt (K, k);
+%! [w, winfo] = simplexQPopt (K, k, struct ("InitialPoint", x));
+%! assert (num2hex (w), num2hex (x));
+%! assert (winfo.iterations, 0);
+%! assert (winfo.converged);
+%! start = [0.25, 0.75, -1e-17 * ones(1, 198)];
+%! [c, cinfo] = simplexQPopt (K, k, struct ("InitialPoint", start, "MaxIterations", 0));
+%! assert (num2hex (c), num2hex ([0.25, 0.75, zeros(1, 198)]));
+%! assert (cinfo.iterations, 0);
+%! assert (cinfo.support, 2);
+%! assert (! cinfo.converged);
+%! assert (cinfo.objective, 0.5 * c * K * c' - c * k, 1e-14);
+
+%!test
+%! ## A warm start after b changed by 1% converges to the cold answer's
+%! ## objective, below its start's.
+%! [K, k] = one_class_problem (300, 12);
+%! x = simplexQPopt (K, k);
+%! randn ("state", 12);
+%! k2 = k .* (1 + 0.01 * randn (300, 1));
+%! [cold, cinfo] = simplexQPopt (K, k2);
+%! [warm, winfo] = simplexQPopt (K, k2, struct ("InitialPoint", x));
+%! assert (cinfo.converged && winfo.converged);
+%! assert (winfo.objective <= 0.5 * x * K * x' - x * k2);
+%! assert (abs (winfo.objective - cinfo.objective) <= cinfo.gap + winfo.gap);
+%! assert (winfo.support, nnz (warm));
+
+%!test
+%! ## Display: nothing with 'off', one line with 'final', a heading, a line
+%! ## per check and the end with 'iter', all captured as the host prints them.
+%! [K, k] = one_class_problem (200, 13);
+%! [x, info] = simplexQPopt (K, k);
+%! assert (evalc ("simplexQPopt (K, k, struct ('Display', 'off'));"), "");
+%! text = evalc ("simplexQPopt (K, k, struct ('Display', 'final'));");
+%! assert (regexp (text, '^simplexQPopt: converged, gap \S+ <= tol \S+ after \d+ pair steps; objective \S+, support \d+\n$', "once"), 1);
+%! assert (! isempty (strfind (text, sprintf ("support %d", info.support))));
+%! lines = strsplit (deblank (evalc ("simplexQPopt (K, k, struct ('Display', 'iter'));")), "\n");
+%! assert (numel (lines) >= 4);
+%! assert (strncmp (lines{1}, "simplexQPopt: n = 200, tol = ", 29));
+%! assert (! isempty (strfind (lines{2}, "steps")));
+%! for i = 3:numel (lines) - 1
+%!   assert (regexp (lines{i}, '^ *\d+ +\S+ +\S+ +\d+  pair steps$', "once"), 1);
+%! endfor
+%! last = sscanf (lines{end - 1}, "%f", 1);
+%! assert (last, info.iterations);
+%! assert (strncmp (lines{end}, "simplexQPopt: converged", 23));
+%! text = evalc ("simplexQPopt (K, k, struct ('Display', 'iter', 'InitialPoint', x));");
+%! assert (! isempty (regexp (text, '\n +0 +\S+ +\S+ +\d+  start\n', "once")));
 
 %!test
 %! ## No columns: an empty row, converged.

@@ -76,6 +76,92 @@ extern "C" const char* standInLastWarningText(void)
     return warnings().text;
 }
 
+namespace {
+
+// What plug-ins printed, and the commands they asked the host to evaluate
+// (the stand-in evaluates none: it keeps them for the tests to read). Plain
+// C buffers: a C++ container would pull the unwinder into this library,
+// whose Windows DLL exports every symbol it holds.
+struct Printed {
+    char* text = nullptr;
+    size_t length = 0;
+    size_t capacity = 0;
+    size_t evaluations = 0;
+    char lastEvaluated[1024] = "";
+};
+
+Printed& printed()
+{
+    static Printed state;
+    return state;
+}
+
+void keepPrinted(const char* format, std::va_list arguments, size_t length)
+{
+    Printed& p = printed();
+    if (p.length + length + 1 > p.capacity) {
+        const size_t capacity = 2 * (p.length + length + 1);
+        char* text = static_cast<char*>(std::realloc(p.text, capacity));
+        if (!text) {
+            std::fprintf(stderr, "stand-in host: out of memory for printed text\n");
+            std::abort();
+        }
+        p.text = text;
+        p.capacity = capacity;
+    }
+    std::vsnprintf(p.text + p.length, length + 1, format, arguments);
+    p.length += length;
+}
+
+}  // namespace
+
+extern "C" int mexPrintf(const char* format, ...)
+{
+    std::va_list arguments;
+    va_start(arguments, format);
+    std::va_list again;
+    va_copy(again, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format ? format : "", arguments);
+    va_end(arguments);
+    if (length > 0)
+        keepPrinted(format, again, static_cast<size_t>(length));
+    va_end(again);
+    return length;
+}
+
+extern "C" int mexEvalString(const char* command)
+{
+    Printed& p = printed();
+    ++p.evaluations;
+    std::snprintf(p.lastEvaluated, sizeof p.lastEvaluated, "%s", command ? command : "");
+    return 0;
+}
+
+extern "C" const char* standInPrinted(void)
+{
+    return printed().text ? printed().text : "";
+}
+
+extern "C" void standInClearPrinted(void)
+{
+    Printed& p = printed();
+    p.length = 0;
+    if (p.text)
+        p.text[0] = '\0';
+    p.evaluations = 0;
+    p.lastEvaluated[0] = '\0';
+}
+
+extern "C" size_t standInEvaluationCount(void)
+{
+    return printed().evaluations;
+}
+
+extern "C" const char* standInLastEvaluated(void)
+{
+    return printed().lastEvaluated;
+}
+
 extern "C" void mexErrMsgTxt(const char* message)
 {
     CallFrame* frame = currentFrame();

@@ -394,3 +394,75 @@ extern "C" const char* mxGetClassName(const mxArray* array)
 {
     return classInfo(array->arrayClass).name;
 }
+
+extern "C" bool mxIsStruct(const mxArray* array)
+{
+    return array->arrayClass == standInStruct;
+}
+
+extern "C" bool mxIsChar(const mxArray* array)
+{
+    return array->arrayClass == standInChar;
+}
+
+extern "C" int mxGetNumberOfFields(const mxArray* array)
+{
+    return standInFieldCount(array);
+}
+
+extern "C" const char* mxGetFieldNameByNumber(const mxArray* array, int field)
+{
+    return standInFieldName(array, field);
+}
+
+// As a host does, null for a field or element the struct does not have.
+extern "C" mxArray* mxGetFieldByNumber(const mxArray* array, size_t index, int field)
+{
+    if (array->arrayClass != standInStruct || field < 0 || field >= array->fieldCount ||
+        index >= array->m * array->n)
+        return nullptr;
+    return array->fieldValues[index * array->fieldCount + field];
+}
+
+extern "C" mxArray* mxGetFieldByNumber_700(const mxArray* array, int index, int field)
+{
+    if (index < 0)
+        fail("mxGetFieldByNumber_700 with a negative index");
+    return mxGetFieldByNumber(array, static_cast<size_t>(index), field);
+}
+
+// The characters in column-major order, each cut to its low byte (the
+// tests use ASCII), then a terminating zero; 1 when they did not all fit
+// or the array is not a char array, as a host answers.
+extern "C" int mxGetString(const mxArray* array, char* text, size_t length)
+{
+    if (length == 0)
+        return 1;
+    text[0] = '\0';
+    if (array->arrayClass != standInChar)
+        return 1;
+    const size_t count = array->elements;
+    const uint16_t* characters = static_cast<const uint16_t*>(array->real.data);
+    size_t k = 0;
+    for (; k < count && k + 1 < length; ++k)
+        text[k] = static_cast<char>(characters[k] & 0xff);
+    text[k] = '\0';
+    return k < count ? 1 : 0;
+}
+
+extern "C" int mxGetString_700(const mxArray* array, char* text, int length)
+{
+    if (length < 0)
+        fail("mxGetString_700 with a negative length");
+    return mxGetString(array, text, static_cast<size_t>(length));
+}
+
+extern "C" mxArray* standInCreateString(const char* text)
+{
+    const size_t length = std::strlen(text);
+    mxArray* array = standInCreateArray(standInChar, length ? 1 : 0, length, false, false, 0);
+    uint16_t* characters = static_cast<uint16_t*>(array->real.data);
+    for (size_t k = 0; k < length; ++k)
+        characters[k] = static_cast<unsigned char>(text[k]);
+    return array;
+}

@@ -81,6 +81,17 @@ size_t standInWarningCount(void);
 const char* standInLastWarningId(void);
 const char* standInLastWarningText(void);
 
+// What plug-ins printed with mexPrintf since the host started or the last
+// clear; how many commands they passed to mexEvalString (which the stand-in
+// only records) and the last one.
+const char* standInPrinted(void);
+void standInClearPrinted(void);
+size_t standInEvaluationCount(void);
+const char* standInLastEvaluated(void);
+
+// A 1-by-k char array holding text (ASCII), 0-by-0 for "".
+mxArray* standInCreateString(const char* text);
+
 // Arrays made (by the host or a plug-in) and not yet destroyed.
 size_t standInLiveArrays(void);
 

@@ -7,11 +7,15 @@
 # side-by-side benchmark: certifiedSMO and simplexQP's solvers against
 # LIBSVM and CVXOPT (bench/side_by_side.sh), with its plot
 # (doc/benchmark-peers.png).
+# Then simplexQPopt's warm starts and its passes over Q
+# (bench/warm_start_bench.cpp, a few minutes).
 # Tables and CSV files go to out/bench/ (the side-by-side's to
-# out/bench/side-by-side/, its tables in side_by_side.md).
-# Usage: scripts/bench.sh [--cxx-only] [--peers-only] [SIZES [PEER_SIZES]]
+# out/bench/side-by-side/, its tables in side_by_side.md; the warm starts'
+# table to warm_start.md).
+# Usage: scripts/bench.sh [--cxx-only] [--peers-only] [--warm-only] [SIZES [PEER_SIZES]]
 #   --cxx-only    skips Octave (several minutes) and plots its last results
 #   --peers-only  runs the side-by-side benchmark alone
+#   --warm-only   runs the warm-start benchmark alone
 #   SIZES         default 100,200,500,1000,2000,4000,8000,16384
 #   PEER_SIZES    the side-by-side's, default 500,1000,2000,4000,8000
 # The C++ benchmark runs every vector path the processor has; the literal
@@ -21,10 +25,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 run_octave=true
 run_own=true
+run_peers=true
+run_warm=true
 while [ $# -gt 0 ]; do
   case $1 in
     --cxx-only) run_octave=false ;;
-    --peers-only) run_own=false run_octave=false ;;
+    --peers-only) run_own=false run_octave=false run_warm=false ;;
+    --warm-only) run_own=false run_octave=false run_peers=false ;;
     *) break ;;
   esac
   shift
@@ -34,7 +41,7 @@ peer_sizes=${2:-500,1000,2000,4000,8000}
 scripts/require.sh build benchmark-plot benchmark-peers
 if $run_octave; then scripts/require.sh octave; fi
 cmake -S . -B out/release -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build out/release -j 2 --target simplexqp_bench side_by_side
+cmake --build out/release -j 2 --target simplexqp_bench side_by_side warm_start_bench
 results=out/bench
 mkdir -p "$results/problems" doc
 
@@ -57,5 +64,12 @@ if $run_own; then
   echo "Plot: doc/benchmark.png"
 fi
 
-bench/side_by_side.sh out/release/bench/side_by_side "$results/side-by-side" "$peer_sizes" \
-  density,mixture,one-class doc/benchmark-peers.png
+if $run_peers; then
+  bench/side_by_side.sh out/release/bench/side_by_side "$results/side-by-side" "$peer_sizes" \
+    density,mixture,one-class doc/benchmark-peers.png
+fi
+
+if $run_warm; then
+  LD_LIBRARY_PATH=out/release/host-libs out/release/bench/warm_start_bench out/release/simplexQPopt.mexa64 \
+    --sizes 2000,4000,8000 | tee "$results/warm_start.md"
+fi

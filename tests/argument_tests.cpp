@@ -214,6 +214,12 @@ const std::vector<BadCall> badCalls = {
     {"Inf in Q", {doubles(3, 3, {2, 0, 0, 0, 2, 0, 0, 0, inf}), goodB}, "Q must be finite; got Inf at Q(3,3)"},
     {"-Inf before NaN in Q", {doubles(3, 3, {2, 0, 0, -inf, 2, 0, 0, 0, nan}), goodB},
      "Q must be finite; got -Inf at Q(1,2)"},
+    // The one pass over Q takes eight entries at a time: a culprit in the
+    // tail after them, and one behind a larger finite magnitude.
+    {"-Inf last in Q", {doubles(5, 5, {2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, -inf}), doubles(5, 1, {1, 1, 1, 1, 1})},
+     "Q must be finite; got -Inf at Q(5,5)"},
+    {"NaN after a huge entry in Q", {doubles(5, 5, {1e300, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, nan, 1, 1, 1, 1, 1, 1, 1, 1, inf, 1, 1, 1, 1}), doubles(5, 1, {1, 1, 1, 1, 1})},
+     "Q must be finite; got NaN at Q(2,3)"},
     {"NaN in b", {goodQ, doubles(3, 1, {1, nan, 1})}, "b must be finite; got NaN at b(2)"},
     {"-Inf in b", {goodQ, doubles(1, 3, {1, 1, -inf})}, "b must be finite; got -Inf at b(3)"},
     {"b summing to zero", {goodQ, doubles(3, 1, {1, -1, 0})},

@@ -31,7 +31,7 @@ CertifiedRun runCertified(const std::vector<double>& Q, const std::vector<double
     const uint32_t n = static_cast<uint32_t>(b.size());
     const std::vector<double> Qbefore = Q, bBefore = b;
     const size_t blocks = standInLiveBlocks();
-    CertifiedRun run{std::vector<double>(n, -12345.0), CertifiedReport{-1.0, -1.0, 0, false}, tol};
+    CertifiedRun run{std::vector<double>(n, -12345.0), CertifiedReport{-1.0, -1.0, 0, false, 0}, tol};
     certifiedSMO(Q.data(), b.data(), n, tol, cap, run.x.data(), run.report);
     EXPECT_EQ(standInLiveBlocks(), blocks) << "scratch left behind";
     EXPECT_EQ(bitsOf(Q), bitsOf(Qbefore)) << "Q was written";
@@ -229,7 +229,7 @@ TEST(CertifiedSMO, OneCoordinateAndNone)
     EXPECT_EQ(one.report.iterations, 0u);
     EXPECT_EQ(one.report.objective, -7.5 * 0.5 - 2.0);
 
-    CertifiedReport report{-1, -1, 7, false};
+    CertifiedReport report{-1, -1, 7, false, 7};
     certifiedSMO(nullptr, nullptr, 0, 1e-9, 10, nullptr, report);
     EXPECT_EQ(report.gap, 0.0);
     EXPECT_EQ(report.iterations, 0u);
@@ -442,3 +442,78 @@ TEST(CertifiedSMO, DefaultToleranceFollowsTheLargestEntry)
 }
 
 }  // namespace
+
+// The progress call sees every exact check: steps that never go back, and
+// for a converged run a last check that is the answer. From the answer
+// itself, the one check is the start's, before any step.
+TEST(CertifiedSMO, ProgressTellsEachCheckAndEndsAtTheAnswer)
+{
+    struct Seen {
+        std::vector<CertifiedProgress> records;
+        static void note(void* context, const CertifiedProgress& progress)
+        {
+            static_cast<Seen*>(context)->records.push_back(progress);
+        }
+    };
+    const CorpusProblem p = mixtureProblem(150, 21);
+    const double tol = defaultTolerance(p.Q.data(), p.b.data(), p.n);
+    Seen cold;
+    std::vector<double> x(p.n);
+    CertifiedReport report;
+    certifiedSMO(p.Q.data(), p.b.data(), p.n, CertifiedSettings{tol, generousCap, nullptr, Seen::note, &cold}, x.data(),
+                 report);
+    ASSERT_TRUE(report.converged);
+    ASSERT_FALSE(cold.records.empty());
+    uint64_t steps = 0;
+    for (const CertifiedProgress& record : cold.records) {
+        EXPECT_EQ(record.phase, CertifiedPhase::pairSteps);
+        EXPECT_GE(record.iterations, steps);
+        steps = record.iterations;
+    }
+    const CertifiedProgress& last = cold.records.back();
+    EXPECT_EQ(last.iterations, report.iterations);
+    EXPECT_EQ(bitsOf(last.gap), bitsOf(report.gap));
+    EXPECT_EQ(bitsOf(last.objective), bitsOf(report.objective));
+    size_t support = 0;
+    for (double weight : x)
+        support += weight > 0.0;
+    EXPECT_EQ(last.support, support);
+    EXPECT_EQ(report.support, support);
+
+    // From the answer, in place: x is both the start and the result.
+    Seen warm;
+    const std::vector<double> answer = x;
+    certifiedSMO(p.Q.data(), p.b.data(), p.n, CertifiedSettings{tol, generousCap, x.data(), Seen::note, &warm},
+                 x.data(), report);
+    ASSERT_EQ(warm.records.size(), 1u);
+    EXPECT_EQ(warm.records[0].phase, CertifiedPhase::start);
+    EXPECT_EQ(warm.records[0].iterations, 0u);
+    EXPECT_EQ(report.iterations, 0u);
+    EXPECT_EQ(bitsOf(x), bitsOf(answer));
+}
+
+// However few the steps and however unreachable tol, a run from a start
+// answers with a point of no higher objective than the start's, as the
+// run itself computes it (MaxIterations = 0 gives the start's own).
+TEST(CertifiedSMO, AWarmStartNeverEndsAboveItsStart)
+{
+    for (uint64_t seed = 30; seed < 34; ++seed) {
+        const CorpusProblem p = seed % 2 ? mixtureProblem(100, seed) : oneClassProblem(100, seed);
+        std::vector<double> start(p.n, 0.0);
+        const uint32_t first = seed % 3, count = (p.n - first + 2) / 3;
+        for (uint32_t k = first; k < p.n; k += 3)
+            start[k] = 1.0 / count;
+        std::vector<double> x(p.n);
+        CertifiedReport atStart, report;
+        certifiedSMO(p.Q.data(), p.b.data(), p.n, CertifiedSettings{0.0, 0, start.data(), nullptr, nullptr},
+                     x.data(), atStart);
+        EXPECT_EQ(bitsOf(x), bitsOf(start));
+        for (uint64_t cap : {1u, 10u, 1000u, 100000u}) {
+            certifiedSMO(p.Q.data(), p.b.data(), p.n, CertifiedSettings{0.0, cap, start.data(), nullptr, nullptr},
+                         x.data(), report);
+            EXPECT_LE(report.objective, atStart.objective) << p.name << " cap " << cap;
+            EXPECT_LE(report.gap, atStart.gap) << p.name << " cap " << cap;
+            EXPECT_LE(report.iterations, cap);
+        }
+    }
+}

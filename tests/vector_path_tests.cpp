@@ -120,6 +120,36 @@ TEST_P(VectorLoops, RetirementAndPivotAsThePlainScan)
     }
 }
 
+// The pass that checks Q and finds its scale: the largest magnitude as a
+// plain scan finds it, whatever the length (every split between the lanes
+// and the tail), and infinity as soon as one value anywhere is not finite,
+// even one whose magnitude hides behind a larger finite value's (a NaN
+// fails every comparison) or one in the last, odd slot.
+TEST_P(VectorLoops, LargestMagnitudeAndFinitenessInOnePass)
+{
+    Draw draw{15};
+    for (int trial = 0; trial < 600; ++trial) {
+        const size_t count = static_cast<size_t>(unit(draw) * 70);
+        std::vector<double> v = awkwardValues(draw, count, false);
+        double expected = 0.0;
+        for (double value : v)
+            expected = std::fabs(value) > expected ? std::fabs(value) : expected;
+        ASSERT_EQ(bitsOf(largestMagnitudeOf(GetParam(), v.data(), count)), bitsOf(expected)) << "trial " << trial;
+        if (count == 0)
+            continue;
+        const size_t where = trial % 3 == 0 ? count - 1 : static_cast<size_t>(unit(draw) * count);
+        const double bad[] = {NAN, -NAN, INFINITY, -INFINITY};
+        v[where] = bad[trial % 4];
+        ASSERT_EQ(largestMagnitudeOf(GetParam(), v.data(), count), INFINITY)
+            << "trial " << trial << ": " << v[where] << " at " << where << " of " << count;
+    }
+    // The largest finite double is finite; subnormals and -0.0 are magnitudes.
+    const std::vector<double> edges = {-0.0, 0x1p-1074, -0x1.fffffffffffffp+1023, 1.0, 0.0, -0x1p-1074, 2.0, 3.0, -0.0};
+    EXPECT_EQ(largestMagnitudeOf(GetParam(), edges.data(), edges.size()), 0x1.fffffffffffffp+1023);
+    EXPECT_EQ(bitsOf(largestMagnitudeOf(GetParam(), edges.data(), 2)), bitsOf(0x1p-1074));
+    EXPECT_EQ(bitsOf(largestMagnitudeOf(GetParam(), edges.data(), 1)), bitsOf(0.0));
+}
+
 TEST_P(VectorLoops, ScreeningKeepsEveryCandidateThatMayBeTheLargest)
 {
     Draw draw{14};

@@ -6,6 +6,9 @@
 // at the cost of one column. Answers are sparse for the problems this
 // solver is for, so starting from one weight and adding the few that
 // matter costs less than starting from n weights and removing most.
+// A caller's start (the answer to a nearby problem, say) is checked
+// exactly before any step instead: if it meets tol it is the answer, and
+// its exact gradients are where the steps begin.
 //
 // Rounds: pair steps (pair_steps.cpp) until the working gap is at most a
 // round's target; then the exact check (exact_check.cpp). Its gap, the
@@ -62,10 +65,11 @@ struct Scratch {
     double* products;
     double* magnitudes;
     double* weights;
-    double* best;  // the x of least exact gap so far
+    double* best;   // the x of least exact gap so far
+    double* start;  // the caller's starting point, kept (null for a cold start)
 };
 
-Scratch takeScratch(uint32_t n)
+Scratch takeScratch(uint32_t n, bool warm)
 {
     const size_t doubles = sizeof(double) * n;
     const size_t indices = sizeof(uint32_t) * n;
@@ -86,11 +90,14 @@ Scratch takeScratch(uint32_t n)
     s.magnitudes = static_cast<double*>(mxMalloc(doubles));
     s.weights = static_cast<double*>(mxMalloc(doubles));
     s.best = static_cast<double*>(mxMalloc(doubles));
+    s.start = warm ? static_cast<double*>(mxMalloc(doubles)) : nullptr;
     return s;
 }
 
 void releaseScratch(Scratch& s)
 {
+    if (s.start)
+        mxFree(s.start);
     mxFree(s.best);
     mxFree(s.weights);
     mxFree(s.magnitudes);
@@ -151,15 +158,39 @@ void writeWeights(const ActiveSet& set, uint32_t n, double* x)
         x[set.index[k]] = set.weight[k];
 }
 
+uint32_t supportSize(const double* x, uint32_t n)
+{
+    uint32_t count = 0;
+    for (uint32_t k = 0; k < n; ++k)
+        count += x[k] > 0.0;
+    return count;
+}
+
+void tellProgress(const CertifiedSettings& settings, const CertifiedReport& report, uint64_t iterations,
+                  const double* x, uint32_t n, CertifiedPhase phase)
+{
+    if (settings.progress)
+        settings.progress(settings.progressContext,
+                          CertifiedProgress{iterations, report.gap, report.objective, supportSize(x, n), phase});
+}
+
 }  // namespace
 
 void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint64_t maxIterations, double* x,
                   CertifiedReport& report)
 {
-    report = CertifiedReport{0.0, 0.0, 0, 0.0 <= tol};
+    certifiedSMO(Q, b, n, CertifiedSettings{tol, maxIterations, nullptr, nullptr, nullptr}, x, report);
+}
+
+void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedSettings& settings, double* x,
+                  CertifiedReport& report)
+{
+    const double tol = settings.tol;
+    const uint64_t maxIterations = settings.maxIterations;
+    report = CertifiedReport{0.0, 0.0, 0, 0.0 <= tol, 0};
     if (n == 0)
         return;
-    Scratch s = takeScratch(n);
+    Scratch s = takeScratch(n, settings.start != nullptr);
     double largestDiagonal = 0.0;
     for (uint32_t k = 0; k < n; ++k) {
         s.diagonal[k] = Q[at(k, k, n)];
@@ -167,18 +198,31 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint
         largestDiagonal = magnitude > largestDiagonal ? magnitude : largestDiagonal;
     }
     const uint32_t shrinkEvery = n < shrinkInterval ? n : shrinkInterval;
-    const uint32_t start = bestVertex(s.diagonal, b, n);
+    const uint32_t vertex = bestVertex(s.diagonal, b, n);
 
     // The steps and the checks work in units where the data's magnitude is
     // near 1 (certified_parts.h), the same numbers at every scale 2^k.
-    const double scale = workingScale(Q, s.diagonal, b, n, start);
+    const double scale = workingScale(Q, s.diagonal, b, n, vertex);
     const double tau = tauFraction * (largestDiagonal > 0.0 ? largestDiagonal * scale : 1.0);
     for (uint32_t k = 0; k < n; ++k)
         s.diagonal[k] *= scale;
-    for (uint32_t k = 0; k < n; ++k) {
-        x[k] = k == start ? 1.0 : 0.0;
-        // (Q e_k)_i summed as defined: 0 + Q(i,k) * 1, in working units.
-        s.set.gradient[k] = Q[at(k, start, n)] * scale - b[k] * scale;
+
+    // A warm start is checked before any step, as the rounds' checks are:
+    // its exact gradients are where the steps begin.
+    const bool warm = settings.start != nullptr;
+    double roundTarget = 0.0;
+    if (warm) {
+        for (uint32_t k = 0; k < n; ++k)
+            s.start[k] = settings.start[k];
+        for (uint32_t k = 0; k < n; ++k)
+            x[k] = s.start[k];
+    } else {
+        for (uint32_t k = 0; k < n; ++k) {
+            x[k] = k == vertex ? 1.0 : 0.0;
+            // (Q e_k)_i summed as defined: 0 + Q(i,k) * 1, in working units.
+            s.set.gradient[k] = Q[at(k, vertex, n)] * scale - b[k] * scale;
+        }
+        roundTarget = roundFraction * startGap(s.set.gradient, vertex, n);
     }
     activateAll(s.set, x, s.diagonal, n);
     ColumnCache cache = takeColumnCache(n, cacheBytes, scale);
@@ -186,17 +230,20 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint
 
     const double workingTol = tol * scale;
     double target = workingTol;
-    double roundTarget = roundFraction * startGap(s.set.gradient, start, n);
-    CertifiedReport bestReport{0.0, infinity(), 0, false};
+    CertifiedReport bestReport{0.0, infinity(), 0, false, 0};
+    CertifiedReport startReport{0.0, infinity(), 0, false, 0};
     // Whether a report's gap counts Q's asymmetry (exact_check.cpp).
-    bool counted = false, bestCounted = false;
+    bool counted = false, bestCounted = false, startCounted = false;
     double bestGap = infinity(), bestObjective = infinity();
     uint64_t iterations = 0;
+    bool stepFirst = !warm;
     for (;;) {
-        roundTarget = roundTarget > target ? roundTarget : target;
-        const StepsEnd end =
-            takePairSteps(Q, n, s.set, cache, roundTarget, tau, shrinkEvery, maxIterations, iterations);
-        writeWeights(s.set, n, x);
+        StepsEnd end = StepsEnd::gapReached;
+        if (stepFirst) {
+            roundTarget = roundTarget > target ? roundTarget : target;
+            end = takePairSteps(Q, n, s.set, cache, roundTarget, tau, shrinkEvery, maxIterations, iterations);
+            writeWeights(s.set, n, x);
+        }
         ExactCheck check = checkExactly(Q, b, n, x, scale, checkScratch);
         // A gap that would end the run must also bound f's own gradient,
         // which is not Qx - b where Q is not symmetric.
@@ -214,7 +261,14 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint
             bestReport = report;
             bestCounted = counted;
         }
-        if (check.gap <= tol || end == StepsEnd::capReached)
+        if (!stepFirst) {
+            startReport = report;
+            startCounted = counted;
+        }
+        tellProgress(settings, report, iterations, x, n,
+                     stepFirst ? CertifiedPhase::pairSteps : CertifiedPhase::start);
+        stepFirst = true;
+        if (check.gap <= tol || end == StepsEnd::capReached || iterations >= maxIterations)
             break;
         const bool improved = check.gap < bestGap || check.objective < bestObjective;
         if (!improved)
@@ -234,6 +288,15 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint
         report = bestReport;
         counted = bestCounted;
     }
+    // Rounding can leave the checked point of least gap a hair above the
+    // start by objective; an unconverged run then answers with the start.
+    // A converged one is within tol of the least objective already.
+    if (warm && !(report.gap <= tol) && report.objective > startReport.objective) {
+        for (uint32_t k = 0; k < n; ++k)
+            x[k] = s.start[k];
+        report = startReport;
+        counted = startCounted;
+    }
     if (!counted && n > 1) {
         const ExactCheck check =
             countAsymmetry(Q, n, x, scale, checkScratch, checkExactly(Q, b, n, x, scale, checkScratch));
@@ -241,6 +304,7 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint
         report.gap = check.gap;
     }
     report.converged = report.gap <= tol;
+    report.support = supportSize(x, n);
     releaseColumnCache(cache);
     releaseScratch(s);
 }

@@ -23,8 +23,8 @@
 // leaves x as it is, wherever the values stay normal.
 //
 // Assumes finite Q and b and n <= 65536. With n = 0 nothing is written to
-// x. Scratch through mxMalloc: 92 bytes per coordinate, plus at most
-// 32 MiB of copies of columns.
+// x. Scratch through mxMalloc: 92 bytes (100 with a start) per coordinate,
+// plus at most 32 MiB of copies of columns.
 #ifndef SIMPLEXQP_CERTIFIED_SMO_H
 #define SIMPLEXQP_CERTIFIED_SMO_H
 
@@ -36,6 +36,41 @@ struct CertifiedReport {
     double gap;           // KKT violation of x, an upper bound on f(x) - f* where Q + Q' is positive semidefinite
     uint64_t iterations;  // pair steps taken up to x (the run may have taken more after it)
     bool converged;       // gap <= tol
+    uint32_t support;     // weights of x above 0
+};
+
+// What the run did since the exact check before, as a progress record.
+enum class CertifiedPhase : uint8_t {
+    start,      // nothing yet: the check of the starting point
+    pairSteps,  // pair steps
+    polish,     // a solve on the support
+};
+
+// One exact check's figures, handed to the caller's progress call as the
+// run goes on (each check costs a pass over the support's columns, so
+// there are few of them).
+struct CertifiedProgress {
+    uint64_t iterations;  // pair steps so far
+    double gap;           // of the point just checked
+    double objective;
+    uint32_t support;
+    CertifiedPhase phase;
+};
+
+typedef void (*CertifiedProgressCall)(void* context, const CertifiedProgress& progress);
+
+// How a run is asked for.
+struct CertifiedSettings {
+    double tol;
+    uint64_t maxIterations;  // pair steps before the run ends unconverged
+    // Null: start from the vertex of least objective. Otherwise n weights,
+    // each >= 0, summing to 1 up to rounding, which the run checks first
+    // and starts from (it may be x itself). An unconverged run never
+    // answers with a point of higher objective than this one; a converged
+    // one is within tol of the least, for positive semidefinite Q.
+    const double* start;
+    CertifiedProgressCall progress;  // null: none
+    void* progressContext;
 };
 
 // The tolerance used when the caller gives none: (16n + 128) u M, with
@@ -46,8 +81,16 @@ struct CertifiedReport {
 // Reads all of Q once.
 double defaultTolerance(const double* Q, const double* b, uint32_t n);
 
+// The same for a caller that has max |Q(r,c)| already (largestQ), from the
+// pass that checked Q: only b is read.
+double defaultToleranceAtScale(double largestQ, const double* b, uint32_t n);
+
 // Q (n*n) and b (n) are read; x (n) is written; report is written. A gap of
 // +Inf means that the gradients could not be computed (products overflow).
+void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedSettings& settings, double* x,
+                  CertifiedReport& report);
+
+// A cold run, silent: the settings above with no start and no progress call.
 void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint64_t maxIterations, double* x,
                   CertifiedReport& report);
 

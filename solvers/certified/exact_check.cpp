@@ -210,7 +210,11 @@ ExactCheck countAsymmetry(const double* Q, uint32_t n, const double* x, double s
 // term allows for; at any other scale it is far below the first's last bit.
 double defaultTolerance(const double* Q, const double* b, uint32_t n)
 {
-    const double largestQ = largestMagnitude(Q, static_cast<size_t>(n) * n);
+    return defaultToleranceAtScale(largestMagnitude(Q, static_cast<size_t>(n) * n), b, n);
+}
+
+double defaultToleranceAtScale(double largestQ, const double* b, uint32_t n)
+{
     const double largestB = largestMagnitude(b, n);
     const double scale = largestQ > largestB ? largestQ : largestB;
     return scale * ((8.0 * n + 64.0) * 0x1p-52) + 16.0 * 0x1p-1074;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "problem.h"
+#include "vector_loops.h"
 
 namespace {
 
@@ -65,28 +66,8 @@ bool exactlySymmetric(const double* Q, uint32_t n, Largest& largest)
 
 double largestMagnitude(const double* values, size_t count)
 {
-    // Two running maxima, so that the comparisons need not wait for one
-    // another. A NaN fails every comparison: it never becomes the largest,
-    // and the finiteness test catches it.
-    double largest0 = 0.0, largest1 = 0.0;
-    bool finite0 = true, finite1 = true;
-    size_t k = 0;
-    for (; k + 2 <= count; k += 2) {
-        const double magnitude0 = std::fabs(values[k]);
-        const double magnitude1 = std::fabs(values[k + 1]);
-        finite0 &= magnitude0 <= largestDouble;
-        finite1 &= magnitude1 <= largestDouble;
-        largest0 = magnitude0 > largest0 ? magnitude0 : largest0;
-        largest1 = magnitude1 > largest1 ? magnitude1 : largest1;
-    }
-    if (k < count) {
-        const double magnitude0 = std::fabs(values[k]);
-        finite0 &= magnitude0 <= largestDouble;
-        largest0 = magnitude0 > largest0 ? magnitude0 : largest0;
-    }
-    if (!finite0 || !finite1)
-        return infinity();
-    return largest1 > largest0 ? largest1 : largest0;
+    // Memory-bound for a whole Q: the widest path streams it fastest.
+    return largestMagnitudeOf(availableVectorPath(), values, count);
 }
 
 bool allFinite(const double* values, size_t count)

@@ -51,3 +51,10 @@ uint32_t screenCandidates(VectorPath path, const double* G, const double* b, con
         return avx2Loops::screenCandidates(G, b, x, n, pivotGradient, slack, listed, magnitudes, largest);
     return baselineLoops::screenCandidates(G, b, x, n, pivotGradient, slack, listed, magnitudes, largest);
 }
+
+double largestMagnitudeOf(VectorPath path, const double* values, size_t count)
+{
+    if (path == VectorPath::avx2)
+        return avx2Loops::largestMagnitudeOf(values, count);
+    return baselineLoops::largestMagnitudeOf(values, count);
+}

@@ -4,6 +4,7 @@
 #ifndef SIMPLEXQP_VECTOR_LOOPS_H
 #define SIMPLEXQP_VECTOR_LOOPS_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "vector_path.h"
@@ -60,5 +61,10 @@ PivotChoice retireAndFindPivot(VectorPath path, const double* x, unsigned char* 
 uint32_t screenCandidates(VectorPath path, const double* G, const double* b, const double* x, uint32_t n,
                           double pivotGradient, double slack, uint32_t* listed, double* magnitudes,
                           double& largest);
+
+// The largest |v_k| of count values, or infinity when one of them is not a
+// finite number: the one pass over Q that both the argument checks (is it
+// finite?) and the default tolerance (its scale) need.
+double largestMagnitudeOf(VectorPath path, const double* values, size_t count);
 
 #endif

@@ -123,6 +123,40 @@ static uint32_t screenCandidatesFrom(const double* G, const double* b, const dou
     return count;
 }
 
+// The plain scan of largestMagnitudeOf from index `from` on, going on from
+// what the lanes found: four running maxima, so that no comparison waits
+// for the one before. A NaN fails every comparison and so is never the
+// largest; v - v is 0 for every finite v and NaN otherwise, so the sums of
+// those differences (two, so that no addition waits long, and no more,
+// so that everything stays in registers) tell whether every value was
+// finite.
+static double largestMagnitudeFrom(const double* values, size_t from, size_t count, double largest, double poison)
+{
+    double m0 = largest, m1 = 0.0, m2 = 0.0, m3 = 0.0;
+    double z0 = poison, z1 = 0.0;
+    size_t k = from;
+    for (; k + 4 <= count; k += 4) {
+        const double v0 = values[k], v1 = values[k + 1], v2 = values[k + 2], v3 = values[k + 3];
+        const double a0 = __builtin_fabs(v0), a1 = __builtin_fabs(v1);
+        const double a2 = __builtin_fabs(v2), a3 = __builtin_fabs(v3);
+        m0 = a0 > m0 ? a0 : m0;
+        m1 = a1 > m1 ? a1 : m1;
+        m2 = a2 > m2 ? a2 : m2;
+        m3 = a3 > m3 ? a3 : m3;
+        z0 = z0 + ((v0 - v0) + (v1 - v1));
+        z1 = z1 + ((v2 - v2) + (v3 - v3));
+    }
+    for (; k < count; ++k) {
+        const double a = __builtin_fabs(values[k]);
+        m0 = a > m0 ? a : m0;
+        z0 = z0 + (values[k] - values[k]);
+    }
+    m0 = m1 > m0 ? m1 : m0;
+    m2 = m3 > m2 ? m3 : m2;
+    m0 = m2 > m0 ? m2 : m0;
+    return z0 + z1 == 0.0 ? m0 : __builtin_inf();
+}
+
 #ifdef SIMPLEXQP_LOOPS_WIDE
 
 typedef double Doubles __attribute__((vector_size(32)));
@@ -219,6 +253,43 @@ uint32_t screenCandidates(const double* G, const double* b, const double* x, uin
     return count;
 }
 
+
+// Sixteen running maxima in four registers, so that no maximum waits for
+// the one before and Q streams at the speed of memory. A maximum is the
+// same whatever the order in which the values are compared, so every path
+// gives the same value. vmaxpd drops a NaN (it answers with its second
+// operand, the running maximum, when either is one), so NaNs are flagged
+// by a comparison of each value with itself; an infinity is the maximum.
+double largestMagnitudeOf(const double* values, size_t count)
+{
+    const Lanes magnitudeBits = {0x7fffffffffffffff, 0x7fffffffffffffff, 0x7fffffffffffffff,
+                                 0x7fffffffffffffff};
+    Doubles m0 = {0.0, 0.0, 0.0, 0.0}, m1 = m0, m2 = m0, m3 = m0;
+    Lanes notNumbers = {0, 0, 0, 0};
+    size_t k = 0;
+    for (; k + 16 <= count; k += 16) {
+        Doubles v0, v1, v2, v3;
+        __builtin_memcpy(&v0, values + k, sizeof v0);
+        __builtin_memcpy(&v1, values + k + 4, sizeof v1);
+        __builtin_memcpy(&v2, values + k + 8, sizeof v2);
+        __builtin_memcpy(&v3, values + k + 12, sizeof v3);
+        notNumbers |= (v0 != v0) | (v1 != v1) | (v2 != v2) | (v3 != v3);
+        m0 = __builtin_ia32_maxpd256(reinterpret_cast<Doubles>(reinterpret_cast<Lanes>(v0) & magnitudeBits), m0);
+        m1 = __builtin_ia32_maxpd256(reinterpret_cast<Doubles>(reinterpret_cast<Lanes>(v1) & magnitudeBits), m1);
+        m2 = __builtin_ia32_maxpd256(reinterpret_cast<Doubles>(reinterpret_cast<Lanes>(v2) & magnitudeBits), m2);
+        m3 = __builtin_ia32_maxpd256(reinterpret_cast<Doubles>(reinterpret_cast<Lanes>(v3) & magnitudeBits), m3);
+    }
+    double largest = 0.0;
+    for (int lane = 0; lane < 4; ++lane) {
+        largest = m0[lane] > largest ? m0[lane] : largest;
+        largest = m1[lane] > largest ? m1[lane] : largest;
+        largest = m2[lane] > largest ? m2[lane] : largest;
+        largest = m3[lane] > largest ? m3[lane] : largest;
+    }
+    const bool anyNotNumber = (notNumbers[0] | notNumbers[1] | notNumbers[2] | notNumbers[3]) != 0;
+    return largestMagnitudeFrom(values, k, count, largest, anyNotNumber ? __builtin_nan("") : 0.0);
+}
+
 #else
 
 PivotChoice retireAndFindPivot(const double* x, unsigned char* active, uint32_t n, const RetiringStep& step)
@@ -233,6 +304,11 @@ uint32_t screenCandidates(const double* G, const double* b, const double* x, uin
 {
     largest = 0.0;
     return screenCandidatesFrom(G, b, x, 0, n, pivotGradient, slack, listed, magnitudes, 0, largest);
+}
+
+double largestMagnitudeOf(const double* values, size_t count)
+{
+    return largestMagnitudeFrom(values, 0, count, 0.0, 0.0);
 }
 
 #endif

@@ -4,6 +4,7 @@
 #ifndef SIMPLEXQP_VECTOR_LOOPS_PATHS_H
 #define SIMPLEXQP_VECTOR_LOOPS_PATHS_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "vector_loops.h"
@@ -23,6 +24,7 @@
     uint32_t screenCandidates(const double* G, const double* b, const double* x, uint32_t n,                 \
                               double pivotGradient, double slack, uint32_t* listed, double* magnitudes,      \
                               double& largest);                                                               \
+    double largestMagnitudeOf(const double* values, size_t count);                                            \
     }
 
 SIMPLEXQP_DECLARE_LOOPS(baselineLoops)

@@ -181,7 +181,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         require(nlhs <= 2 && results[0] != nullptr);  // with nlhs = 0 the host still takes the first
         if (nlhs == 2) {
             require(results[1] != nullptr && mxGetM(results[1]) == 1 && mxGetN(results[1]) == 1);
-            require(standInFieldCount(results[1]) == 4);
+            require(standInFieldCount(results[1]) == 5);  // objective, gap, iterations, converged, support
             mxDestroyArray(results[1]);
         }
 #else

@@ -1,0 +1,250 @@
+// simplexQPopt's third argument: tol, or an options struct (as quadprog's
+// and qp's users write them) with the fields Tolerance, MaxIterations,
+// Display and InitialPoint, each optional. Checked as the other arguments
+// are, before anything is created or computed: every error names the
+// field, what it must be and what was given, and a field this plug-in does
+// not know is an error that lists the ones it does, so that a misspelt
+// option never passes unnoticed.
+//
+// A field whose value is [] (0-by-0 double) takes its default, as optimset
+// leaves the options it was not given.
+#ifndef SIMPLEXQP_OPT_OPTIONS_H
+#define SIMPLEXQP_OPT_OPTIONS_H
+
+#include <cstdint>
+
+#include "argument_checks.h"
+#include "mex_host.h"
+
+namespace optOptions {
+
+enum class Display : uint8_t { off, final, iter };
+
+struct Options {
+    bool hasTolerance;
+    double tolerance;
+    bool hasMaxIterations;
+    uint64_t maxIterations;
+    Display display;
+    const mxArray* initialPoint;  // null: the solver's own start
+};
+
+inline Options defaults()
+{
+    return Options{false, 0.0, false, 0, Display::off, nullptr};
+}
+
+using argumentChecks::append;
+using argumentChecks::appendCount;
+using argumentChecks::appendNumber;
+using argumentChecks::emptyMessage;
+using argumentChecks::Message;
+
+// Entries of an initial point may lie this far below 0, and its sum this
+// far from 1, and still count as on the simplex: (n + 16) eps, what a sum
+// of n rounded weights can be off by, with room to spare. Such entries
+// below 0 become 0; nothing else is changed.
+inline double startRounding(size_t n)
+{
+    return (static_cast<double>(n) + 16.0) * 0x1p-52;
+}
+
+// Text compared and extended here rather than by the C library, which the
+// plug-ins otherwise do without (as the argument checks do).
+inline bool sameText(const char* a, const char* b)
+{
+    while (*a && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
+inline bool isEmptyDefault(const mxArray* value)
+{
+    return mxIsDouble(value) && mxGetM(value) == 0 && mxGetN(value) == 0;
+}
+
+inline const mxArray* fieldValue(const mxArray* options, int field)
+{
+#ifdef SIMPLEXQP_CREATE_700
+    return mxGetFieldByNumber_700(options, 0, field);
+#else
+    return mxGetFieldByNumber(options, 0, field);
+#endif
+}
+
+// The text of a char array, cut short (with "...") past what a message
+// shows; false when it is not a char row.
+inline bool textOf(const mxArray* value, char (&text)[32])
+{
+    if (!mxIsChar(value) || !argumentChecks::isMatrixShaped(value) || mxGetM(value) > 1)
+        return false;
+#ifdef SIMPLEXQP_CREATE_700
+    const bool cut = mxGetString_700(value, text, static_cast<int>(sizeof text - 3)) != 0;
+#else
+    const bool cut = mxGetString(value, text, sizeof text - 3) != 0;
+#endif
+    if (cut) {
+        size_t end = 0;
+        while (text[end])
+            ++end;
+        for (const char* dots = "..."; *dots; ++dots)
+            text[end++] = *dots;
+        text[end] = '\0';
+    }
+    return true;
+}
+
+[[noreturn]] inline void rejectUnknownField(const char* name)
+{
+    Message message = emptyMessage();
+    append(message, "options has an unknown field '");
+    append(message, name);
+    append(message, "'; the known fields are Tolerance, MaxIterations, Display and InitialPoint");
+    mexErrMsgTxt(message.text);
+}
+
+inline uint64_t checkMaxIterations(const mxArray* value)
+{
+    if (!argumentChecks::isRealNumericScalar(value))
+        argumentChecks::rejectArgument("options.MaxIterations", "a whole number >= 0", value);
+    const double count = mxGetScalar(value);
+    // Inf asks for no cap; beyond 2^64 steps no run goes on anyway.
+    if (count >= 0x1p64)
+        return UINT64_MAX;
+    if (count >= 0.0 && count == static_cast<double>(static_cast<uint64_t>(count)))
+        return static_cast<uint64_t>(count);
+    Message message = emptyMessage();
+    append(message, "options.MaxIterations must be a whole number >= 0; got ");
+    if (count != count)
+        append(message, "NaN");
+    else if (count < -largestDouble)
+        append(message, "-Inf");
+    else
+        appendNumber(message, count);
+    mexErrMsgTxt(message.text);
+}
+
+inline Display checkDisplay(const mxArray* value)
+{
+    const char* expected = "options.Display must be 'off', 'final' or 'iter'";
+    char text[32];
+    if (!textOf(value, text)) {
+        Message message = emptyMessage();
+        append(message, expected);
+        argumentChecks::appendWhatWasGiven(message, value);
+        mexErrMsgTxt(message.text);
+    }
+    if (sameText(text, "off"))
+        return Display::off;
+    if (sameText(text, "final"))
+        return Display::final;
+    if (sameText(text, "iter"))
+        return Display::iter;
+    Message message = emptyMessage();
+    append(message, expected);
+    append(message, "; got '");
+    append(message, text);
+    append(message, "'");
+    mexErrMsgTxt(message.text);
+}
+
+inline void checkInitialPointShape(const mxArray* value, size_t n)
+{
+    if (argumentChecks::isRealFullDoubleVectorOf(value, n))
+        return;
+    Message message = emptyMessage();
+    append(message, "options.InitialPoint must be a real, full, double vector of ");
+    appendCount(message, n);
+    append(message, n == 1 ? " element" : " elements");
+    argumentChecks::appendWhatWasGiven(message, value);
+    mexErrMsgTxt(message.text);
+}
+
+// The third argument, given that Q is n-by-n: a struct is options, and
+// anything else tol, checked as before options existed.
+inline Options checkThird(const mxArray* third, size_t n)
+{
+    Options options = defaults();
+    if (!mxIsStruct(third)) {
+        argumentChecks::checkTolerance(third);
+        options.hasTolerance = true;
+        options.tolerance = mxGetScalar(third);
+        return options;
+    }
+    if (mxGetNumberOfElements(third) != 1 || !argumentChecks::isMatrixShaped(third))
+        argumentChecks::rejectArgument("options", "a 1-by-1 struct", third);
+    const int fields = mxGetNumberOfFields(third);
+    for (int f = 0; f < fields; ++f) {
+        const char* name = mxGetFieldNameByNumber(third, f);
+        const mxArray* value = fieldValue(third, f);
+        const bool known = sameText(name, "Tolerance") || sameText(name, "MaxIterations") ||
+                           sameText(name, "Display") || sameText(name, "InitialPoint");
+        if (!known)
+            rejectUnknownField(name);
+        if (!value || isEmptyDefault(value))
+            continue;
+        if (sameText(name, "Tolerance")) {
+            argumentChecks::checkToleranceNamed(value, "options.Tolerance");
+            options.hasTolerance = true;
+            options.tolerance = mxGetScalar(value);
+        } else if (sameText(name, "MaxIterations")) {
+            options.maxIterations = checkMaxIterations(value);
+            options.hasMaxIterations = true;
+        } else if (sameText(name, "Display")) {
+            options.display = checkDisplay(value);
+        } else {
+            checkInitialPointShape(value, n);
+            options.initialPoint = value;
+        }
+    }
+    return options;
+}
+
+// After Q and b: the initial point's values. Every entry finite and at
+// least -startRounding(n), and the entries' sum, those below 0 counted as
+// 0, within startRounding(n) of 1 (summed in ascending order from +0.0).
+inline void checkInitialPointValues(const double* x0, size_t n)
+{
+    const double rounding = startRounding(n);
+    double sum = 0.0;
+    for (size_t i = 0; i < n; ++i) {
+        const double value = x0[i];
+        if (!std::isfinite(value) || value < -rounding) {
+            Message message = emptyMessage();
+            append(message, std::isfinite(value) ? "options.InitialPoint must be >= 0; got "
+                                                 : "options.InitialPoint must be finite; got ");
+            if (std::isfinite(value))
+                appendNumber(message, value);
+            else
+                append(message, argumentChecks::nonFiniteName(value));
+            append(message, " at InitialPoint(");
+            appendCount(message, i + 1);
+            append(message, ")");
+            mexErrMsgTxt(message.text);
+        }
+        sum += value > 0.0 ? value : 0.0;
+    }
+    if (n > 0 && !(sum - 1.0 <= rounding && 1.0 - sum <= rounding)) {
+        Message message = emptyMessage();
+        append(message, "options.InitialPoint must sum to 1; got sum(InitialPoint) - 1 = ");
+        if (sum <= largestDouble)
+            appendNumber(message, sum - 1.0);
+        else
+            append(message, "Inf");
+        mexErrMsgTxt(message.text);
+    }
+}
+
+// The checked point on the simplex: entries below 0 (within rounding) set
+// to +0.0, every other entry as given.
+inline void projectInitialPoint(const double* x0, size_t n, double* x)
+{
+    for (size_t i = 0; i < n; ++i)
+        x[i] = x0[i] > 0.0 ? x0[i] : 0.0;
+}
+
+}  // namespace optOptions
+
+#endif
