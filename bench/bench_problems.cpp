@@ -6,6 +6,9 @@
 
 namespace {
 
+// The all-positive family's ridge on the diagonal.
+constexpr double ridge = 0.01;
+
 double kernel(double ax, double ay, double bx, double by, double width)
 {
     const double dx = ax - bx, dy = ay - by;
@@ -40,6 +43,63 @@ BenchProblem densityProblem(uint32_t n)
         for (uint32_t c = 0; c < n; ++c)
             sum += p.Q[r + static_cast<size_t>(c) * n];
         p.b[r] = sum / n;
+    }
+    return p;
+}
+
+BenchProblem wideDensityProblem(uint32_t n)
+{
+    std::vector<double> cx, cy;
+    BenchProblem p = kernelOfCentres("wide-density", n, 0.5, cx, cy);
+    for (uint32_t r = 0; r < n; ++r) {
+        double sum = 0.0;
+        for (uint32_t c = 0; c < n; ++c)
+            sum += p.Q[r + static_cast<size_t>(c) * n];
+        p.b[r] = sum / n;
+    }
+    return p;
+}
+
+BenchProblem realizableProblem(uint32_t n)
+{
+    std::vector<double> cx, cy;
+    BenchProblem p = kernelOfCentres("realizable", n, 0.1, cx, cy);
+    std::vector<double> w(n, 0.0);
+    Draw weights{11};
+    double total = 0.0;
+    for (uint32_t i = 0; i < n; i += 7) {
+        w[i] = 0.5 + unit(weights);
+        total += w[i];
+    }
+    for (double& wi : w)
+        wi /= total;
+    for (uint32_t r = 0; r < n; ++r) {
+        double sum = 0.0;
+        for (uint32_t c = 0; c < n; ++c)
+            sum += p.Q[r + static_cast<size_t>(c) * n] * w[c];
+        p.b[r] = sum;
+    }
+    return p;
+}
+
+BenchProblem allPositiveProblem(uint32_t n)
+{
+    std::vector<double> cx, cy;
+    BenchProblem p = kernelOfCentres("all-positive", n, 0.1, cx, cy);
+    for (uint32_t i = 0; i < n; ++i)
+        p.Q[i + static_cast<size_t>(i) * n] += ridge;
+    std::vector<double> w(n);
+    Draw weights{13};
+    double total = 0.0;
+    for (double& wi : w)
+        total += wi = 0.5 + unit(weights);
+    for (double& wi : w)
+        wi /= total;
+    for (uint32_t r = 0; r < n; ++r) {
+        double sum = 0.0;
+        for (uint32_t c = 0; c < n; ++c)
+            sum += p.Q[r + static_cast<size_t>(c) * n] * w[c];
+        p.b[r] = sum;
     }
     return p;
 }
@@ -82,6 +142,12 @@ bool benchProblem(const std::string& family, uint32_t n, BenchProblem& problem)
         problem = mixtureProblem(n);
     else if (family == "one-class")
         problem = oneClassProblem(n);
+    else if (family == "wide-density")
+        problem = wideDensityProblem(n);
+    else if (family == "realizable")
+        problem = realizableProblem(n);
+    else if (family == "all-positive")
+        problem = allPositiveProblem(n);
     else
         return false;
     return true;

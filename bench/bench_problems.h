@@ -16,6 +16,22 @@ using BenchProblem = CorpusProblem;
 // positive; SMO makes about n steps a pass, multUpdate few iterations.
 BenchProblem densityProblem(uint32_t n);
 
+// Kernel density with a wider kernel (width 0.5): every weight positive
+// and Q far worse conditioned, where pair steps crawl and the polish
+// (Newton steps on the support) finishes.
+BenchProblem wideDensityProblem(uint32_t n);
+
+// A realizable mixture: width 0.1 and b = Qw for w positive on every
+// seventh centre (weights drawn in [0.5, 1.5), summing to 1), so that the
+// gradient vanishes at the answer w: the hardest case for pair steps.
+BenchProblem realizableProblem(uint32_t n);
+
+// Every weight positive at the answer: width 0.1 with 0.01 added to the
+// diagonal (a ridge, so that the answer is unique and well defined), and
+// b = Qw for w positive on every centre (drawn in [0.5, 1.5), summing to
+// 1). The polish factors all of Q here: its largest case.
+BenchProblem allPositiveProblem(uint32_t n);
+
 // Mixture fit: b_i is the mean kernel value of centre i against 300 points
 // drawn within 0.075 of three cluster centres (width 0.1), as in the example
 // program. Most weights go to zero; multUpdate needs tens of iterations.
@@ -27,7 +43,8 @@ BenchProblem mixtureProblem(uint32_t n, double widthFactor = 1.0);
 // weights stay positive: about 100 at n = 500, 160 at n = 8000.
 BenchProblem oneClassProblem(uint32_t n, double widthFactor = 1.0);
 
-// The problem of the family named "density", "mixture" or "one-class".
+// The problem of the family named "density", "mixture", "one-class",
+// "wide-density", "realizable" or "all-positive".
 // Returns false for any other name.
 bool benchProblem(const std::string& family, uint32_t n, BenchProblem& problem);
 

@@ -9,7 +9,9 @@
 #include "bench_problems.h"
 
 // Times each solver (best of `repeats`), writes its answer to answerDir and
-// its record to runs. False when an answer cannot be written.
-bool runOwnSolvers(const BenchProblem& problem, const std::string& answerDir, int repeats, FILE* runs);
+// its record to runs; with certifiedOnly, certifiedSMO's runs alone. False
+// when an answer cannot be written.
+bool runOwnSolvers(const BenchProblem& problem, const std::string& answerDir, int repeats, FILE* runs,
+                   bool certifiedOnly = false);
 
 #endif

@@ -2,12 +2,13 @@
 on the problems side_by_side wrote, for Debian's /usr/bin/python3 with its
 python3-libsvm and python3-cvxopt (bench/side_by_side.sh runs it).
 
-Usage: peers.py DIR SIZES FAMILIES [REPEATS]
+Usage: peers.py DIR SIZES FAMILIES [REPEATS [CVXOPT_LARGEST_N]]
 Reads DIR/problems/FAMILY-N.Q/.b (raw doubles, Q column-major), writes each
 answer to DIR/answers/FAMILY-N.SOLVER.x (raw doubles) and one record a run
 to DIR/runs-peers.csv (family,n,solver,seconds,status,note).
 Times are CPU seconds of the solve call alone (svm_train, qp), the best of
-up to REPEATS runs (1 once a run takes over a second).
+up to REPEATS runs (1 once a run takes over a second). CVXOPT is not run
+above CVXOPT_LARGEST_N (the table says so), to keep a run at large n short.
 """
 import array
 import ctypes
@@ -138,6 +139,7 @@ def main():
         raise SystemExit(__doc__)
     directory, sizes, families = sys.argv[1], [int(s) for s in sys.argv[2].split(",")], sys.argv[3].split(",")
     repeats = int(sys.argv[4]) if len(sys.argv) > 4 else 3
+    cvxopt_largest = int(sys.argv[5]) if len(sys.argv) > 5 else None
     out = open(os.path.join(directory, "runs-peers.csv"), "w")
     out.write("family,n,solver,seconds,status,note\n")
 
@@ -166,6 +168,8 @@ def main():
                     if predicted > PREDICTED_LIMIT:
                         too_slow[name] = "%.0f s predicted from %.1f s at n = %d" % (predicted, last[name][1],
                                                                                     last[name][0])
+                if cvxopt_largest is not None and name.startswith("CVXOPT") and n > cvxopt_largest:
+                    too_slow[name] = "not run above n = %d in this run" % cvxopt_largest
                 if name in too_slow:
                     record(family, n, name, -1.0, "skipped", too_slow[name])
                     continue

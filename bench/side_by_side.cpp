@@ -1,9 +1,14 @@
 // The side-by-side benchmark's C++ half (bench/side_by_side.sh runs it all):
 //
 // side_by_side solve --dir DIR --sizes 500,1000 [--families density,mixture,one-class] [--repeats 3]
+//                    [--certified-only yes] [--from-files yes]
 //     writes each problem (DIR/problems/FAMILY-N.Q, .b), runs the project's
-//     own solvers on it, and writes their answers (DIR/answers) and records
-//     (DIR/runs-own.csv).
+//     own solvers on it (certifiedSMO alone with --certified-only, for n
+//     where simplexQP's take minutes), and writes their answers
+//     (DIR/answers) and records (DIR/runs-own.csv). Families: density,
+//     mixture, one-class, wide-density, realizable, all-positive
+//     (bench_problems.h); with --from-files, any name whose problem files
+//     some other program wrote into DIR/problems (bench/digits_problem.py).
 // side_by_side evaluate --dir DIR [--check] RUNS.csv...
 //     measures every recorded answer the same way, prints the tables as
 //     Markdown (also to DIR/side_by_side.md) and writes DIR/side_by_side.csv
@@ -28,6 +33,7 @@ namespace {
 
 const char* const usage =
     "usage: side_by_side solve --dir DIR --sizes N,... [--families density,mixture,one-class] [--repeats R]\n"
+    "                          [--certified-only yes] [--from-files yes]\n"
     "       side_by_side evaluate --dir DIR [--check] RUNS.csv...\n";
 
 // Runs asked for a gap of 1e-6 or less: for these convex problems their f
@@ -49,6 +55,7 @@ int solve(int argc, char** argv)
     std::vector<uint32_t> sizes;
     std::vector<std::string> families{"density", "mixture", "one-class"};
     int repeats = 3;
+    bool certifiedOnly = false, fromFiles = false;
     for (int i = 2; i < argc; i += 2) {
         const std::string flag = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -58,6 +65,10 @@ int solve(int argc, char** argv)
             sizes = sizeList(value);
         else if (value && flag == "--families")
             families = nameList(value);
+        else if (value && flag == "--certified-only")
+            certifiedOnly = std::string(value) == "yes";
+        else if (value && flag == "--from-files")
+            fromFiles = std::string(value) == "yes";
         else if (value && flag == "--repeats")
             repeats = static_cast<int>(toCount(value));
         else {
@@ -82,16 +93,21 @@ int solve(int argc, char** argv)
     bool written = true;
     for (const std::string& family : families)
         for (uint32_t n : sizes) {
-            BenchProblem p;
-            if (!benchProblem(family, n, p)) {
-                std::fprintf(stderr, "side_by_side: unknown family %s (density, mixture, one-class)\n",
-                             family.c_str());
+            BenchProblem p{family, n, {}, {}};
+            const std::string stem = problemStem(dir + "/problems", family, n);
+            if (fromFiles) {
+                written = readDoubles(stem + ".Q", static_cast<size_t>(n) * n, p.Q) &&
+                          readDoubles(stem + ".b", n, p.b) &&
+                          runOwnSolvers(p, dir + "/answers", repeats, runs, certifiedOnly);
+            } else if (!benchProblem(family, n, p)) {
+                std::fprintf(stderr, "side_by_side: unknown family %s (density, mixture, one-class, "
+                             "wide-density, realizable, all-positive)\n", family.c_str());
                 std::fclose(runs);
                 return 2;
+            } else {
+                written = written && writeDoubles(stem + ".Q", p.Q) && writeDoubles(stem + ".b", p.b) &&
+                          runOwnSolvers(p, dir + "/answers", repeats, runs, certifiedOnly);
             }
-            const std::string stem = problemStem(dir + "/problems", family, n);
-            written = written && writeDoubles(stem + ".Q", p.Q) && writeDoubles(stem + ".b", p.b) &&
-                      runOwnSolvers(p, dir + "/answers", repeats, runs);
             if (!written)
                 break;
             std::fprintf(stderr, "side_by_side: own solvers done on %s n = %u\n", family.c_str(), n);

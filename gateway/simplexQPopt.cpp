@@ -97,7 +97,7 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
         optOptions::projectInitialPoint(x0, n, x);
 
     CertifiedSettings settings{tol, options.hasMaxIterations ? options.maxIterations : iterationCap(order),
-                               x0 ? x : nullptr, nullptr, nullptr};
+                               x0 ? x : nullptr, nullptr, nullptr, nullptr};
     if (options.display == optOptions::Display::iter) {
         floatEnvironment::restore(callers);
         optDisplay::showHeading(order, tol);

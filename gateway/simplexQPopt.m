@@ -48,7 +48,9 @@
 %                    'iter': a line at each exact check of the gap (steps
 %                    so far, gap, objective, positive weights, and what the
 %                    run did since the last check: "start" for the check of
-%                    the initial point, "pair steps"), then the final line.
+%                    the initial point, "pair steps", or "polish" for Newton
+%                    steps on the support that lowered the gap), then the
+%                    final line.
 %                    The lines appear as the run goes on.
 %     InitialPoint   x0, n finite entries >= 0 summing to 1, where entries
 %                    may be below 0 and the sum off 1 by rounding, at most
@@ -271,7 +273,7 @@
 %! assert (strncmp (lines{1}, "simplexQPopt: n = 200, tol = ", 29));
 %! assert (! isempty (strfind (lines{2}, "steps")));
 %! for i = 3:numel (lines) - 1
-%!   assert (regexp (lines{i}, '^ *\d+ +\S+ +\S+ +\d+  pair steps$', "once"), 1);
+%!   assert (regexp (lines{i}, '^ *\d+ +\S+ +\S+ +\d+  (pair steps|polish)$', "once"), 1);
 %! endfor
 %! last = sscanf (lines{end - 1}, "%f", 1);
 %! assert (last, info.iterations);

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "certified_reference.h"
+#include "certified_runs.h"
 #include "certified/certified_smo.h"
 #include "corpus/corpus.h"
 #include "draw.h"
@@ -16,97 +17,6 @@
 #include "stand_in.h"
 
 namespace {
-
-struct CertifiedRun {
-    std::vector<double> x;
-    CertifiedReport report;
-    double tol;
-};
-
-constexpr uint64_t generousCap = 100000000;
-
-CertifiedRun runCertified(const std::vector<double>& Q, const std::vector<double>& b, double tol,
-                 uint64_t cap = generousCap)
-{
-    const uint32_t n = static_cast<uint32_t>(b.size());
-    const std::vector<double> Qbefore = Q, bBefore = b;
-    const size_t blocks = standInLiveBlocks();
-    CertifiedRun run{std::vector<double>(n, -12345.0), CertifiedReport{-1.0, -1.0, 0, false, 0}, tol};
-    certifiedSMO(Q.data(), b.data(), n, tol, cap, run.x.data(), run.report);
-    EXPECT_EQ(standInLiveBlocks(), blocks) << "scratch left behind";
-    EXPECT_EQ(bitsOf(Q), bitsOf(Qbefore)) << "Q was written";
-    EXPECT_EQ(bitsOf(b), bitsOf(bBefore)) << "b was written";
-    return run;
-}
-
-CertifiedRun runWithDefault(const std::vector<double>& Q, const std::vector<double>& b)
-{
-    return runCertified(Q, b, defaultTolerance(Q.data(), b.data(), static_cast<uint32_t>(b.size())));
-}
-
-// x on the simplex (as far as rounding lets a sum of n weights be 1), the
-// reported objective that of x, and the reported gap no smaller than the
-// violation summed afresh in long double. Returns that violation.
-long double checkAnswer(const std::vector<double>& Q, const std::vector<double>& b, const CertifiedRun& run,
-                        const char* label)
-{
-    const size_t n = b.size();
-    long double sum = 0;
-    for (double xi : run.x) {
-        EXPECT_GE(xi, 0.0) << label;
-        sum += xi;
-    }
-    EXPECT_NEAR(static_cast<double>(sum), 1.0, 1e-12) << label;
-    long double error = 0;
-    const long double violation = violationInLongDouble(Q, b, run.x, error);
-    EXPECT_LE(violation - error, static_cast<long double>(run.report.gap)) << label;
-    const long double f = objectiveInLongDouble(Q, b, run.x);
-    long double scale = 0;
-    for (size_t i = 0; i < n * n; ++i)
-        scale = std::fmax(scale, std::fabs(static_cast<long double>(Q[i])));
-    for (double bi : b)
-        scale = std::fmax(scale, std::fabs(static_cast<long double>(bi)));
-    EXPECT_NEAR(static_cast<double>(f), run.report.objective, 1e-13 * static_cast<double>(scale) + 1e-300) << label;
-    EXPECT_EQ(run.report.converged, run.report.gap <= run.tol) << label;
-    return violation;
-}
-
-// A A' + delta I for an n-by-rank A of both signs: positive definite.
-CorpusProblem positiveDefinite(uint32_t n, uint32_t rank, double delta, uint64_t seed)
-{
-    Draw draw{seed};
-    std::vector<double> A(static_cast<size_t>(n) * rank);
-    for (double& a : A)
-        a = 2 * unit(draw) - 1;
-    CorpusProblem p{"positive definite", n, std::vector<double>(static_cast<size_t>(n) * n), std::vector<double>(n)};
-    for (uint32_t c = 0; c < n; ++c)
-        for (uint32_t r = 0; r <= c; ++r) {
-            double sum = r == c ? delta : 0.0;
-            for (uint32_t l = 0; l < rank; ++l)
-                sum += A[r + static_cast<size_t>(l) * n] * A[c + static_cast<size_t>(l) * n];
-            p.Q[r + static_cast<size_t>(c) * n] = sum;
-            p.Q[c + static_cast<size_t>(r) * n] = sum;
-        }
-    for (double& bi : p.b)
-        bi = 2 * unit(draw) - 1;
-    return p;
-}
-
-// A symmetric matrix of both signs: indefinite for n > 1 almost surely.
-CorpusProblem indefinite(uint32_t n, uint64_t seed)
-{
-    Draw draw{seed};
-    CorpusProblem p{"indefinite", n, std::vector<double>(static_cast<size_t>(n) * n), std::vector<double>(n)};
-    for (uint32_t c = 0; c < n; ++c)
-        for (uint32_t r = 0; r <= c; ++r) {
-            const double v = 2 * unit(draw) - 1;
-            p.Q[r + static_cast<size_t>(c) * n] = v;
-            p.Q[c + static_cast<size_t>(r) * n] = v;
-        }
-    for (double& bi : p.b)
-        bi = unit(draw);
-    return p;
-}
 
 // The KKT violation of f itself, whose gradient is ((Q + Q')/2) x - b
 // whatever Q is, summed in long double; error receives a bound on how far
@@ -229,7 +139,7 @@ TEST(CertifiedSMO, OneCoordinateAndNone)
     EXPECT_EQ(one.report.iterations, 0u);
     EXPECT_EQ(one.report.objective, -7.5 * 0.5 - 2.0);
 
-    CertifiedReport report{-1, -1, 7, false, 7};
+    CertifiedReport report{-1, -1, 7, false, 7, 7};
     certifiedSMO(nullptr, nullptr, 0, 1e-9, 10, nullptr, report);
     EXPECT_EQ(report.gap, 0.0);
     EXPECT_EQ(report.iterations, 0u);
@@ -460,16 +370,29 @@ TEST(CertifiedSMO, ProgressTellsEachCheckAndEndsAtTheAnswer)
     Seen cold;
     std::vector<double> x(p.n);
     CertifiedReport report;
-    certifiedSMO(p.Q.data(), p.b.data(), p.n, CertifiedSettings{tol, generousCap, nullptr, Seen::note, &cold}, x.data(),
+    certifiedSMO(p.Q.data(), p.b.data(), p.n, CertifiedSettings{tol, generousCap, nullptr, Seen::note, &cold, nullptr}, x.data(),
                  report);
     ASSERT_TRUE(report.converged);
     ASSERT_FALSE(cold.records.empty());
+    // Pair steps, and the polish where it lowered the gap of the check just
+    // before it (at the same count of pair steps).
     uint64_t steps = 0;
-    for (const CertifiedProgress& record : cold.records) {
-        EXPECT_EQ(record.phase, CertifiedPhase::pairSteps);
+    size_t polished = 0;
+    for (size_t r = 0; r < cold.records.size(); ++r) {
+        const CertifiedProgress& record = cold.records[r];
         EXPECT_GE(record.iterations, steps);
         steps = record.iterations;
+        if (record.phase == CertifiedPhase::polish) {
+            ++polished;
+            ASSERT_GT(r, 0u);
+            EXPECT_EQ(cold.records[r - 1].phase, CertifiedPhase::pairSteps);
+            EXPECT_EQ(cold.records[r - 1].iterations, record.iterations);
+            EXPECT_LT(record.gap, cold.records[r - 1].gap);
+        } else {
+            EXPECT_EQ(record.phase, CertifiedPhase::pairSteps);
+        }
     }
+    EXPECT_GT(polished, 0u) << "the polish did not run: its phase is not tested";
     const CertifiedProgress& last = cold.records.back();
     EXPECT_EQ(last.iterations, report.iterations);
     EXPECT_EQ(bitsOf(last.gap), bitsOf(report.gap));
@@ -483,7 +406,7 @@ TEST(CertifiedSMO, ProgressTellsEachCheckAndEndsAtTheAnswer)
     // From the answer, in place: x is both the start and the result.
     Seen warm;
     const std::vector<double> answer = x;
-    certifiedSMO(p.Q.data(), p.b.data(), p.n, CertifiedSettings{tol, generousCap, x.data(), Seen::note, &warm},
+    certifiedSMO(p.Q.data(), p.b.data(), p.n, CertifiedSettings{tol, generousCap, x.data(), Seen::note, &warm, nullptr},
                  x.data(), report);
     ASSERT_EQ(warm.records.size(), 1u);
     EXPECT_EQ(warm.records[0].phase, CertifiedPhase::start);
@@ -505,11 +428,11 @@ TEST(CertifiedSMO, AWarmStartNeverEndsAboveItsStart)
             start[k] = 1.0 / count;
         std::vector<double> x(p.n);
         CertifiedReport atStart, report;
-        certifiedSMO(p.Q.data(), p.b.data(), p.n, CertifiedSettings{0.0, 0, start.data(), nullptr, nullptr},
+        certifiedSMO(p.Q.data(), p.b.data(), p.n, CertifiedSettings{0.0, 0, start.data(), nullptr, nullptr, nullptr},
                      x.data(), atStart);
         EXPECT_EQ(bitsOf(x), bitsOf(start));
         for (uint64_t cap : {1u, 10u, 1000u, 100000u}) {
-            certifiedSMO(p.Q.data(), p.b.data(), p.n, CertifiedSettings{0.0, cap, start.data(), nullptr, nullptr},
+            certifiedSMO(p.Q.data(), p.b.data(), p.n, CertifiedSettings{0.0, cap, start.data(), nullptr, nullptr, nullptr},
                          x.data(), report);
             EXPECT_LE(report.objective, atStart.objective) << p.name << " cap " << cap;
             EXPECT_LE(report.gap, atStart.gap) << p.name << " cap " << cap;

@@ -204,10 +204,12 @@ TEST_F(OptOptions, WarmStartFromPoorPointsConvergesBelowTheirObjective)
         const Outcome warm = solve(2, p.Q, p.b, optionsOf({{"InitialPoint", column(start)}}));
         ASSERT_FALSE(warm.raised) << warm.message;
         EXPECT_EQ(field(warm, "converged"), 1.0);
-        EXPECT_GT(field(warm, "iterations"), 0.0);
         std::vector<double> projected = start;
         for (double& v : projected)
             v = v > 0.0 ? v : 0.0;
+        // It moved (by pair steps, or by the polish, which a start gets at
+        // its first check and whose Newton steps are not pair steps).
+        EXPECT_NE(bitsOf(warm.x), bitsOf(projected));
         EXPECT_LE(objectiveInLongDouble(p.Q, p.b, warm.x), objectiveInLongDouble(p.Q, p.b, projected));
         long double error = 0;
         EXPECT_LE(violationInLongDouble(p.Q, p.b, warm.x, error), field(warm, "gap") + error);
@@ -243,7 +245,11 @@ TEST_F(OptOptions, MaxIterationsCapsTheStepsAndZeroCertifiesTheStart)
         const Outcome capped = solve(2, p.Q, p.b, optionsOf({{"MaxIterations", scalar(5)}, {"InitialPoint", x0}}));
         ASSERT_FALSE(capped.raised) << capped.message;
         EXPECT_LE(field(capped, "iterations"), 5.0);
-        EXPECT_EQ(field(capped, "converged"), 0.0);
+        // Cold, five pair steps leave the gap far above tol; from a start,
+        // the polish (whose Newton steps the cap does not count) may finish.
+        if (x0 == nullptr) {
+            EXPECT_EQ(field(capped, "converged"), 0.0);
+        }
     }
 }
 
@@ -289,7 +295,11 @@ TEST_F(OptOptions, DisplayPrintsThePromisedLinesAndHasThemShown)
         std::string phase;
         line >> stepsSoFar >> gap >> objective >> support;
         std::getline(line, phase);
-        EXPECT_EQ(phase, "  pair steps") << lines[k];
+        // A polish line follows the check it improved, at the same steps.
+        if (phase == "  polish")
+            EXPECT_EQ(stepsSoFar, steps) << lines[k];
+        else
+            EXPECT_EQ(phase, "  pair steps") << lines[k];
         EXPECT_GE(stepsSoFar, steps) << lines[k];
         EXPECT_GE(support, 1u);
         steps = stepsSoFar;

@@ -20,15 +20,20 @@
 // about f*.
 //
 // Scaling Q and b by a power of two scales the gap and objective and
-// leaves x as it is, wherever the values stay normal.
+// leaves x as it is, wherever the values stay normal (the pair steps and
+// the checks; the polish computes in the data's units).
 //
 // Assumes finite Q and b and n <= 65536. With n = 0 nothing is written to
 // x. Scratch through mxMalloc: 92 bytes (100 with a start) per coordinate,
-// plus at most 32 MiB of copies of columns.
+// plus at most 32 MiB of copies of columns; and, while the polish runs,
+// its factor from the optional scratch (polish.h), which it can do
+// without.
 #ifndef SIMPLEXQP_CERTIFIED_SMO_H
 #define SIMPLEXQP_CERTIFIED_SMO_H
 
 #include <cstdint>
+
+#include "../common/solver_settings.h"
 
 // What a run reports besides x.
 struct CertifiedReport {
@@ -37,6 +42,7 @@ struct CertifiedReport {
     uint64_t iterations;  // pair steps taken up to x (the run may have taken more after it)
     bool converged;       // gap <= tol
     uint32_t support;     // weights of x above 0
+    uint64_t polishSteps; // Newton steps of the polish (polish.h), kept or not
 };
 
 // What the run did since the exact check before, as a progress record.
@@ -71,6 +77,10 @@ struct CertifiedSettings {
     const double* start;
     CertifiedProgressCall progress;  // null: none
     void* progressContext;
+    // Where the polish takes its scratch and which vector path its products
+    // take (a refusal leaves the run to pair steps, with bits of their own;
+    // every path gives the same bits). Null: defaultSettings().
+    const SolverSettings* solver;
 };
 
 // The tolerance used when the caller gives none: (16n + 128) u M, with
@@ -93,5 +103,11 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
 // A cold run, silent: the settings above with no start and no progress call.
 void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint64_t maxIterations, double* x,
                   CertifiedReport& report);
+
+// The same with the caller's settings: the polish's scratch comes from
+// settings.optional (a refusal leaves the run to pair steps, with bits of
+// its own), its products take settings.path (the same bits on any path).
+void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint64_t maxIterations, double* x,
+                  CertifiedReport& report, const SolverSettings& settings);
 
 #endif

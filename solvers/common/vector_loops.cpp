@@ -52,6 +52,14 @@ uint32_t screenCandidates(VectorPath path, const double* G, const double* b, con
     return baselineLoops::screenCandidates(G, b, x, n, pivotGradient, slack, listed, magnitudes, largest);
 }
 
+void interleavedDots(VectorPath path, const double* T, const double* a, const double* b, uint32_t length, double* sa,
+                     double* sb)
+{
+    if (path == VectorPath::avx2)
+        return avx2Loops::interleavedDots(T, a, b, length, sa, sb);
+    return baselineLoops::interleavedDots(T, a, b, length, sa, sb);
+}
+
 double largestMagnitudeOf(VectorPath path, const double* values, size_t count)
 {
     if (path == VectorPath::avx2)

@@ -62,6 +62,13 @@ uint32_t screenCandidates(VectorPath path, const double* G, const double* b, con
                           double pivotGradient, double slack, uint32_t* listed, double* magnitudes,
                           double& largest);
 
+// sa[r] = sum over k < length of T[8k + r] a[k], sb[r] the same with b,
+// for r < 8, each sum from +0.0 in ascending k: eight rows' dot products
+// with two lines at once, the rows stored interleaved (T[8k + r] is row r's
+// k-th entry). The support factor's rows (certified/support_factor.cpp).
+void interleavedDots(VectorPath path, const double* T, const double* a, const double* b, uint32_t length, double* sa,
+                     double* sb);
+
 // The largest |v_k| of count values, or infinity when one of them is not a
 // finite number: the one pass over Q that both the argument checks (is it
 // finite?) and the default tolerance (its scale) need.

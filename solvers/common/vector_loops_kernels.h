@@ -313,4 +313,30 @@ double largestMagnitudeOf(const double* values, size_t count)
 
 #endif
 
+// sa[r] = sum_{k<length} T[8k + r] a[k] and sb[r] likewise with b, each
+// from +0.0 in ascending k, for the eight rows r held interleaved in T:
+// the lanes hold different rows, and the two lines share every read of T.
+// Written with four-double vectors so that the sixteen sums stay in
+// registers on every path (SSE2 and NEON take each as two halves).
+typedef double Quad __attribute__((vector_size(32)));
+
+void interleavedDots(const double* T, const double* a, const double* b, uint32_t length, double* sa, double* sb)
+{
+    Quad a0 = {0, 0, 0, 0}, a1 = a0, b0 = a0, b1 = a0;
+    for (uint32_t k = 0; k < length; ++k) {
+        Quad t0, t1;
+        __builtin_memcpy(&t0, T + static_cast<size_t>(k) * 8, sizeof t0);
+        __builtin_memcpy(&t1, T + static_cast<size_t>(k) * 8 + 4, sizeof t1);
+        const double ak = a[k], bk = b[k];
+        a0 = a0 + t0 * ak;
+        a1 = a1 + t1 * ak;
+        b0 = b0 + t0 * bk;
+        b1 = b1 + t1 * bk;
+    }
+    __builtin_memcpy(sa, &a0, sizeof a0);
+    __builtin_memcpy(sa + 4, &a1, sizeof a1);
+    __builtin_memcpy(sb, &b0, sizeof b0);
+    __builtin_memcpy(sb + 4, &b1, sizeof b1);
+}
+
 }  // namespace SIMPLEXQP_LOOPS

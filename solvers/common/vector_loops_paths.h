@@ -24,6 +24,8 @@
     uint32_t screenCandidates(const double* G, const double* b, const double* x, uint32_t n,                 \
                               double pivotGradient, double slack, uint32_t* listed, double* magnitudes,      \
                               double& largest);                                                               \
+    void interleavedDots(const double* T, const double* a, const double* b, uint32_t length, double* sa,      \
+                         double* sb);                                                                         \
     double largestMagnitudeOf(const double* values, size_t count);                                            \
     }
 

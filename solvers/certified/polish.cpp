@@ -1,0 +1,434 @@
+// The polish: a primal active-set method on the support S of x.
+//
+// On S the answer solves Q_SS x_S - mu 1 = b_S, sum x_S = 1. From x with
+// gradients g, the Newton step d on S solves
+//     Q_SS d - mu 1 = -g_S,   sum d = 0,
+// so with M = Q_SS + shift I factored once, u = M^-1 g_S, v = M^-1 1:
+//     mu = sum u / sum v,   d = mu v - u.
+// Where x + d leaves the simplex, the step stops at the boundary and the
+// coordinate that reached 0 leaves S (its row leaves the factor by a
+// rank-one update); once S's gradients agree better than coordinates
+// outside S undercut them, those coordinates join S (rows appended).
+//
+// Every step's gradients are the exact ones (the products summed as the
+// exact check sums them), so the next Newton step on the same S corrects
+// what the shift and rounding left: iterative refinement against Q itself,
+// at the cost of one product per step. The shift lets Q_SS be singular
+// (duplicate columns, Q of low rank): the step is then one of the
+// solutions, and the refinement converges toward the face's minimum.
+//
+// Everything is a fixed sequence of IEEE operations, the products on any
+// vector path giving the same bits (vector_loops.h), so the polished point
+// is the same on every platform.
+#include "polish.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "support_factor.h"
+#include "../common/problem.h"
+#include "../common/vector_loops.h"
+
+namespace {
+
+constexpr uint32_t none = UINT32_MAX;
+// The first shift is this many units of rounding of the largest diagonal
+// entry per member of S (about what the factorisation's rounding can take
+// from a pivot); each refusal multiplies it by shiftGrowth, at most
+// shiftTries times. Measured at the default tolerance on the benchmark's
+// six families at n = 1000 to 4000: 2^-52 took 4.8 s in all, 2^-46 4.8 s,
+// 2^-40 5.1 s (the refinement undoes a larger shift more slowly), and a
+// shift of 1e-30 (all but none) 159 s with 7 of 18 runs unconverged:
+// without it, kernel blocks that are singular in rounding give steps of
+// noise that the polish cannot keep.
+constexpr double firstShiftUnits = 0x1p-52;
+constexpr double shiftGrowth = 0x1p10;
+constexpr int shiftTries = 3;
+// Steps at S's minimum in a row that lower neither the working gap nor f
+// before the polish gives up (drops in between are progress of their own).
+constexpr uint32_t stallSteps = 3;
+
+struct Work {
+    SupportFactor factor;
+    uint32_t count;       // members of S
+    uint32_t* members;    // S in the factor's row order
+    uint32_t* ascending;  // S in ascending order, for the products
+    uint32_t* rowOf;      // n: each coordinate's row, none outside S
+    double* u;            // capacity each
+    double* v;
+    double* d;
+    double* spare;
+    double* bestX;          // n: the polished point of least working gap
+    double* startX;         // n: x as it came
+    double* startGradient;  // n: its exact gradients
+};
+
+// One block for all of it, so that the polish runs whole or not at all.
+void* takeWork(const SolverSettings& settings, uint32_t n, uint32_t capacity, Work& w)
+{
+    const size_t factorDoubles = rowStart(capacity);
+    const size_t doubles = factorDoubles + 12 * static_cast<size_t>(capacity) + 3 * static_cast<size_t>(n);
+    const size_t indices = 3 * static_cast<size_t>(n);
+    void* block = settings.optional.take(sizeof(double) * doubles + sizeof(uint32_t) * indices);
+    if (block == nullptr)
+        return nullptr;
+    double* next = static_cast<double*>(block);
+    w.factor.lower = next;
+    next += factorDoubles;
+    w.u = next;
+    w.v = (next += capacity);
+    w.d = (next += capacity);
+    w.spare = (next += capacity);
+    w.factor.interleaved = (next += capacity);
+    w.bestX = (next += 8 * static_cast<size_t>(capacity));
+    w.startX = (next += n);
+    w.startGradient = (next += n);
+    uint32_t* indexNext = reinterpret_cast<uint32_t*>(next + n);
+    w.members = indexNext;
+    w.ascending = indexNext + n;
+    w.rowOf = indexNext + 2 * static_cast<size_t>(n);
+    w.factor.capacity = capacity;
+    w.factor.path = settings.path;
+    w.factor.size = 0;
+    return block;
+}
+
+// g = Qx - b summed as the exact check sums it.
+void exactGradients(const double* Q, const double* b, uint32_t n, VectorPath path, const double* x, Work& w,
+                    double* products, double* gradient)
+{
+    uint32_t count = 0;
+    for (uint32_t k = 0; k < n; ++k) {
+        w.ascending[count] = k;
+        count += w.rowOf[k] != none;
+    }
+    rowProductsOver(path, Q, x, n, w.ascending, count, products);
+    for (uint32_t i = 0; i < n; ++i)
+        gradient[i] = products[i] - b[i];
+}
+
+// Factors Q_SS + shift I for S = members, the shift as small as the
+// factorisation accepts among the few tried.
+bool factorAll(const double* Q, uint32_t n, Work& w)
+{
+    double largest = 0.0;
+    for (uint32_t r = 0; r < w.count; ++r) {
+        const double diagonal = std::fabs(Q[at(w.members[r], w.members[r], n)]);
+        largest = diagonal > largest ? diagonal : largest;
+    }
+    double shift = (w.count * firstShiftUnits) * largest;
+    for (int attempt = 0; attempt < shiftTries; ++attempt, shift *= shiftGrowth) {
+        w.factor.size = 0;
+        w.factor.shift = shift;
+        if (appendRows(Q, n, w.members, w.count, w.factor))
+            return true;
+    }
+    return false;
+}
+
+// The Newton step on S into w.d; false if it is not a number.
+bool newtonStep(const double* gradient, Work& w)
+{
+    const uint32_t m = w.count;
+    for (uint32_t r = 0; r < m; ++r) {
+        w.u[r] = gradient[w.members[r]];
+        w.v[r] = 1.0;
+    }
+    solveWithFactor(w.factor, w.u, w.v);
+    double sumU = 0.0, sumV = 0.0;
+    for (uint32_t r = 0; r < m; ++r) {
+        sumU = sumU + w.u[r];
+        sumV = sumV + w.v[r];
+    }
+    if (!(sumV > 0.0))
+        return false;
+    const double mu = sumU / sumV;
+    bool numbers = mu - mu == 0.0;
+    for (uint32_t r = 0; r < m; ++r) {
+        w.d[r] = mu * w.v[r] - w.u[r];
+        numbers = numbers && w.d[r] - w.d[r] == 0.0;
+    }
+    return numbers;
+}
+
+// x += alpha d with the largest alpha <= 1 that keeps x >= 0, the member
+// that stops it at exactly 0. Keeps S's weights before the step in w.u.
+// Returns whether a member stopped the step.
+bool stepToBoundary(double* x, Work& w)
+{
+    const uint32_t m = w.count;
+    double alpha = 1.0;
+    uint32_t blocking = none;
+    for (uint32_t r = 0; r < m; ++r)
+        if (w.d[r] < 0.0) {
+            const double ratio = x[w.members[r]] / -w.d[r];
+            if (ratio < alpha) {
+                alpha = ratio;
+                blocking = r;
+            }
+        }
+    for (uint32_t r = 0; r < m; ++r) {
+        const uint32_t i = w.members[r];
+        w.u[r] = x[i];
+        const double moved = x[i] + alpha * w.d[r];
+        x[i] = r == blocking || !(moved > 0.0) ? 0.0 : moved;
+    }
+    return blocking != none;
+}
+
+// g_i += sum_r Q(i, members r) (x - w.u)_r for the members i alone: what a
+// step that stopped at the boundary needs for the next step on S, at the
+// cost of Q_SS rather than of all n rows.
+void followOnSupport(const double* Q, uint32_t n, const double* x, Work& w, double* gradient)
+{
+    const uint32_t m = w.count;
+    for (uint32_t r = 0; r < m; ++r)
+        w.d[r] = x[w.members[r]] - w.u[r];
+    for (uint32_t t = 0; t < m; ++t) {
+        const double* const column = Q + at(0, w.members[t], n);
+        const double change = w.d[t];
+        if (change == 0.0)
+            continue;
+        for (uint32_t r = 0; r < m; ++r) {
+            const uint32_t i = w.members[r];
+            gradient[i] = gradient[i] + column[i] * change;
+        }
+    }
+}
+
+// Members whose weight is 0 leave S, from the last row, so that the rows
+// still to visit keep their numbers.
+void dropZeros(const double* x, Work& w)
+{
+    for (uint32_t r = w.count; r-- > 0;) {
+        const uint32_t i = w.members[r];
+        if (x[i] > 0.0)
+            continue;
+        removeRow(w.factor, r, w.spare);
+        w.rowOf[i] = none;
+        for (uint32_t t = r + 1; t < w.count; ++t) {
+            w.members[t - 1] = w.members[t];
+            w.rowOf[w.members[t - 1]] = t - 1;
+        }
+        --w.count;
+    }
+}
+
+// sum x = 1 again, as far as one correction of the largest weight (the
+// first among equals) can make it: d sums to 0 only up to rounding.
+void restoreSum(double* x, uint32_t n, const Work& w)
+{
+    double sum = 0.0;
+    uint32_t largest = none;
+    for (uint32_t i = 0; i < n; ++i) {
+        if (w.rowOf[i] == none)
+            continue;
+        sum = sum + x[i];
+        if (largest == none || x[i] > x[largest])
+            largest = i;
+    }
+    if (largest != none)
+        x[largest] = x[largest] + (1.0 - sum);
+}
+
+struct Spread {
+    double highestIn, lowestIn;  // over S
+    uint32_t lowestOut;          // the coordinate outside S of least gradient (the first), or none
+};
+
+Spread spreadOf(const double* gradient, uint32_t n, const Work& w)
+{
+    Spread s{-infinity(), infinity(), none};
+    double lowestOut = infinity();
+    for (uint32_t i = 0; i < n; ++i) {
+        const double g = gradient[i];
+        if (w.rowOf[i] != none) {
+            s.highestIn = g > s.highestIn ? g : s.highestIn;
+            s.lowestIn = g < s.lowestIn ? g : s.lowestIn;
+        } else if (g < lowestOut) {
+            lowestOut = g;
+            s.lowestOut = i;
+        }
+    }
+    return s;
+}
+
+// Coordinates join S one at a time at first; each time all newcomers stay
+// and the step reaches S's minimum, twice as many may join next time (up to
+// an eighth of S), and any refusal or drop starts again from one. Where
+// every weight is positive at the answer, S then grows from what pair steps
+// left to all n in a few dozen steps rather than one step per coordinate
+// (all-positive family, n = 4000: 390 polish steps one at a time), while
+// sparse answers, where a batch of the lowest gradients holds coordinates
+// that do not belong, keep to single joins (joining an eighth of S at once
+// there took runs to the cap).
+constexpr uint32_t joinFraction = 8;
+
+// The coordinates outside S whose gradient is below threshold join S, the
+// lowest ones first if there are more than S can take now. Returns how many
+// joined (their rows are S's last); 0 when none could.
+uint32_t join(const double* Q, uint32_t n, const double* gradient, double threshold, uint32_t batch, Work& w)
+{
+    uint32_t* const candidates = w.ascending;  // free until the next products
+    uint32_t count = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        candidates[count] = i;
+        count += w.rowOf[i] == none && gradient[i] < threshold;
+    }
+    const uint32_t room = w.factor.capacity - w.count;
+    const uint32_t largest = 1 + w.count / joinFraction;
+    uint32_t most = batch < largest ? batch : largest;
+    most = most < room ? most : room;
+    if (count > most) {
+        // The lowest gradients, ties to the lower index: a total order, so
+        // the choice is the same on every platform.
+        std::nth_element(candidates, candidates + most, candidates + count, [gradient](uint32_t a, uint32_t c) {
+            return gradient[a] < gradient[c] || (gradient[a] == gradient[c] && a < c);
+        });
+        std::sort(candidates, candidates + most);
+        count = most;
+    }
+    const uint32_t first = w.count;
+    for (uint32_t k = 0; k < count; ++k)
+        w.members[first + k] = candidates[k];
+    const bool factored = appendRows(Q, n, w.members, count, w.factor);
+    const uint32_t rows = w.factor.size - first;  // the rows completed
+    for (uint32_t k = 0; k < rows; ++k)
+        w.rowOf[w.members[first + k]] = first + k;
+    w.count = w.factor.size;
+    return factored || rows > 0 ? rows : 0;
+}
+
+// Removes the newcomers (S's last `joined` rows) whose step is not positive.
+// Returns true when none was removed (the step stands).
+bool dropRefused(uint32_t joined, Work& w)
+{
+    bool kept = true;
+    const uint32_t firstNew = w.count - joined;
+    for (uint32_t r = w.count; r-- > firstNew;) {
+        if (w.d[r] > 0.0)
+            continue;
+        kept = false;
+        removeRow(w.factor, r, w.spare);
+        w.rowOf[w.members[r]] = none;
+        for (uint32_t t = r + 1; t < w.count; ++t) {
+            w.members[t - 1] = w.members[t];
+            w.rowOf[w.members[t - 1]] = t - 1;
+        }
+        --w.count;
+    }
+    return kept;
+}
+
+// The active-set iteration itself; leaves the point of least working gap
+// in x. The gradients of all n coordinates are computed afresh only after
+// a full Newton step (S's minimum, where the gap is measured and a
+// coordinate may join); a step stopped by the boundary only drops a
+// member, and S's own gradients follow it.
+uint32_t iterate(const double* Q, const double* b, uint32_t n, double target, VectorPath path, uint32_t maxSteps,
+                 double* x, double* gradient, double* products, Work& w)
+{
+    double bestGap = infinity(), bestObjective = infinity(), objective = infinity();
+    uint32_t steps = 0, sinceBest = 0;
+    bool fresh = true;  // gradient holds the exact gradients of x
+    uint32_t batch = 1;  // how many may join next
+    std::memcpy(w.bestX, x, sizeof(double) * n);
+    for (;;) {
+        uint32_t joined = 0;
+        if (fresh) {
+            const Spread s = spreadOf(gradient, n, w);
+            const double lowestOut = s.lowestOut == none ? infinity() : gradient[s.lowestOut];
+            const double gap = s.highestIn - (lowestOut < s.lowestIn ? lowestOut : s.lowestIn);
+            const bool lowerGap = gap < bestGap, lowerObjective = objective < bestObjective;
+            if (lowerGap) {
+                bestGap = gap;
+                std::memcpy(w.bestX, x, sizeof(double) * n);
+            }
+            bestObjective = lowerObjective ? objective : bestObjective;
+            if (lowerGap || lowerObjective)
+                sinceBest = 0;
+            else if (++sinceBest >= stallSteps)
+                break;
+            if (!(gap > target))
+                break;
+            // Coordinates join S only once S's own gradients agree better
+            // than they undercut them: before that, the Newton step on S
+            // moves the multiplier more than a newcomer would.
+            if (lowestOut < s.lowestIn && s.lowestIn - lowestOut > s.highestIn - s.lowestIn) {
+                joined = join(Q, n, gradient, s.lowestIn - (s.highestIn - s.lowestIn), batch, w);
+                if (joined == 0)
+                    break;
+            }
+        }
+        if (steps >= maxSteps || !newtonStep(gradient, w))
+            break;
+        // Newcomers the step would take weight from (S's gradients still
+        // disagree too much) leave again at once, and the step is taken
+        // again without them.
+        bool welcome = true;
+        if (joined > 0 && !(welcome = dropRefused(joined, w)) && !newtonStep(gradient, w))
+            break;
+        const bool stopped = stepToBoundary(x, w);
+        if (joined > 0)
+            batch = welcome && !stopped ? (batch < w.factor.capacity ? 2 * batch : batch) : 1;
+        restoreSum(x, n, w);
+        ++steps;
+        fresh = !stopped;
+        if (stopped)
+            followOnSupport(Q, n, x, w, gradient);
+        dropZeros(x, w);
+        if (fresh) {
+            exactGradients(Q, b, n, path, x, w, products, gradient);
+            objective = objectiveOverSupport(b, x, products, n);
+        }
+    }
+    std::memcpy(x, w.bestX, sizeof(double) * n);
+    return steps;
+}
+
+}  // namespace
+
+PolishOutcome polishSupport(const double* Q, const double* b, uint32_t n, double target,
+                            const SolverSettings& settings, double* x, ExactCheck& check, CheckScratch scratch)
+{
+    double* const gradient = scratch.gradient;
+    double* const products = scratch.products;
+    uint32_t support = 0;
+    for (uint32_t k = 0; k < n; ++k)
+        support += x[k] > 0.0;
+    if (support == 0 || support > largestPolishedSupport)
+        return PolishOutcome{0, false};
+    // Room for S to grow by half before the polish stops for want of rows.
+    const uint32_t room = support + support / 2 + 16;
+    const uint32_t capacity = room < n ? (room < largestPolishedSupport ? room : largestPolishedSupport) : n;
+    Work w;
+    void* const block = takeWork(settings, n, capacity, w);
+    if (block == nullptr)
+        return PolishOutcome{0, false};
+    w.count = 0;
+    for (uint32_t k = 0; k < n; ++k) {
+        w.rowOf[k] = none;
+        if (x[k] > 0.0) {
+            w.rowOf[k] = w.count;
+            w.members[w.count++] = k;
+        }
+    }
+    PolishOutcome outcome{0, false};
+    if (factorAll(Q, n, w)) {
+        std::memcpy(w.startX, x, sizeof(double) * n);
+        std::memcpy(w.startGradient, gradient, sizeof(double) * n);
+        const uint32_t maxSteps = 64 + 4 * support;
+        outcome.steps = iterate(Q, b, n, target, settings.path, maxSteps, x, gradient, products, w);
+        const ExactCheck polished = checkExactly(Q, b, n, x, 1.0, scratch);
+        if (polished.gap < check.gap) {
+            check = polished;
+            outcome.lowered = true;
+        } else {
+            std::memcpy(x, w.startX, sizeof(double) * n);
+            std::memcpy(gradient, w.startGradient, sizeof(double) * n);
+        }
+    }
+    settings.optional.give(block);
+    return outcome;
+}
