@@ -6,6 +6,7 @@
 
 #include "../solvers/simplex_qp.h"
 #include "argument_checks.h"
+#include "float_environment.h"
 #include "mex_host.h"
 #include "plugin_entry.h"
 
@@ -45,6 +46,8 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
 {
     checkCounts(nlhs, nrhs);
     argumentChecks::checkArguments(nrhs, prhs);
+    // The answer's bits are those of the standard mode, whatever the caller's.
+    const floatEnvironment::Saved callers = floatEnvironment::enterStandard();
 
     const uint32_t n = static_cast<uint32_t>(mxGetN(prhs[0]));
     const int32_t method = nrhs == 3 ? methodCode(mxGetScalar(prhs[2])) : methodSMO;
@@ -55,6 +58,7 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
 
     switch (method) {
     case methodStandardQP:
+        floatEnvironment::restore(callers);
         mexErrMsgTxt("Sorry -- standard QP not implemented in MEX yet.");
     case methodSMO:
         SMO(Q, b, n, x);
@@ -65,4 +69,5 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
     default:
         break;  // Any other code answers with the all-zero result.
     }
+    floatEnvironment::restore(callers);
 }

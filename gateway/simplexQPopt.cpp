@@ -12,6 +12,7 @@
 
 #include "../solvers/certified/certified_smo.h"
 #include "argument_checks.h"
+#include "float_environment.h"
 #include "mex_host.h"
 #include "opt_display.h"
 #include "opt_options.h"
@@ -55,6 +56,17 @@ mxArray* infoStruct(const CertifiedReport& report)
     return info;
 }
 
+// Display 'iter' prints through the host (and has it flush its output,
+// where an interrupt may end the call) in the caller's floating-point mode;
+// context holds that mode.
+void showCheckInCallersMode(void* context, const CertifiedProgress& progress)
+{
+    const floatEnvironment::Saved& callers = *static_cast<const floatEnvironment::Saved*>(context);
+    floatEnvironment::restore(callers);
+    optDisplay::showCheck(nullptr, progress);
+    floatEnvironment::enterStandard();
+}
+
 }  // namespace
 
 SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
@@ -73,6 +85,9 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
     if (x0)
         optOptions::checkInitialPointValues(x0, n);
 
+    // The answer's bits and its certificate hold in the standard mode only
+    // (the rounding bound counts subnormal results), whatever the caller's.
+    floatEnvironment::Saved callers = floatEnvironment::enterStandard();
     const uint32_t order = static_cast<uint32_t>(n);
     const double tol = options.hasTolerance ? options.tolerance : defaultToleranceAtScale(largestQ, b, order);
     // With no result asked for the host still takes the first one (as ans).
@@ -84,19 +99,23 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
     CertifiedSettings settings{tol, options.hasMaxIterations ? options.maxIterations : iterationCap(order),
                                x0 ? x : nullptr, nullptr, nullptr, nullptr};
     if (options.display == optOptions::Display::iter) {
+        floatEnvironment::restore(callers);
         optDisplay::showHeading(order, tol);
-        settings.progress = optDisplay::showCheck;
+        floatEnvironment::enterStandard();
+        settings.progress = showCheckInCallersMode;
+        settings.progressContext = &callers;
     }
     CertifiedReport report;
     certifiedSMO(Q, b, order, settings, x, report);
+    floatEnvironment::restore(callers);
     if (options.display != optOptions::Display::off)
         optDisplay::showEnd(report, tol);
     if (nlhs == 2)
         plhs[1] = infoStruct(report);
     else if (!report.converged)
         mexWarnMsgIdAndTxt("simplexQPopt:notConverged",
-                           "not converged: gap %g is above tol %g after %.0f pair steps; x is the "
-                           "point reached ([x, info] = simplexQPopt(...) reports the gap without "
-                           "this warning)",
+                           "not converged: gap %g is above tol %g; x is the checked point of least "
+                           "gap, reached after %.0f pair steps ([x, info] = simplexQPopt(...) "
+                           "reports the gap without this warning)",
                            report.gap, tol, static_cast<double>(report.iterations));
 }

@@ -7,24 +7,35 @@
 %   [x, info] = simplexQPopt(...)
 %
 %   Returns the 1-by-n row vector x, with x >= 0 and sum(x) = 1, that
-%   minimises 1/2*x*Q*x' - x*b(:) for a dense real n-by-n matrix Q (taken
-%   to be symmetric) and a real vector b of n entries, as simplexQP does,
-%   but solved until its KKT violation (the gap) is at most tol. A call of
+%   minimises 1/2*x*Q*x' - x*b(:) for a dense real n-by-n matrix Q and a
+%   real vector b of n entries, as simplexQP does, but solved until its
+%   KKT violation (the gap) is at most tol. A call of
 %   simplexQP can switch to simplexQPopt by changing only the name.
-%   Every answer is the same to the last bit on every platform and host.
+%   Every answer is the same to the last bit on every platform and host,
+%   whatever rounding mode or flush-to-zero setting the host has left on
+%   (the call computes in the standard mode and gives the host's back).
 %
-%   The gap of x is max(g(x > 0)) - min(g), g = Q*x(:) - b(:), computed
-%   from gradients summed afresh and rounded up by a rigorous bound of that
-%   computation's rounding error: it is 0 exactly at the points that satisfy
-%   the first-order conditions. For a positive semidefinite Q it bounds
-%   f(x) - min f from above. For any other Q the run ends at a point whose
+%   The gap of x bounds max(g(x > 0)) - min(g), g = (Q + Q')/2*x(:) - b(:)
+%   the gradient of f, from above: computed from gradients summed afresh
+%   and a rigorous bound of that computation's rounding error (a few units
+%   in the last place of the data: the true violation is 0 exactly at the
+%   points that satisfy the first-order conditions, the gap never quite).
+%   The steps follow Q*x(:) - b(:), which is g for symmetric Q; for any
+%   other Q the gap counts the difference too, so that converged is true
+%   only where x is a first-order point of f (a Q unsymmetric only in the
+%   last bit, as kernels computed by matrix products are, still converges;
+%   a strongly unsymmetric one ends unconverged). For a positive
+%   semidefinite Q + Q' it bounds f(x) - min f from above. For any other Q the run ends at a point whose
 %   gap bounds how far it is from the first-order conditions: a local
 %   minimum or a saddle point of f on the simplex, not necessarily the
 %   global minimum.
 %
-%   tol defaults to (16*n + 128)*eps(1)/2 * max(max(abs(Q(:))), max(abs(b))),
-%   close to machine precision at the problem's scale and always above what
-%   rounding can hide (its scale comes from the pass that checks Q).
+%   tol defaults to (16*n + 128)*eps(1)/2 * max(max(abs(Q(:))), max(abs(b)))
+%   + 16*2^-1074, close to machine precision at the problem's scale and
+%   always above what rounding can hide, at every scale, zero and subnormal
+%   data included (its scale comes from the pass that checks Q). Scaling Q
+%   and b by a power of two gives the same x and scales the gap and
+%   objective, as long as the values stay normal numbers.
 %
 %   options, a 1-by-1 struct with any of these fields (a field set to []
 %   takes its default; any other field name is an error that lists these):
@@ -57,12 +68,14 @@
 %     objective   f(x) = 1/2*x*Q*x' - x*b(:)
 %     gap         the gap of x described above (Inf when the products of
 %                 Q with x overflow)
-%     iterations  pair steps taken in the whole run
+%     iterations  pair steps taken up to x (an unconverged run may have
+%                 taken more after it)
 %     converged   logical: gap <= tol
 %     support     the number of positive weights in x
 %   A run ends unconverged after max(1e7, 100*n) pair steps (or
 %   MaxIterations), or when tol cannot be met in double precision (tol = 0,
-%   say); x is then the point of least gap that the run checked. With one
+%   say); x is then the point of least gap among those the run checked
+%   exactly, and info describes it. With one
 %   output such a run raises the warning
 %   simplexQPopt:notConverged (warning ("off", "simplexQPopt:notConverged")
 %   silences it); with [x, info] it does not.
@@ -296,6 +309,18 @@
 %! [x, info] = simplexQPopt (K, k, 0);
 %! assert (! info.converged && info.gap > 0);
 %! assert (lastwarn (), "");
+
+%!test
+%! ## Converged only where f's first-order conditions hold: Q*x - b is
+%! ## first-order at (0, 1) here, f's minimiser is (0.5, 0.5).
+%! [x, info] = simplexQPopt ([2 2; -2 2], [0; 0]);
+%! assert (! info.converged || abs (x(1) - 0.5) < 1e-9);
+%! ## The default tolerance is met on all-zero and subnormal data.
+%! [~, info] = simplexQPopt (zeros (3), zeros (3, 1));
+%! assert (info.converged);
+%! [x, info] = simplexQPopt (1e-310 * [2 1; 1 2], 1e-310 * [1; 0]);
+%! assert (info.converged);
+%! assert (x, [1 0]);
 
 %!test
 %! ## Q and b are only read.

@@ -1,29 +1,34 @@
 #!/usr/bin/env bash
-# Builds the gateway's libFuzzer target with clang (ASan and UBSan) in
-# out/fuzz and runs it for the given number of seconds (default 60) from the
-# seeds in tests/fuzz/seeds. Fails on any finding: a crash, a sanitiser
-# report, a leak, or one input running longer than 60 s (some finite inputs
+# Builds both gateways' libFuzzer targets with clang (ASan and UBSan) in
+# out/fuzz, gateway_fuzzer (simplexQP) and opt_gateway_fuzzer
+# (simplexQPopt), and runs each for half the given number of seconds
+# (default 60 in all) from the seeds in tests/fuzz/seeds. Fails on any
+# finding: a crash, a sanitiser report, a leak, a floating-point mode not
+# given back, or one input running longer than 60 s (some finite inputs
 # legitimately take several seconds under the fuzzer's instrumentation: SMO
 # on an indefinite Q with entries near 1e6 runs thousands of passes). The
 # input that did it is left in out/fuzz/ for reproducing
-# (out/fuzz/tests/fuzz/gateway_fuzzer FILE).
+# (out/fuzz/tests/fuzz/<fuzzer> FILE).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/require.sh build safety
 seconds=${1:-60}
 dir=out/fuzz
 
-echo "== $dir (${seconds} s)"
 cmake -S . -B "$dir" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DSIMPLEXQP_FUZZ=ON -DSIMPLEXQP_TESTS=OFF
-cmake --build "$dir" -j "$(nproc)" --target gateway_fuzzer
-mkdir -p "$dir/corpus"
-# New inputs go to the first folder, never into the committed seeds.
-if ! "$dir/tests/fuzz/gateway_fuzzer" -max_total_time="$seconds" -timeout=60 -max_len=2048 \
-  -rss_limit_mb=2048 -artifact_prefix="$dir/" -print_final_stats=1 \
-  "$dir/corpus" tests/fuzz/seeds >"$dir/fuzz.log" 2>&1; then
-  tail -n 80 "$dir/fuzz.log"
-  echo "fuzzing found a fault; the input is in $dir/ (full log: $dir/fuzz.log)" >&2
-  exit 1
-fi
-grep -E '^(Done|stat::)' "$dir/fuzz.log"
+cmake --build "$dir" -j "$(nproc)" --target gateway_fuzzer opt_gateway_fuzzer
+for fuzzer in gateway_fuzzer opt_gateway_fuzzer; do
+  share=$(((seconds + 1) / 2))
+  echo "== $dir: $fuzzer (${share} s)"
+  mkdir -p "$dir/corpus-$fuzzer"
+  # New inputs go to the first folder, never into the committed seeds.
+  if ! "$dir/tests/fuzz/$fuzzer" -max_total_time="$share" -timeout=60 -max_len=2048 \
+    -rss_limit_mb=2048 -artifact_prefix="$dir/$fuzzer-" -print_final_stats=1 \
+    "$dir/corpus-$fuzzer" tests/fuzz/seeds >"$dir/$fuzzer.log" 2>&1; then
+    tail -n 80 "$dir/$fuzzer.log"
+    echo "fuzzing $fuzzer found a fault; the input is in $dir/ (full log: $dir/$fuzzer.log)" >&2
+    exit 1
+  fi
+  grep -E '^(Done|stat::)' "$dir/$fuzzer.log"
+done

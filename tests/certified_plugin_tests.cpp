@@ -10,6 +10,7 @@
 #include "certified_reference.h"
 #include "certified/certified_smo.h"
 #include "corpus/corpus.h"
+#include "float_modes.h"
 #include "plugin_call.h"
 #include "solve.h"
 
@@ -169,9 +170,71 @@ TEST_F(CertifiedPlugin, WarnsOfARunAboveTolOnlyWithOneOutput)
         EXPECT_STREQ(standInLastWarningId(), "simplexQPopt:notConverged");
         const std::string text = standInLastWarningText();
         EXPECT_EQ(text.rfind("not converged: gap ", 0), 0u) << text;
-        EXPECT_NE(text.find(" is above tol 0 after "), std::string::npos) << text;
+        EXPECT_NE(text.find(" is above tol 0; x is the checked point of least gap, reached after "),
+                  std::string::npos)
+            << text;
         EXPECT_EQ(bitsOf(oneOutput.x), bitsOf(twoOutputs.x));
     }
+}
+
+TEST_F(CertifiedPlugin, TheCallersFloatingPointModeChangesNoBitAndComesBack)
+{
+    const ControlWords standard = readControlWords();
+    // An ordinary scale, where a rounding direction shows; products that
+    // underflow (flush to zero shows, and the rounding bound, which counts
+    // subnormal results, would be untrue); subnormal entries of Q
+    // (denormals-are-zero shows).
+    for (int exponent : {0, -1000, -1030}) {
+        CorpusProblem p = oneClassProblem(40, 23);
+        for (double& q : p.Q)
+            q = std::ldexp(q, exponent);
+        for (double& v : p.b)
+            v = std::ldexp(v, exponent);
+        const Outcome expected = solveWith(2, p.Q, p.b);
+        ASSERT_FALSE(expected.raised) << expected.message;
+        for (const FloatMode& mode : hostFloatModes()) {
+            writeControlWords(mode.words);
+            const Outcome outcome = solveWith(2, p.Q, p.b);
+            const ControlWords after = readControlWords();
+            writeControlWords(standard);
+            EXPECT_TRUE(after == mode.words) << mode.name << " not restored";
+            EXPECT_EQ(bitsOf(outcome.x), bitsOf(expected.x)) << "2^" << exponent << ", " << mode.name;
+            ASSERT_EQ(outcome.fields.size(), expected.fields.size());
+            for (size_t f = 0; f < outcome.fields.size(); ++f)
+                EXPECT_EQ(bitsOf(outcome.fields[f].value), bitsOf(expected.fields[f].value))
+                    << "2^" << exponent << ", " << mode.name << ", " << outcome.fields[f].name;
+        }
+    }
+    // The warning, raised on the way out, is given in the caller's mode.
+    const CorpusProblem p = oneClassProblem(30, 22);
+    for (const FloatMode& mode : hostFloatModes()) {
+        const size_t warnings = standInWarningCount();
+        writeControlWords(mode.words);
+        solveWith(1, p.Q, p.b, 0.0);
+        const ControlWords after = readControlWords();
+        writeControlWords(standard);
+        EXPECT_EQ(standInWarningCount(), warnings + 1);
+        EXPECT_TRUE(after == mode.words) << mode.name << " not restored after the warning";
+    }
+}
+
+TEST_F(CertifiedPlugin, ConvergedOnlyWhereTrueAndReachableAtEveryScale)
+{
+    // Not symmetric: Qx - b is first-order at (0, 1), where f = 1, but f's
+    // minimiser is (0.5, 0.5), where f = 0.5.
+    const Outcome skew = solveWith(2, {2, -2, 2, 2}, {0, 0});
+    ASSERT_FALSE(skew.raised) << skew.message;
+    const bool atMinimiser = std::fabs(skew.x.at(0) - 0.5) < 1e-9;
+    EXPECT_TRUE(skew.fields.at(3).value == 0.0 || atMinimiser) << "x = (" << skew.x[0] << ", " << skew.x[1] << ")";
+    // All zero, and an exact minimiser at a subnormal scale: the default
+    // tolerance is met, without a warning.
+    const size_t warnings = standInWarningCount();
+    for (const std::vector<double>& Q : {std::vector<double>(9, 0.0), std::vector<double>{2e-310, 1e-310, 1e-310, 2e-310}}) {
+        const std::vector<double> b = Q.size() == 9 ? std::vector<double>(3, 0.0) : std::vector<double>{1e-310, 0};
+        const Outcome outcome = solveWith(1, Q, b);
+        ASSERT_FALSE(outcome.raised) << outcome.message;
+    }
+    EXPECT_EQ(standInWarningCount(), warnings) << standInLastWarningText();
 }
 
 TEST_F(CertifiedPlugin, EmptyProblemGivesAnEmptyRow)

@@ -3,6 +3,7 @@
 // solver of this kind goes wrong (flat and tied problems, duplicate rows,
 // wide scales, indefinite Q, a cap, a tolerance it cannot meet).
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -16,6 +17,39 @@
 #include "stand_in.h"
 
 namespace {
+
+// The KKT violation of f itself, whose gradient is ((Q + Q')/2) x - b
+// whatever Q is, summed in long double; error receives a bound on how far
+// those sums can be from the exact value.
+long double violationOfF(const std::vector<double>& Q, const std::vector<double>& b, const std::vector<double>& x,
+                         long double& error)
+{
+    const size_t n = b.size();
+    const long double unit = std::numeric_limits<long double>::epsilon();
+    long double hi = -INFINITY, lo = INFINITY;
+    error = 0;
+    for (size_t i = 0; i < n; ++i) {
+        long double g = 0, magnitude = std::fabs(static_cast<long double>(b[i]));
+        for (size_t k = 0; k < n; ++k) {
+            const long double q = (static_cast<long double>(Q[i + k * n]) + Q[k + i * n]) * 0.5L;
+            g += q * x[k];
+            magnitude += std::fabs(q) * x[k];
+        }
+        g -= b[i];
+        error = std::fmax(error, 2 * (2 * n + 4) * unit * magnitude);
+        if (x[i] > 0)
+            hi = std::fmax(hi, g);
+        lo = std::fmin(lo, g);
+    }
+    return hi - lo;
+}
+
+std::vector<double> scaled(std::vector<double> values, int exponent)
+{
+    for (double& v : values)
+        v = std::ldexp(v, exponent);
+    return values;
+}
 
 TEST(CertifiedSMO, AgreesWithTheMinimumFoundBySupports)
 {
@@ -164,6 +198,92 @@ TEST(CertifiedSMO, IndefiniteQEndsAtAFirstOrderPoint)
     const CertifiedRun vertex = runWithDefault(concave, {0.1, 0.3, 0.2});
     EXPECT_EQ(vertex.x, (std::vector<double>{0, 1, 0}));
     EXPECT_TRUE(vertex.report.converged);
+}
+
+TEST(CertifiedSMO, NonSymmetricQIsCertifiedOnlyWhereFIsFirstOrder)
+{
+    // f's gradient is ((Q + Q')/2) x - b. Here Qx - b meets the first-order
+    // conditions at (0, 1), where f = 1, while f's minimiser is (0.5, 0.5).
+    const std::vector<double> Q = {2, -2, 2, 2};
+    for (double tol : {1e-6, defaultTolerance(Q.data(), std::vector<double>{0, 0}.data(), 2)}) {
+        const CertifiedRun run = runCertified(Q, {0, 0}, tol);
+        long double error;
+        const long double violation = violationOfF(Q, {0, 0}, run.x, error);
+        EXPECT_LE(violation - error, static_cast<long double>(run.report.gap)) << tol;
+        EXPECT_TRUE(!run.report.converged || violation <= tol) << tol;
+    }
+    // Random Q, from unsymmetric in the last bit to not symmetric at all:
+    // every gap bounds f's violation, and a last-bit asymmetry still
+    // converges.
+    for (uint64_t seed = 1; seed <= 40; ++seed) {
+        CorpusProblem p = seed % 2 ? positiveDefinite(4 + seed % 17, 3, 0.1, seed) : oneClassProblem(30, seed);
+        Draw draw{seed};
+        const double skew = std::ldexp(1.0, -static_cast<int>(2 * (seed % 27)));
+        for (uint32_t c = 0; c < p.n; ++c)
+            for (uint32_t r = c + 1; r < p.n; ++r)
+                p.Q[r + c * p.n] += skew * (2 * unit(draw) - 1) * std::fabs(p.Q[r + c * p.n]);
+        const CertifiedRun run = runWithDefault(p.Q, p.b);
+        long double error;
+        const long double violation = violationOfF(p.Q, p.b, run.x, error);
+        EXPECT_LE(violation - error, static_cast<long double>(run.report.gap)) << "seed " << seed;
+        if (skew <= 0x1p-50) {
+            EXPECT_TRUE(run.report.converged) << "seed " << seed << ", asymmetry " << skew;
+        }
+    }
+}
+
+TEST(CertifiedSMO, ZeroAndSubnormalDataMeetTheDefaultTolerance)
+{
+    // All zero: every point is a minimiser.
+    CertifiedRun run = runWithDefault(std::vector<double>(9, 0.0), std::vector<double>(3, 0.0));
+    EXPECT_TRUE(run.report.converged) << run.report.gap;
+    EXPECT_EQ(run.report.objective, 0.0);
+    // An exact minimiser at a subnormal scale: x = (1, 0), g = (1, 1) 1e-310.
+    const std::vector<double> Q = {2e-310, 1e-310, 1e-310, 2e-310};
+    run = runWithDefault(Q, {1e-310, 0});
+    EXPECT_TRUE(run.report.converged) << run.report.gap << " above " << run.tol;
+    EXPECT_EQ(run.x, (std::vector<double>{1, 0}));
+    // Random problems with every entry subnormal or near it.
+    for (uint64_t seed = 1; seed <= 5; ++seed) {
+        const CorpusProblem p = positiveDefinite(12, 4, 0.1, seed);
+        for (int exponent : {-1000, -1030, -1060}) {
+            run = runWithDefault(scaled(p.Q, exponent), scaled(p.b, exponent));
+            EXPECT_TRUE(run.report.converged) << "seed " << seed << ", 2^" << exponent;
+            checkAnswer(scaled(p.Q, exponent), scaled(p.b, exponent), run, "subnormal");
+        }
+    }
+}
+
+TEST(CertifiedSMO, EveryScaleOfTwoGivesTheSameAnswer)
+{
+    // Q and b times 2^k: x the same to the last bit, the gap and objective
+    // times 2^k exactly where that is a normal number (above it by at most
+    // a unit of the last place where it is subnormal). Each tolerance is a
+    // power of two, the same in the data's units at every k.
+    const int exponents[] = {-1000, -600, -100, 0, 100, 600, 1000};
+    for (uint64_t seed = 1; seed <= 12; ++seed) {
+        CorpusProblem p = seed % 3 == 0   ? oneClassProblem(40, seed)
+                          : seed % 3 == 1 ? positiveDefinite(8 + seed, 3, 1e-3, seed)
+                                          : indefinite(5 + seed, seed);
+        if (seed % 3 == 2)  // a zero diagonal: every pair's curvature is tau's
+            for (uint32_t k = 0; k < p.n; ++k)
+                p.Q[k + k * p.n] = 0.0;
+        const CertifiedRun reference = runCertified(p.Q, p.b, 0x1p-36);
+        for (int k : exponents) {
+            const CertifiedRun run = runCertified(scaled(p.Q, k), scaled(p.b, k), std::ldexp(0x1p-36, k));
+            EXPECT_EQ(bitsOf(run.x), bitsOf(reference.x)) << "seed " << seed << ", 2^" << k;
+            EXPECT_EQ(run.report.converged, reference.report.converged) << "seed " << seed << ", 2^" << k;
+            EXPECT_EQ(run.report.iterations, reference.report.iterations) << "seed " << seed << ", 2^" << k;
+            for (const double* value : {&run.report.gap, &run.report.objective}) {
+                const double original = value == &run.report.gap ? reference.report.gap : reference.report.objective;
+                const double expected = std::ldexp(original, k);
+                if (std::fabs(expected) >= 0x1p-1022 || expected == 0.0)
+                    EXPECT_EQ(*value, expected) << "seed " << seed << ", 2^" << k;
+                else
+                    EXPECT_NEAR(*value, expected, 0x1p-1073) << "seed " << seed << ", 2^" << k;
+            }
+        }
+    }
 }
 
 TEST(CertifiedSMO, TheCapEndsTheRunUnconverged)

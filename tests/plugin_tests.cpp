@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "corpus/corpus.h"
+#include "float_modes.h"
 #include "oracle/literal.h"
 #include "plugin_call.h"
 #include "solve.h"
@@ -102,6 +103,52 @@ TEST_F(Plugin, EmptyProblemGivesAnEmptyRow)
         ASSERT_FALSE(empty.raised);
         EXPECT_EQ(empty.rows, 1u);
         EXPECT_EQ(empty.columns, 0u);
+    }
+}
+
+// The same problem at an ordinary scale, where a rounding direction shows,
+// and scaled down by powers of two until products underflow (flush to
+// zero shows) and Q's entries are subnormal (denormals-are-zero shows).
+// b stays normal: the argument checks, which run in the caller's mode,
+// would find a sum of subnormal entries zero under denormals-are-zero.
+std::vector<CorpusProblem> problemsThatShowTheMode()
+{
+    std::vector<CorpusProblem> problems;
+    for (int exponent : {0, -1000, -1030}) {
+        CorpusProblem p = gaussianKernelProblem(12, 31);
+        for (double& q : p.Q)
+            q = std::ldexp(q, exponent);
+        for (double& v : p.b)
+            v = std::ldexp(v, exponent < -1000 ? -1000 : exponent);
+        p.name = "scaled by 2^" + std::to_string(exponent);
+        problems.push_back(p);
+    }
+    return problems;
+}
+
+TEST_F(Plugin, TheCallersFloatingPointModeChangesNoBitAndComesBack)
+{
+    const ControlWords standard = readControlWords();
+    for (const CorpusProblem& p : problemsThatShowTheMode())
+        for (double method : {2.0, 3.0}) {
+            const std::vector<double> expected = solveWith(p.Q, p.b, method).x;
+            for (const FloatMode& mode : hostFloatModes()) {
+                writeControlWords(mode.words);
+                const Outcome outcome = solveWith(p.Q, p.b, method);
+                const ControlWords after = readControlWords();
+                writeControlWords(standard);
+                EXPECT_TRUE(after == mode.words) << mode.name << " not restored";
+                EXPECT_EQ(bitsOf(outcome.x), bitsOf(expected)) << p.name << ", method " << method << ", " << mode.name;
+            }
+        }
+    // An error raised once the standard mode is set leaves the caller's.
+    for (const FloatMode& mode : hostFloatModes()) {
+        writeControlWords(mode.words);
+        const Outcome outcome = solveWith(twoIdentity, someB, 1.0);
+        const ControlWords after = readControlWords();
+        writeControlWords(standard);
+        EXPECT_TRUE(outcome.raised);
+        EXPECT_TRUE(after == mode.words) << mode.name << " not restored after the error";
     }
 }
 

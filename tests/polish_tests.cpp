@@ -136,20 +136,18 @@ Polished polishFrom(const std::vector<double>& Q, const std::vector<double>& b, 
                     const SolverSettings& settings, double target = 0.0)
 {
     const uint32_t n = static_cast<uint32_t>(b.size());
-    std::vector<double> gradient(n), products(n), magnitudes(n);
+    std::vector<double> gradient(n), products(n), magnitudes(n), weights(n);
     std::vector<uint32_t> columns(n);
+    const CheckScratch scratch{gradient.data(), columns.data(), products.data(), magnitudes.data(), weights.data()};
     Polished p;
-    p.before = checkExactly(Q.data(), b.data(), n, x.data(), gradient.data(), columns.data(), products.data(),
-                            magnitudes.data());
+    p.before = checkExactly(Q.data(), b.data(), n, x.data(), 1.0, scratch);
     p.after = p.before;
     const size_t blocks = standInLiveBlocks();
-    p.outcome = polishSupport(Q.data(), b.data(), n, target, settings, x.data(), gradient.data(), p.after,
-                              columns.data(), products.data(), magnitudes.data());
+    p.outcome = polishSupport(Q.data(), b.data(), n, target, settings, x.data(), p.after, scratch);
     EXPECT_EQ(standInLiveBlocks(), blocks);
     p.x = x;
     // What it hands back is x's own check.
-    ExactCheck again = checkExactly(Q.data(), b.data(), n, x.data(), gradient.data(), columns.data(),
-                                    products.data(), magnitudes.data());
+    ExactCheck again = checkExactly(Q.data(), b.data(), n, x.data(), 1.0, scratch);
     EXPECT_EQ(bitsOf(again.gap), bitsOf(p.after.gap));
     return p;
 }

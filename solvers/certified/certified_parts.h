@@ -47,14 +47,39 @@ StepsEnd takePairSteps(const double* Q, uint32_t n, ActiveSet& set, ColumnCache&
 struct ExactCheck {
     double objective;  // f(x), from the exact row products
     double gap;        // an upper bound on the KKT violation of x
-    double workingGap; // the same violation from the computed gradients alone, without the bound
+    double workingGap; // the same violation from the computed gradients alone, without the bound, in working units
+};
+
+// Where checkExactly writes: gradient (n) receives scale (Qx - b) and
+// magnitudes (n) the error bound of each; the rest is scratch: columns
+// (n), products, weights (n each).
+struct CheckScratch {
+    double* gradient;
+    uint32_t* columns;
+    double* products;
+    double* magnitudes;
+    double* weights;
 };
 
 // Gradients of x summed exactly as (Qx)_i is defined (ascending k from
-// +0.0, minus b_i) into gradient (n), and the rounding bound of that
-// computation added to the gap. columns (n) and products, magnitudes (n)
-// are scratch.
-ExactCheck checkExactly(const double* Q, const double* b, uint32_t n, const double* x, double* gradient,
-                        uint32_t* columns, double* products, double* magnitudes);
+// +0.0, minus b_i), in working units: Q and b times scale, a power of two.
+// Their rounding bound added to the violation gives the gap, in the data's
+// units. Where Q is not symmetric this bounds the violation of Qx - b, not
+// yet of f's gradient.
+ExactCheck checkExactly(const double* Q, const double* b, uint32_t n, const double* x, double scale,
+                        CheckScratch scratch);
+
+// The check of x that checkExactly left in scratch, with the difference
+// between Qx - b and f's gradient, which Q's asymmetry makes, counted in
+// its gap: a bound on the violation of f itself. Reads rows of Q.
+ExactCheck countAsymmetry(const double* Q, uint32_t n, const double* x, double scale, CheckScratch scratch,
+                          const ExactCheck& check);
+
+// The power of two that brings Q and b near 1 (working units), so that
+// the steps' scores and the check's products neither underflow nor
+// overflow where the data's own values do not: 2^-e for the exponent e of
+// the largest of |Q(k,k)| (in diagonal), |b_k| and |Q(k, start)| (all of Q
+// if those are 0), at most 2^1023; 1 for all-zero data.
+double workingScale(const double* Q, const double* diagonal, const double* b, uint32_t n, uint32_t start);
 
 #endif

@@ -64,7 +64,8 @@ constexpr uint32_t shrinkInterval = 1000;
 // Room for copies of columns (column_cache.h).
 constexpr double cacheBytes = 32.0 * 1024 * 1024;
 // A pair's curvature stands at this fraction of the largest diagonal entry
-// when it is not positive, so that choices do not change when Q is scaled.
+// when it is not positive (of the data's magnitude, where the diagonal is
+// 0), so that choices do not change when Q is scaled.
 constexpr double tauFraction = 1e-12;
 // Each round aims this far below the last exact gap (and no lower than the
 // target), so that the exact check brings back shrunk coordinates while
@@ -99,6 +100,7 @@ struct Scratch {
     uint32_t* columns;
     double* products;
     double* magnitudes;
+    double* weights;
     double* best;   // the x of least exact gap so far
     double* start;  // the caller's starting point, kept (null for a cold start)
 };
@@ -122,6 +124,7 @@ Scratch takeScratch(uint32_t n, bool warm)
     s.columns = static_cast<uint32_t*>(mxMalloc(indices));
     s.products = static_cast<double*>(mxMalloc(doubles));
     s.magnitudes = static_cast<double*>(mxMalloc(doubles));
+    s.weights = static_cast<double*>(mxMalloc(doubles));
     s.best = static_cast<double*>(mxMalloc(doubles));
     s.start = warm ? static_cast<double*>(mxMalloc(doubles)) : nullptr;
     return s;
@@ -132,6 +135,7 @@ void releaseScratch(Scratch& s)
     if (s.start)
         mxFree(s.start);
     mxFree(s.best);
+    mxFree(s.weights);
     mxFree(s.magnitudes);
     mxFree(s.products);
     mxFree(s.columns);
@@ -236,8 +240,15 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
         const double magnitude = s.diagonal[k] < 0.0 ? -s.diagonal[k] : s.diagonal[k];
         largestDiagonal = magnitude > largestDiagonal ? magnitude : largestDiagonal;
     }
-    const double tau = largestDiagonal > 0.0 ? tauFraction * largestDiagonal : tauFraction;
     const uint32_t shrinkEvery = n < shrinkInterval ? n : shrinkInterval;
+    const uint32_t vertex = bestVertex(s.diagonal, b, n);
+
+    // The steps and the checks work in units where the data's magnitude is
+    // near 1 (certified_parts.h), the same numbers at every scale 2^k.
+    const double scale = workingScale(Q, s.diagonal, b, n, vertex);
+    const double tau = tauFraction * (largestDiagonal > 0.0 ? largestDiagonal * scale : 1.0);
+    for (uint32_t k = 0; k < n; ++k)
+        s.diagonal[k] *= scale;
 
     // A warm start is checked before any step, as the rounds' checks are:
     // its exact gradients are where the steps begin.
@@ -250,20 +261,25 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
         for (uint32_t k = 0; k < n; ++k)
             x[k] = s.start[k];
     } else {
-        const uint32_t start = bestVertex(s.diagonal, b, n);
         for (uint32_t k = 0; k < n; ++k) {
-            x[k] = k == start ? 1.0 : 0.0;
-            s.set.gradient[k] = Q[at(k, start, n)] - b[k];  // (Q e_k)_i summed as defined: 0 + Q(i,k) * 1
+            x[k] = k == vertex ? 1.0 : 0.0;
+            // (Q e_k)_i summed as defined: 0 + Q(i,k) * 1, in working units.
+            s.set.gradient[k] = Q[at(k, vertex, n)] * scale - b[k] * scale;
         }
-        roundTarget = roundFraction * startGap(s.set.gradient, start, n);
-        polishBelow = polishTrigger * startGap(s.set.gradient, start, n);
+        roundTarget = roundFraction * startGap(s.set.gradient, vertex, n);
+        // The polish's trigger compares data units (the check's gap).
+        polishBelow = polishTrigger * (startGap(s.set.gradient, vertex, n) / scale);
     }
     activateAll(s.set, x, s.diagonal, n);
-    ColumnCache cache = takeColumnCache(n, cacheBytes);
+    ColumnCache cache = takeColumnCache(n, cacheBytes, scale);
+    const CheckScratch checkScratch{s.set.gradient, s.columns, s.products, s.magnitudes, s.weights};
 
-    double target = tol;
+    const double workingTol = tol * scale;
+    double target = workingTol;
     CertifiedReport bestReport{0.0, infinity(), 0, false, 0, 0};
     CertifiedReport startReport{0.0, infinity(), 0, false, 0, 0};
+    // Whether a report's gap counts Q's asymmetry (exact_check.cpp).
+    bool counted = false, bestCounted = false, startCounted = false;
     double bestGap = infinity(), bestObjective = infinity();
     uint64_t iterations = 0, polishSteps = 0, roundBudget = maxIterations, loweringSteps = 0;
     int flat = 0;
@@ -278,34 +294,56 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
             end = takePairSteps(Q, n, s.set, cache, roundTarget, tau, shrinkEvery, roundCap, iterations);
             writeWeights(s.set, n, x);
         }
-        ExactCheck check = checkExactly(Q, b, n, x, s.set.gradient, s.columns, s.products, s.magnitudes);
+        ExactCheck check = checkExactly(Q, b, n, x, scale, checkScratch);
+        // A gap that would end the run must also bound f's own gradient,
+        // which is not Qx - b where Q is not symmetric.
+        counted = check.gap <= tol;
+        if (counted)
+            check = countAsymmetry(Q, n, x, scale, checkScratch, check);
         if (n == 1)
             check.gap = 0.0;  // x = (1), the only feasible point: g_0 - g_0 is exactly 0
         report.objective = check.objective;
         report.gap = check.gap;
+        report.iterations = iterations;
         if (check.gap < bestReport.gap) {
             for (uint32_t k = 0; k < n; ++k)
                 s.best[k] = x[k];
             bestReport = report;
+            bestCounted = counted;
         }
-        if (!stepFirst)
+        if (!stepFirst) {
             startReport = report;
+            startCounted = counted;
+        }
         tellProgress(settings, report, iterations, x, n,
                      stepFirst ? CertifiedPhase::pairSteps : CertifiedPhase::start);
         stepFirst = true;
         // No polish where no step may be taken (a call that only certifies).
         if (check.gap > tol && check.gap <= polishBelow && iterations < maxIterations) {
-            const double room = tol - (check.gap - check.workingGap);
-            const PolishOutcome polish = polishSupport(Q, b, n, room > 0.0 ? 0.5 * room : 0.0, solver, x,
-                                                       s.set.gradient, check, s.columns, s.products, s.magnitudes);
+            // The polish computes in the data's units.
+            const double room = tol - (check.gap - check.workingGap / scale);
+            for (uint32_t k = 0; k < n; ++k)
+                s.set.gradient[k] = s.set.gradient[k] / scale;
+            const PolishOutcome polish = polishSupport(Q, b, n, room > 0.0 ? 0.5 * room : 0.0, solver, x, check,
+                                                       checkScratch);
             polishSteps += polish.steps;
+            if (!polish.lowered)
+                for (uint32_t k = 0; k < n; ++k)
+                    s.set.gradient[k] = s.set.gradient[k] * scale;
             if (polish.lowered) {
+                // Its point checked again in working units, for the steps
+                // that may follow and the asymmetry.
+                check = checkExactly(Q, b, n, x, scale, checkScratch);
+                counted = check.gap <= tol;
+                if (counted)
+                    check = countAsymmetry(Q, n, x, scale, checkScratch, check);
                 report.objective = check.objective;
                 report.gap = check.gap;
                 if (check.gap < bestReport.gap) {
                     for (uint32_t k = 0; k < n; ++k)
                         s.best[k] = x[k];
                     bestReport = report;
+                    bestCounted = counted;
                 }
                 tellProgress(settings, report, iterations, x, n, CertifiedPhase::polish);
             } else {
@@ -331,7 +369,7 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
         bestGap = check.gap < bestGap ? check.gap : bestGap;
         bestObjective = check.objective < bestObjective ? check.objective : bestObjective;
         if (check.workingGap <= target) {
-            const double room = tol - (check.gap - check.workingGap);
+            const double room = workingTol - (check.gap * scale - check.workingGap);
             target = room > 0.0 ? 0.5 * room : 0.5 * check.workingGap;
         }
         roundTarget = roundFraction * check.workingGap;
@@ -341,6 +379,7 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
         for (uint32_t k = 0; k < n; ++k)
             x[k] = s.best[k];
         report = bestReport;
+        counted = bestCounted;
     }
     // Rounding can leave the checked point of least gap a hair above the
     // start by objective; an unconverged run then answers with the start.
@@ -349,8 +388,14 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
         for (uint32_t k = 0; k < n; ++k)
             x[k] = s.start[k];
         report = startReport;
+        counted = startCounted;
     }
-    report.iterations = iterations;
+    if (!counted && n > 1) {
+        const ExactCheck check =
+            countAsymmetry(Q, n, x, scale, checkScratch, checkExactly(Q, b, n, x, scale, checkScratch));
+        report.objective = check.objective;
+        report.gap = check.gap;
+    }
     report.polishSteps = polishSteps;
     report.converged = report.gap <= tol;
     report.support = supportSize(x, n);

@@ -1,25 +1,33 @@
 // certifiedSMO: the simplex-constrained QP solved to a certified tolerance.
 //
 // Minimises f(x) = ½·xᵀQx − bᵀx subject to x ≥ 0 and Σx = 1, for a dense
-// column-major n-by-n Q (taken to be symmetric) and b of n entries, until
-// the KKT violation of x, computed from exactly recomputed gradients and
-// rounded up, is at most tol, or until maxIterations pair steps were taken.
+// column-major n-by-n Q and b of n entries, until the KKT violation of x,
+// computed from exactly recomputed gradients and rounded up, is at most
+// tol, or until maxIterations pair steps were taken.
 // A run that ends unconverged answers with the point of least gap that
 // its exact checks found. Results are reproducible to the last bit on
 // every platform.
 //
 // The KKT violation is max over x_i > 0 of g_i minus min over all j of g_j,
-// g = Qx - b: zero exactly at the points that satisfy the first-order
-// conditions. For positive semidefinite Q it bounds f(x) - f*; for any
+// g = ((Q + Q')/2) x - b, f's gradient: zero exactly at the points that
+// satisfy the first-order conditions. The steps follow Qx - b, which is
+// f's gradient for symmetric Q; where Q is not symmetric the gap also
+// counts the difference, so a run on such a Q converges only where x is
+// first-order for f (a last-bit asymmetry, as a kernel computed by
+// matrix products has, costs about one rounding of the gap). For positive semidefinite Q it bounds f(x) - f*; for any
 // other Q a small gap says that x satisfies the first-order conditions
 // nearly (a local minimum or a saddle point of f on the simplex), nothing
 // about f*.
 //
-// Assumes finite Q and b and n <= 65536; Q is taken to be symmetric. With
-// n = 0 nothing is written to x. Scratch through mxMalloc: 84 bytes (92 with a start)
-// per coordinate, plus at most 32 MiB of copies of columns; and, while the
-// polish runs, its factor from the optional scratch (polish.h), which it
-// can do without.
+// Scaling Q and b by a power of two scales the gap and objective and
+// leaves x as it is, wherever the values stay normal (the pair steps and
+// the checks; the polish computes in the data's units).
+//
+// Assumes finite Q and b and n <= 65536. With n = 0 nothing is written to
+// x. Scratch through mxMalloc: 92 bytes (100 with a start) per coordinate,
+// plus at most 32 MiB of copies of columns; and, while the polish runs,
+// its factor from the optional scratch (polish.h), which it can do
+// without.
 #ifndef SIMPLEXQP_CERTIFIED_SMO_H
 #define SIMPLEXQP_CERTIFIED_SMO_H
 
@@ -30,8 +38,8 @@
 // What a run reports besides x.
 struct CertifiedReport {
     double objective;     // f(x)
-    double gap;           // KKT violation of x, an upper bound on f(x) - f* for positive semidefinite Q
-    uint64_t iterations;  // pair steps taken
+    double gap;           // KKT violation of x, an upper bound on f(x) - f* where Q + Q' is positive semidefinite
+    uint64_t iterations;  // pair steps taken up to x (the run may have taken more after it)
     bool converged;       // gap <= tol
     uint32_t support;     // weights of x above 0
     uint64_t polishSteps; // Newton steps of the polish (polish.h), kept or not
@@ -76,9 +84,10 @@ struct CertifiedSettings {
 };
 
 // The tolerance used when the caller gives none: (16n + 128) u M, with
-// u = 2^-53 and M the larger of max |Q(r,c)| and max |b_i|; close to machine
-// precision relative to the problem's scale, and above the rounding
-// allowance of the gap for every n (exact_check.cpp), so that it can be met.
+// u = 2^-53 and M the larger of max |Q(r,c)| and max |b_i|, plus 16 units
+// of 2^-1074; close to machine precision relative to the problem's scale,
+// and above the rounding allowance of the gap for every n and every scale,
+// zero and subnormal data included (exact_check.cpp), so that it can be met.
 // Reads all of Q once.
 double defaultTolerance(const double* Q, const double* b, uint32_t n);
 

@@ -5,7 +5,7 @@
 #include "../common/host_scratch.h"
 #include "../common/problem.h"
 
-ColumnCache takeColumnCache(uint32_t n, double bytes)
+ColumnCache takeColumnCache(uint32_t n, double bytes, double scale)
 {
     const double fit = bytes / (8.0 * n);
     uint32_t slots = fit < 2.0 ? 2u : fit > n ? n : static_cast<uint32_t>(fit);
@@ -27,6 +27,7 @@ ColumnCache takeColumnCache(uint32_t n, double bytes)
     for (uint32_t c = 0; c < n; ++c)
         cache.slotOf[c] = noColumn;
     cache.hand = 0;
+    cache.scale = scale;
     return cache;
 }
 
@@ -76,8 +77,9 @@ const double* cachedColumn(ColumnCache& cache, const double* Q, uint32_t n, cons
     double* const values = cache.values + static_cast<size_t>(s) * cache.capacity;
     if (cache.version[s] != set.version) {
         const double* const full = Q + at(0, c, n);
+        const double scale = cache.scale;
         for (uint32_t k = 0; k < set.size; ++k)
-            values[k] = full[set.index[k]];
+            values[k] = full[set.index[k]] * scale;
         cache.version[s] = set.version;
     }
     cache.recent[s] = true;

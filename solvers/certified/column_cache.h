@@ -4,6 +4,9 @@
 // compact copy in cache rather than gathered from all of Q in memory. The
 // copies hold the same doubles as Q, so they change no result.
 //
+// The copies are in the run's working units (certified_parts.h): Q's
+// values times scale, a power of two, exact wherever they stay normal.
+//
 // A copy is valid for one version of the active set; shrinking or
 // restoring the set makes every copy stale, and a stale one is gathered
 // afresh when next asked for.
@@ -23,16 +26,17 @@ struct ColumnCache {
     bool* recent;       // used since the clock hand last passed (second chance)
     uint32_t* slotOf;   // n: the slot holding each column, or noColumn
     uint32_t hand;
+    double scale;
 };
 
 constexpr uint32_t noColumn = UINT32_MAX;
 
-// Slots for at most bytes of copies (at least two, at most n). Scratch
-// through mxMalloc.
-ColumnCache takeColumnCache(uint32_t n, double bytes);
+// Slots for at most bytes of copies (at least two, at most n), of Q's
+// columns times scale. Scratch through mxMalloc.
+ColumnCache takeColumnCache(uint32_t n, double bytes, double scale);
 void releaseColumnCache(ColumnCache& cache);
 
-// Column c at the active positions: result[k] = Q(set.index[k], c). Keeps
+// Column c at the active positions: result[k] = Q(set.index[k], c) scale. Keeps
 // the slot of column keep (the pivot's, while the partner's is fetched).
 const double* cachedColumn(ColumnCache& cache, const double* Q, uint32_t n, const ActiveSet& set, uint32_t c,
                            uint32_t keep);

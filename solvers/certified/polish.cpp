@@ -441,9 +441,10 @@ uint32_t iterate(const double* Q, const double* b, uint32_t n, double target, Ve
 }  // namespace
 
 PolishOutcome polishSupport(const double* Q, const double* b, uint32_t n, double target,
-                            const SolverSettings& settings, double* x, double* gradient, ExactCheck& check,
-                            uint32_t* columns, double* products, double* magnitudes)
+                            const SolverSettings& settings, double* x, ExactCheck& check, CheckScratch scratch)
 {
+    double* const gradient = scratch.gradient;
+    double* const products = scratch.products;
     uint32_t support = 0;
     for (uint32_t k = 0; k < n; ++k)
         support += x[k] > 0.0;
@@ -470,7 +471,7 @@ PolishOutcome polishSupport(const double* Q, const double* b, uint32_t n, double
         std::memcpy(w.startGradient, gradient, sizeof(double) * n);
         const uint32_t maxSteps = 64 + 4 * support;
         outcome.steps = iterate(Q, b, n, target, settings.path, maxSteps, x, gradient, products, w);
-        const ExactCheck polished = checkExactly(Q, b, n, x, gradient, columns, products, magnitudes);
+        const ExactCheck polished = checkExactly(Q, b, n, x, 1.0, scratch);
         if (polished.gap < check.gap) {
             check = polished;
             outcome.lowered = true;

@@ -25,9 +25,9 @@ struct PolishOutcome {
 // otherwise. Its scratch (the factor in packed form, and a few vectors of
 // n) comes from settings.optional; if that is refused, or the support
 // has more than largestPolishedSupport weights, x is left as it was.
-// columns, products and magnitudes (n each) are the exact check's scratch.
+// scratch is the exact check's (certified_parts.h); its gradient holds x's
+// exact gradients, and the polish computes, in the data's units (scale 1).
 PolishOutcome polishSupport(const double* Q, const double* b, uint32_t n, double target,
-                            const SolverSettings& settings, double* x, double* gradient, ExactCheck& check,
-                            uint32_t* columns, double* products, double* magnitudes);
+                            const SolverSettings& settings, double* x, ExactCheck& check, CheckScratch scratch);
 
 #endif

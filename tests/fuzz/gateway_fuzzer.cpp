@@ -1,8 +1,12 @@
 // libFuzzer target: calls mexFunction through the stand-in host with
 // whatever a fuzz input describes, any counts, classes, shapes and values.
+// Built once for each plug-in's gateway: gateway_fuzzer (simplexQP) and,
+// with SIMPLEXQP_FUZZ_OPT, opt_gateway_fuzzer (simplexQPopt).
 // The host makes the arguments read-only during the call and faults on any
 // read past an array's storage; after the call nothing may be left behind,
-// and a call that returns must return exactly one 1-by-n row.
+// the processor's floating-point mode must be the caller's again, and a
+// call that returns must return a 1-by-n row (simplexQP: exactly one
+// result; simplexQPopt: also a 1-by-1 info struct when two were asked for).
 //
 // Input layout, read front to back (past the end every byte reads as 0):
 //   nlhs byte (% 4), nrhs byte (% 5), then for each argument:
@@ -10,7 +14,9 @@
 //   bit 1 sparse, bit 2 a third dimension), rows, columns (see dimension),
 //   for sparse arrays the capacity byte, for full ones with a third
 //   dimension its size byte (% 4), then the stored elements: for double
-//   arrays one value each (see value), for other classes their raw bytes.
+//   arrays one value each (see value), for other classes their raw bytes;
+//   after the last argument, the floating-point mode the caller leaves set
+//   (0, as past the end: the standard one; else one of hostFloatModes()).
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -18,6 +24,7 @@
 #include <cstring>
 #include <vector>
 
+#include "float_modes.h"
 #include "stand_in.h"
 
 extern "C" void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
@@ -98,9 +105,10 @@ mxArray* argument(Input& in)
     return array;
 }
 
-// Inputs on which the solvers, as defined, end only after an impractically
-// long time are kept out, since no per-input time limit can tell those from
-// a hang:
+// Inputs on which simplexQP's solvers, as defined, end only after an
+// impractically long time are kept out, since no per-input time limit can
+// tell those from a hang (simplexQPopt's runs end within its step cap; its
+// Q keeps whatever asymmetry the input gives it):
 // - Both solvers take Q to be symmetric. With a strongly unsymmetric Q,
 //   multUpdate's map can be chaotic and then ends only when x repeats
 //   exactly, after hundreds of millions of iterations; so Q's upper triangle
@@ -121,6 +129,9 @@ void keepSolvableInPractice(int nrhs, mxArray* arguments[])
             if (std::isfinite(values[i]))
                 values[i] = std::fmax(-1e6, std::fmin(1e6, values[i]));
     }
+#ifdef SIMPLEXQP_FUZZ_OPT
+    return;
+#endif
     mxArray* Q = nrhs > 0 ? arguments[0] : nullptr;
     if (!Q || !mxIsDouble(Q) || mxIsSparse(Q) || mxGetM(Q) != mxGetN(Q) || mxGetM(Q) > 24)
         return;
@@ -148,17 +159,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (int i = 0; i < nrhs; ++i)
         arguments.push_back(argument(in));
     keepSolvableInPractice(nrhs, arguments.data());
+    const std::vector<FloatMode> modes = hostFloatModes();
+    const uint8_t modeChoice = byte(in);
+    const ControlWords standard = readControlWords();
+    if (modeChoice != 0 && !modes.empty())
+        writeControlWords(modes[(modeChoice - 1) % modes.size()].words);
 
     const size_t blocks = standInLiveBlocks();
     const size_t arrays = standInLiveArrays();
+    const ControlWords mode = readControlWords();
     mxArray* results[4];
     char message[512];
     const int raised = standInCall(mexFunction, nlhs, results, nrhs,
                                    const_cast<const mxArray**>(arguments.data()), message, sizeof message);
+    require(readControlWords() == mode);
+    writeControlWords(standard);
     if (raised) {
         require(message[0] != '\0');
     } else {
+#ifdef SIMPLEXQP_FUZZ_OPT
+        require(nlhs <= 2 && results[0] != nullptr);  // with nlhs = 0 the host still takes the first
+        if (nlhs == 2) {
+            require(results[1] != nullptr && mxGetM(results[1]) == 1 && mxGetN(results[1]) == 1);
+            require(standInFieldCount(results[1]) == 5);  // objective, gap, iterations, converged, support
+            mxDestroyArray(results[1]);
+        }
+#else
         require(nlhs == 1 && results[0] != nullptr);
+#endif
         require(mxIsDouble(results[0]) && !mxIsComplex(results[0]));
         require(mxGetM(results[0]) == 1 && mxGetN(results[0]) == mxGetN(arguments[0]));
         mxDestroyArray(results[0]);

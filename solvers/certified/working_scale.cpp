@@ -1,0 +1,40 @@
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "certified_parts.h"
+#include "../common/matrix_facts.h"
+#include "../common/problem.h"
+
+namespace {
+
+// 2^-e for the exponent e of a positive finite value, from its bits (no
+// library call): 2^-1023 for values from 2^1023 up, and 2^1023, the largest
+// power of two, for subnormal values.
+double inversePowerOfTwo(double value)
+{
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const int biased = static_cast<int>(bits >> 52 & 0x7FF);
+    const int inverse = biased == 0 ? 1023 : 1023 - biased;
+    bits = inverse == -1023 ? uint64_t{1} << 51 : static_cast<uint64_t>(inverse + 1023) << 52;
+    double power;
+    std::memcpy(&power, &bits, sizeof power);
+    return power;
+}
+
+}  // namespace
+
+double workingScale(const double* Q, const double* diagonal, const double* b, uint32_t n, uint32_t start)
+{
+    double largest = 0.0;
+    for (uint32_t k = 0; k < n; ++k) {
+        const double values[] = {std::fabs(diagonal[k]), std::fabs(b[k]), std::fabs(Q[at(k, start, n)])};
+        for (double v : values)
+            largest = v > largest ? v : largest;
+    }
+    // Only Q's off-diagonal entries outside the start's column are left.
+    if (largest == 0.0)
+        largest = largestMagnitude(Q, static_cast<size_t>(n) * n);
+    return largest == 0.0 ? 1.0 : inversePowerOfTwo(largest);
+}
