@@ -34,10 +34,13 @@ BenchProblem kernelOfCentres(const char* family, uint32_t n, double width, std::
 
 }  // namespace
 
-BenchProblem densityProblem(uint32_t n)
+namespace {
+
+// A density estimate on the kernel's centres: b is each row's mean.
+BenchProblem rowMeanProblem(const char* family, uint32_t n, double width)
 {
     std::vector<double> cx, cy;
-    BenchProblem p = kernelOfCentres("density", n, 0.2, cx, cy);
+    BenchProblem p = kernelOfCentres(family, n, width, cx, cy);
     for (uint32_t r = 0; r < n; ++r) {
         double sum = 0.0;
         for (uint32_t c = 0; c < n; ++c)
@@ -47,17 +50,16 @@ BenchProblem densityProblem(uint32_t n)
     return p;
 }
 
+}  // namespace
+
+BenchProblem densityProblem(uint32_t n)
+{
+    return rowMeanProblem("density", n, 0.2);
+}
+
 BenchProblem wideDensityProblem(uint32_t n)
 {
-    std::vector<double> cx, cy;
-    BenchProblem p = kernelOfCentres("wide-density", n, 0.5, cx, cy);
-    for (uint32_t r = 0; r < n; ++r) {
-        double sum = 0.0;
-        for (uint32_t c = 0; c < n; ++c)
-            sum += p.Q[r + static_cast<size_t>(c) * n];
-        p.b[r] = sum / n;
-    }
-    return p;
+    return rowMeanProblem("wide-density", n, 0.5);
 }
 
 BenchProblem realizableProblem(uint32_t n)

@@ -21,6 +21,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 
 #include "../solvers/common/matrix_facts.h"
 #include "../solvers/common/problem.h"
@@ -56,7 +57,9 @@ inline void append(Message& message, const char* text)
     message.text[message.length] = '\0';
 }
 
-inline void appendCount(Message& message, size_t count)
+// Counts in 64 bits: sizes, and the solvers' step counts, which size_t
+// does not hold everywhere.
+inline void appendCount(Message& message, uint64_t count)
 {
     char digits[24];
     char* first = digits + sizeof digits;

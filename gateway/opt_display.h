@@ -55,23 +55,10 @@ inline void appendColumn(Message& message, const char* text, size_t width)
     append(message, text);
 }
 
-// Steps counted in 64 bits, which size_t is not everywhere.
-inline void appendSteps(Message& message, uint64_t count)
-{
-    char digits[24];
-    char* first = digits + sizeof digits;
-    *--first = '\0';
-    do {
-        *--first = static_cast<char>('0' + count % 10);
-        count /= 10;
-    } while (count);
-    append(message, first);
-}
-
 inline void appendCountColumn(Message& message, uint64_t count, size_t width)
 {
     Message digits = emptyMessage();
-    appendSteps(digits, count);
+    argumentChecks::appendCount(digits, count);
     appendColumn(message, digits.text, width);
 }
 
@@ -129,7 +116,7 @@ inline void showEnd(const CertifiedReport& report, double tol)
     append(line, report.converged ? " <= tol " : " > tol ");
     appendValue(line, tol);
     append(line, " after ");
-    appendSteps(line, report.iterations);
+    argumentChecks::appendCount(line, report.iterations);
     append(line, report.iterations == 1 ? " pair step; objective " : " pair steps; objective ");
     appendValue<10>(line, report.objective);
     append(line, ", support ");
