@@ -62,6 +62,25 @@ BenchProblem wideDensityProblem(uint32_t n)
     return rowMeanProblem("wide-density", n, 0.5);
 }
 
+namespace {
+
+// b = Qw for the weights w scaled to sum 1 (total their sum): the target is
+// itself a mixture of the candidates, so the gradient vanishes at w.
+void realizeMixture(BenchProblem& p, std::vector<double>& w, double total)
+{
+    const uint32_t n = static_cast<uint32_t>(w.size());
+    for (double& wi : w)
+        wi /= total;
+    for (uint32_t r = 0; r < n; ++r) {
+        double sum = 0.0;
+        for (uint32_t c = 0; c < n; ++c)
+            sum += p.Q[r + static_cast<size_t>(c) * n] * w[c];
+        p.b[r] = sum;
+    }
+}
+
+}  // namespace
+
 BenchProblem realizableProblem(uint32_t n)
 {
     std::vector<double> cx, cy;
@@ -73,14 +92,7 @@ BenchProblem realizableProblem(uint32_t n)
         w[i] = 0.5 + unit(weights);
         total += w[i];
     }
-    for (double& wi : w)
-        wi /= total;
-    for (uint32_t r = 0; r < n; ++r) {
-        double sum = 0.0;
-        for (uint32_t c = 0; c < n; ++c)
-            sum += p.Q[r + static_cast<size_t>(c) * n] * w[c];
-        p.b[r] = sum;
-    }
+    realizeMixture(p, w, total);
     return p;
 }
 
@@ -95,14 +107,7 @@ BenchProblem allPositiveProblem(uint32_t n)
     double total = 0.0;
     for (double& wi : w)
         total += wi = 0.5 + unit(weights);
-    for (double& wi : w)
-        wi /= total;
-    for (uint32_t r = 0; r < n; ++r) {
-        double sum = 0.0;
-        for (uint32_t c = 0; c < n; ++c)
-            sum += p.Q[r + static_cast<size_t>(c) * n] * w[c];
-        p.b[r] = sum;
-    }
+    realizeMixture(p, w, total);
     return p;
 }
 

@@ -21,6 +21,7 @@
 #include "cpu_time.h"
 #include "draw.h"
 #include "option_lists.h"
+#include "options_struct.h"
 #include "plugin_loader.h"
 #include "stand_in.h"
 
@@ -69,17 +70,6 @@ Run solve(const mxArray* Q, const mxArray* b, const mxArray* third, int repeats)
         mxDestroyArray(results[1]);
     });
     return run;
-}
-
-mxArray* optionsOf(const std::vector<std::pair<const char*, mxArray*>>& fields)
-{
-    std::vector<const char*> names;
-    for (const auto& field : fields)
-        names.push_back(field.first);
-    mxArray* options = mxCreateStructMatrix(1, 1, static_cast<int>(names.size()), names.data());
-    for (const auto& field : fields)
-        mxSetField(options, 0, field.first, field.second);
-    return options;
 }
 
 mxArray* row(const std::vector<double>& values)

@@ -13,23 +13,11 @@
 #include <gtest/gtest.h>
 
 #include "certified_reference.h"
+#include "options_struct.h"
 #include "plugin_call.h"
 #include "solve.h"
 
 namespace {
-
-// A 1-by-1 struct owning the values given (null values are left unset).
-mxArray* optionsOf(const std::vector<std::pair<const char*, mxArray*>>& fields)
-{
-    std::vector<const char*> names;
-    for (const auto& field : fields)
-        names.push_back(field.first);
-    mxArray* options = mxCreateStructMatrix(1, 1, static_cast<int>(names.size()), names.data());
-    for (const auto& field : fields)
-        if (field.second)
-            mxSetField(options, 0, field.first, field.second);
-    return options;
-}
 
 mxArray* scalar(double value)
 {
