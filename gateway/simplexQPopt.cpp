@@ -38,11 +38,12 @@ void checkCounts(int nlhs, int nrhs)
 
 mxArray* infoStruct(const CertifiedReport& report)
 {
-    const char* fields[] = {"objective", "gap", "iterations", "converged", "support"};
+    const char* fields[] = {"objective", "gap", "iterations", "converged", "support", "atUpperBound"};
     mxArray* values[] = {mxCreateDoubleScalar(report.objective), mxCreateDoubleScalar(report.gap),
                          mxCreateDoubleScalar(static_cast<double>(report.iterations)),
                          mxCreateLogicalScalar(report.converged),
-                         mxCreateDoubleScalar(static_cast<double>(report.support))};
+                         mxCreateDoubleScalar(static_cast<double>(report.support)),
+                         mxCreateDoubleScalar(static_cast<double>(report.atUpperBound))};
     const int count = static_cast<int>(sizeof fields / sizeof fields[0]);
 #ifdef SIMPLEXQP_CREATE_700
     mxArray* info = mxCreateStructMatrix_700(1, 1, count, fields);
@@ -81,9 +82,12 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
     const double* b = mxGetPr(prhs[1]);
     const double largestQ = argumentChecks::checkQValues(Q, n);
     argumentChecks::checkBFinite(b, n);
+    const double* given = options.upperBound ? mxGetPr(options.upperBound) : nullptr;
+    const size_t givenCount = given ? mxGetNumberOfElements(options.upperBound) : 0;
+    const bool bounded = given && optOptions::checkUpperBoundValues(given, givenCount, n);
     const double* x0 = options.initialPoint ? mxGetPr(options.initialPoint) : nullptr;
     if (x0)
-        optOptions::checkInitialPointValues(x0, n);
+        optOptions::checkInitialPointValues(x0, n, given, givenCount);
 
     // The answer's bits and its certificate hold in the standard mode only
     // (the rounding bound counts subnormal results), whatever the caller's.
@@ -93,11 +97,17 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
     // With no result asked for the host still takes the first one (as ans).
     plhs[0] = pluginEntry::createRowVector(order);
     double* x = mxGetPr(plhs[0]);
+    // A scalar bound becomes one per weight; bounds that cannot bind are
+    // none, so that such a run has the unbounded run's bits.
+    double* const spread = bounded && givenCount == 1 ? static_cast<double*>(mxMalloc(sizeof(double) * n)) : nullptr;
+    for (size_t i = 0; spread && i < n; ++i)
+        spread[i] = given[0];
+    const double* const upper = spread ? spread : bounded ? given : nullptr;
     if (x0)
-        optOptions::projectInitialPoint(x0, n, x);
+        optOptions::projectInitialPoint(x0, n, upper, x);
 
     CertifiedSettings settings{tol, options.hasMaxIterations ? options.maxIterations : iterationCap(order),
-                               x0 ? x : nullptr, nullptr, nullptr, nullptr};
+                               x0 ? x : nullptr, nullptr, nullptr, nullptr, upper};
     if (options.display == optOptions::Display::iter) {
         floatEnvironment::restore(callers);
         optDisplay::showHeading(order, tol);
@@ -107,6 +117,8 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
     }
     CertifiedReport report;
     certifiedSMO(Q, b, order, settings, x, report);
+    if (spread)
+        mxFree(spread);
     floatEnvironment::restore(callers);
     if (options.display != optOptions::Display::off)
         optDisplay::showEnd(report, tol);

@@ -75,7 +75,7 @@ const std::vector<double> smallB = {1, 0.8, 0.3};
 
 TEST_F(OptOptions, EveryBadOptionGivesItsMessage)
 {
-    const char* known = "; the known fields are Tolerance, MaxIterations, Display and InitialPoint";
+    const char* known = "; the known fields are Tolerance, MaxIterations, Display, InitialPoint and UpperBound";
     struct Case {
         mxArray* options;
         std::string message;
@@ -120,6 +120,25 @@ TEST_F(OptOptions, EveryBadOptionGivesItsMessage)
          "options.InitialPoint must sum to 1; got sum(InitialPoint) - 1 = 9.31323e-10"},
         {optionsOf({{"InitialPoint", column({1e308, 1e308, -1e-300})}}),
          "options.InitialPoint must sum to 1; got sum(InitialPoint) - 1 = Inf"},
+        {optionsOf({{"UpperBound", column({0.5, 0.5})}}),
+         "options.UpperBound must be a real, full, double scalar or vector of 3 elements; got a 2-by-1 double matrix"},
+        {optionsOf({{"UpperBound", standInCreateString("one")}}),
+         "options.UpperBound must be a real, full, double scalar or vector of 3 elements; got a 1-by-3 char array"},
+        {optionsOf({{"UpperBound", standInCreateArray(standInSingle, 1, 1, false, false, 0)}}),
+         "options.UpperBound must be a real, full, double scalar or vector of 3 elements; got a 1-by-1 single matrix"},
+        {optionsOf({{"UpperBound", column({0.5, NAN, 0.5})}}), "options.UpperBound must not be NaN; got NaN at UpperBound(2)"},
+        {optionsOf({{"UpperBound", column({0.5, 0.5, -0.25})}}),
+         "options.UpperBound must be >= 0; got -0.25 at UpperBound(3)"},
+        {optionsOf({{"UpperBound", scalar(-INFINITY)}}), "options.UpperBound must be >= 0; got -Inf at UpperBound(1)"},
+        {optionsOf({{"UpperBound", column({0.5, 0.25, 0.125})}}),
+         "options.UpperBound must sum to at least 1, or no x is feasible; got sum(UpperBound) = 0.875"},
+        {optionsOf({{"UpperBound", scalar(0.25)}}),
+         "options.UpperBound times n must be at least 1, or no x is feasible; got n * UpperBound = 0.75"},
+        // The bounds' values are checked before the start's, which must lie within them.
+        {optionsOf({{"InitialPoint", column({0.5, 0.5, NAN})}, {"UpperBound", column({NAN, 1, 1})}}),
+         "options.UpperBound must not be NaN; got NaN at UpperBound(1)"},
+        {optionsOf({{"InitialPoint", column({0.25, 0.5, 0.25})}, {"UpperBound", scalar(0.4)}}),
+         "options.InitialPoint must be <= options.UpperBound; got 0.5 at InitialPoint(2), above its bound 0.4"},
     };
     for (const Case& c : cases) {
         const Outcome outcome = solve(2, smallQ, smallB, c.options);

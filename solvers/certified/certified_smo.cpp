@@ -8,7 +8,10 @@
 // matter costs less than starting from n weights and removing most.
 // A caller's start (the answer to a nearby problem, say) is checked
 // exactly before any step instead: if it meets tol it is the answer, and
-// its exact gradients are where the steps begin.
+// its exact gradients are where the steps begin. With bounds a vertex is
+// feasible only where its bound is 1 or more, so the cold start fills the
+// weights of least f(e_k) to their bounds in that order (as LIBSVM's
+// one-class start fills the first), and is checked as a caller's start is.
 //
 // Rounds: pair steps (pair_steps.cpp) until the working gap is at most a
 // round's target; then the exact check (exact_check.cpp). Its gap, the
@@ -105,7 +108,7 @@ struct Scratch {
     double* start;  // the caller's starting point, kept (null for a cold start)
 };
 
-Scratch takeScratch(uint32_t n, bool warm)
+Scratch takeScratch(uint32_t n, bool warm, bool bounded)
 {
     const size_t doubles = sizeof(double) * n;
     const size_t indices = sizeof(uint32_t) * n;
@@ -120,6 +123,9 @@ Scratch takeScratch(uint32_t n, bool warm)
     s.set.giving = static_cast<uint32_t*>(mxMalloc(indices));
     s.set.givingSlot = static_cast<uint32_t*>(mxMalloc(indices));
     s.set.givingCount = 0;
+    s.set.upper = bounded ? static_cast<double*>(mxMalloc(doubles)) : nullptr;
+    s.set.receiving = bounded ? static_cast<double*>(mxMalloc(doubles)) : nullptr;
+    s.set.shrunkWeight = bounded ? static_cast<double*>(mxMalloc(doubles)) : nullptr;
     s.diagonal = static_cast<double*>(mxMalloc(doubles));
     s.columns = static_cast<uint32_t*>(mxMalloc(indices));
     s.products = static_cast<double*>(mxMalloc(doubles));
@@ -140,6 +146,11 @@ void releaseScratch(Scratch& s)
     mxFree(s.products);
     mxFree(s.columns);
     mxFree(s.diagonal);
+    if (s.set.upper) {
+        mxFree(s.set.shrunkWeight);
+        mxFree(s.set.receiving);
+        mxFree(s.set.upper);
+    }
     mxFree(s.set.givingSlot);
     mxFree(s.set.giving);
     mxFree(s.set.score);
@@ -163,6 +174,36 @@ uint32_t bestVertex(const double* diagonal, const double* b, uint32_t n)
     return best;
 }
 
+// The cold start within bounds: the weights of least f(e_k) (the first k
+// among equals) filled to their bounds in that order until they sum to 1,
+// the last one taking what is left; every weight at its bound where the
+// bounds sum to less. diagonal is in working units, b times scale. One pass over the weights per weight filled, about
+// what the start's gradients cost in columns of Q.
+void fillToBounds(const double* diagonal, const double* b, double scale, const double* upper, uint32_t n, double* x)
+{
+    for (uint32_t k = 0; k < n; ++k)
+        x[k] = 0.0;
+    double sum = 0.0;
+    for (;;) {
+        uint32_t next = n;
+        double least = infinity();
+        for (uint32_t k = 0; k < n; ++k) {
+            const double f = diagonal[k] * 0.5 - b[k] * scale;
+            if (x[k] == 0.0 && upper[k] > 0.0 && (next == n || f < least)) {
+                least = f;
+                next = k;
+            }
+        }
+        if (next == n)
+            return;
+        const double left = 1.0 - sum;
+        x[next] = upper[next] < left ? upper[next] : left;
+        sum += x[next];
+        if (!(sum < 1.0) || !(x[next] > 0.0))
+            return;
+    }
+}
+
 // The violation at the start vertex: its gradient less the smallest.
 double startGap(const double* gradient, uint32_t start, uint32_t n)
 {
@@ -173,8 +214,8 @@ double startGap(const double* gradient, uint32_t start, uint32_t n)
 }
 
 // Every coordinate in the active set again, with x and the gradient in
-// set.gradient (indexed by coordinate).
-void activateAll(ActiveSet& set, const double* x, const double* diagonal, uint32_t n)
+// set.gradient (indexed by coordinate), and the bounds where there are any.
+void activateAll(ActiveSet& set, const double* x, const double* diagonal, const double* upper, uint32_t n)
 {
     set.size = n;
     ++set.version;
@@ -183,13 +224,17 @@ void activateAll(ActiveSet& set, const double* x, const double* diagonal, uint32
         set.weight[k] = x[k];
         set.diagonal[k] = diagonal[k];
     }
+    if (upper)
+        for (uint32_t k = 0; k < n; ++k)
+            set.upper[k] = upper[k];
 }
 
-// x from the active set; coordinates outside it have weight 0.
+// x from the active set; coordinates outside it have weight 0, or with
+// bounds the weight they were shrunk away at.
 void writeWeights(const ActiveSet& set, uint32_t n, double* x)
 {
     for (uint32_t k = 0; k < n; ++k)
-        x[k] = 0.0;
+        x[k] = set.upper ? set.shrunkWeight[k] : 0.0;
     for (uint32_t k = 0; k < set.size; ++k)
         x[set.index[k]] = set.weight[k];
 }
@@ -199,6 +244,15 @@ uint32_t supportSize(const double* x, uint32_t n)
     uint32_t count = 0;
     for (uint32_t k = 0; k < n; ++k)
         count += x[k] > 0.0;
+    return count;
+}
+
+uint32_t boundCount(const double* x, const double* upper, uint32_t n)
+{
+    uint32_t count = 0;
+    if (upper)
+        for (uint32_t k = 0; k < n; ++k)
+            count += x[k] == upper[k];
     return count;
 }
 
@@ -215,13 +269,13 @@ void tellProgress(const CertifiedSettings& settings, const CertifiedReport& repo
 void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint64_t maxIterations, double* x,
                   CertifiedReport& report)
 {
-    certifiedSMO(Q, b, n, CertifiedSettings{tol, maxIterations, nullptr, nullptr, nullptr, nullptr}, x, report);
+    certifiedSMO(Q, b, n, CertifiedSettings{tol, maxIterations, nullptr, nullptr, nullptr, nullptr, nullptr}, x, report);
 }
 
 void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint64_t maxIterations, double* x,
                   CertifiedReport& report, const SolverSettings& solver)
 {
-    certifiedSMO(Q, b, n, CertifiedSettings{tol, maxIterations, nullptr, nullptr, nullptr, &solver}, x, report);
+    certifiedSMO(Q, b, n, CertifiedSettings{tol, maxIterations, nullptr, nullptr, nullptr, &solver, nullptr}, x, report);
 }
 
 void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedSettings& settings, double* x,
@@ -230,10 +284,11 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
     const double tol = settings.tol;
     const uint64_t maxIterations = settings.maxIterations;
     const SolverSettings solver = settings.solver ? *settings.solver : defaultSettings();
-    report = CertifiedReport{0.0, 0.0, 0, 0.0 <= tol, 0, 0};
+    const double* const upper = settings.upper;
+    report = CertifiedReport{0.0, 0.0, 0, 0.0 <= tol, 0, 0, 0};
     if (n == 0)
         return;
-    Scratch s = takeScratch(n, settings.start != nullptr);
+    Scratch s = takeScratch(n, settings.start != nullptr, upper != nullptr);
     double largestDiagonal = 0.0;
     for (uint32_t k = 0; k < n; ++k) {
         s.diagonal[k] = Q[at(k, k, n)];
@@ -251,8 +306,11 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
         s.diagonal[k] *= scale;
 
     // A warm start is checked before any step, as the rounds' checks are:
-    // its exact gradients are where the steps begin.
+    // its exact gradients are where the steps begin. So is the cold start
+    // within bounds, whose round target and polish trigger then come from
+    // that check.
     const bool warm = settings.start != nullptr;
+    const bool filled = !warm && upper != nullptr;
     double roundTarget = 0.0;
     double polishBelow = infinity();
     if (warm) {
@@ -260,6 +318,8 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
             s.start[k] = settings.start[k];
         for (uint32_t k = 0; k < n; ++k)
             x[k] = s.start[k];
+    } else if (filled) {
+        fillToBounds(s.diagonal, b, scale, upper, n, x);
     } else {
         for (uint32_t k = 0; k < n; ++k) {
             x[k] = k == vertex ? 1.0 : 0.0;
@@ -270,20 +330,20 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
         // The polish's trigger compares data units (the check's gap).
         polishBelow = polishTrigger * (startGap(s.set.gradient, vertex, n) / scale);
     }
-    activateAll(s.set, x, s.diagonal, n);
+    activateAll(s.set, x, s.diagonal, upper, n);
     ColumnCache cache = takeColumnCache(n, cacheBytes, scale);
-    const CheckScratch checkScratch{s.set.gradient, s.columns, s.products, s.magnitudes, s.weights};
+    const CheckScratch checkScratch{s.set.gradient, s.columns, s.products, s.magnitudes, s.weights, upper};
 
     const double workingTol = tol * scale;
     double target = workingTol;
-    CertifiedReport bestReport{0.0, infinity(), 0, false, 0, 0};
-    CertifiedReport startReport{0.0, infinity(), 0, false, 0, 0};
+    CertifiedReport bestReport{0.0, infinity(), 0, false, 0, 0, 0};
+    CertifiedReport startReport{0.0, infinity(), 0, false, 0, 0, 0};
     // Whether a report's gap counts Q's asymmetry (exact_check.cpp).
     bool counted = false, bestCounted = false, startCounted = false;
     double bestGap = infinity(), bestObjective = infinity();
     uint64_t iterations = 0, polishSteps = 0, roundBudget = maxIterations, loweringSteps = 0;
     int flat = 0;
-    bool stepFirst = !warm;
+    bool stepFirst = !warm && !filled;
     for (;;) {
         StepsEnd end = StepsEnd::gapReached;
         const uint64_t roundStart = iterations;
@@ -314,6 +374,10 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
         if (!stepFirst) {
             startReport = report;
             startCounted = counted;
+            if (filled) {
+                roundTarget = roundFraction * check.workingGap;
+                polishBelow = polishTrigger * check.gap;
+            }
         }
         tellProgress(settings, report, iterations, x, n,
                      stepFirst ? CertifiedPhase::pairSteps : CertifiedPhase::start);
@@ -373,7 +437,7 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
             target = room > 0.0 ? 0.5 * room : 0.5 * check.workingGap;
         }
         roundTarget = roundFraction * check.workingGap;
-        activateAll(s.set, x, s.diagonal, n);
+        activateAll(s.set, x, s.diagonal, upper, n);
     }
     if (bestReport.gap < report.gap) {
         for (uint32_t k = 0; k < n; ++k)
@@ -399,6 +463,7 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
     report.polishSteps = polishSteps;
     report.converged = report.gap <= tol;
     report.support = supportSize(x, n);
+    report.atUpperBound = boundCount(x, upper, n);
     releaseColumnCache(cache);
     releaseScratch(s);
 }
