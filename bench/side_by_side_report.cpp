@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 #include "raw_doubles.h"
 
@@ -98,7 +99,7 @@ bool evaluateRuns(std::vector<RunRecord> runs, const std::string& problemDir, co
     });
 
     evaluated.clear();
-    std::vector<double> Q, b, x;
+    std::vector<double> Q, b, x, upper;
     for (size_t first = 0; first < runs.size();) {
         size_t end = first;
         while (end < runs.size() && runs[end].family == runs[first].family && runs[end].n == runs[first].n)
@@ -107,6 +108,9 @@ bool evaluateRuns(std::vector<RunRecord> runs, const std::string& problemDir, co
         const std::string stem = problemStem(problemDir, runs[first].family, n);
         if (!readDoubles(stem + ".Q", static_cast<size_t>(n) * n, Q) || !readDoubles(stem + ".b", n, b))
             return false;
+        const bool bounded = std::filesystem::exists(stem + ".u");
+        if (bounded && !readDoubles(stem + ".u", n, upper))
+            return false;
         long double best = INFINITY;
         const size_t problemStart = evaluated.size();
         for (size_t r = first; r < end; ++r) {
@@ -114,7 +118,7 @@ bool evaluateRuns(std::vector<RunRecord> runs, const std::string& problemDir, co
             if (e.answered) {
                 if (!readDoubles(answerPath(answerDir, runs[r]), n, x))
                     return false;
-                e.metrics = measureAnswer(Q.data(), b.data(), n, x.data());
+                e.metrics = measureAnswer(Q.data(), b.data(), n, x.data(), bounded ? upper.data() : nullptr);
                 if (e.metrics.objective < best)
                     best = e.metrics.objective;
             }
