@@ -122,6 +122,10 @@ struct Work {
     double* startX;         // n: x as it came
     double* startGradient;  // n: its exact gradients
     const double* upper;    // n bounds, or null
+    // n, with bounds: Q x over the weights held at their bounds, kept as
+    // they come and go, so that a step's products cost S's columns alone
+    // (at large ν most of a one-class answer sits at its bound).
+    double* held;
 };
 
 // Whether coordinate i, outside S, is held at a positive bound.
@@ -134,7 +138,7 @@ inline bool heldAtBound(const Work& w, const double* x, uint32_t i)
 void* takeWork(const SolverSettings& settings, uint32_t n, uint32_t capacity, Work& w)
 {
     const size_t factorDoubles = rowStart(capacity);
-    const size_t doubles = factorDoubles + 12 * static_cast<size_t>(capacity) + 3 * static_cast<size_t>(n);
+    const size_t doubles = factorDoubles + 12 * static_cast<size_t>(capacity) + 4 * static_cast<size_t>(n);
     const size_t indices = 3 * static_cast<size_t>(n);
     void* block = settings.optional.take(sizeof(double) * doubles + sizeof(uint32_t) * indices);
     if (block == nullptr)
@@ -150,6 +154,7 @@ void* takeWork(const SolverSettings& settings, uint32_t n, uint32_t capacity, Wo
     w.bestX = (next += 8 * static_cast<size_t>(capacity));
     w.startX = (next += n);
     w.startGradient = (next += n);
+    w.held = (next += n);
     uint32_t* indexNext = reinterpret_cast<uint32_t*>(next + n);
     w.members = indexNext;
     w.ascending = indexNext + n;
@@ -160,18 +165,41 @@ void* takeWork(const SolverSettings& settings, uint32_t n, uint32_t capacity, Wo
     return block;
 }
 
-// g = Qx - b summed as the exact check sums it.
+// g = Qx - b summed as the exact check sums it (with bounds, S's terms so
+// summed, then the held weights' added).
 void exactGradients(const double* Q, const double* b, uint32_t n, VectorPath path, const double* x, Work& w,
                     double* products, double* gradient)
 {
     uint32_t count = 0;
     for (uint32_t k = 0; k < n; ++k) {
         w.ascending[count] = k;
-        count += w.rowOf[k] != none || heldAtBound(w, x, k);
+        count += w.rowOf[k] != none;
     }
     rowProductsOver(path, Q, x, n, w.ascending, count, products);
+    if (w.upper)
+        for (uint32_t i = 0; i < n; ++i)
+            products[i] = products[i] + w.held[i];
     for (uint32_t i = 0; i < n; ++i)
         gradient[i] = products[i] - b[i];
+}
+
+// w.held from scratch: the weights outside S that are not 0.
+void sumHeld(const double* Q, uint32_t n, VectorPath path, const double* x, Work& w)
+{
+    uint32_t count = 0;
+    for (uint32_t k = 0; k < n; ++k) {
+        w.ascending[count] = k;
+        count += w.rowOf[k] == none && heldAtBound(w, x, k);
+    }
+    rowProductsOver(path, Q, x, n, w.ascending, count, w.held);
+}
+
+// w.held += Q(:,i) change, as weight i comes to (or leaves) its bound.
+void shiftHeld(const double* Q, uint32_t n, uint32_t i, double change, Work& w)
+{
+    const double* const column = Q + at(0, i, n);
+    for (uint32_t r = 0; r < n; ++r)
+        w.held[r] = w.held[r] + column[r] * change;
 }
 
 // Factors Q_SS + shift I for S = members, the shift as small as the
@@ -275,14 +303,16 @@ void followOnSupport(const double* Q, uint32_t n, const double* x, Work& w, doub
     }
 }
 
-// Members whose weight is 0 (or at its bound) leave S, from the last row,
-// so that the rows still to visit keep their numbers.
-void dropZeros(const double* x, Work& w)
+// Members whose weight is 0 (or at its bound, held from now on) leave S,
+// from the last row, so that the rows still to visit keep their numbers.
+void dropZeros(const double* Q, uint32_t n, const double* x, Work& w)
 {
     for (uint32_t r = w.count; r-- > 0;) {
         const uint32_t i = w.members[r];
         if (x[i] > 0.0 && !(w.upper && !(x[i] < w.upper[i])))
             continue;
+        if (x[i] > 0.0)
+            shiftHeld(Q, n, i, x[i], w);
         removeRow(w.factor, r, w.spare);
         w.rowOf[i] = none;
         for (uint32_t t = r + 1; t < w.count; ++t) {
@@ -400,8 +430,12 @@ uint32_t join(const double* Q, uint32_t n, const double* gradient, const double*
         w.members[first + k] = candidates[k];
     const bool factored = appendRows(Q, n, w.members, count, w.factor);
     const uint32_t rows = w.factor.size - first;  // the rows completed
-    for (uint32_t k = 0; k < rows; ++k)
-        w.rowOf[w.members[first + k]] = first + k;
+    for (uint32_t k = 0; k < rows; ++k) {
+        const uint32_t i = w.members[first + k];
+        w.rowOf[i] = first + k;
+        if (x[i] != 0.0)
+            shiftHeld(Q, n, i, -x[i], w);
+    }
     w.count = w.factor.size;
     return factored || rows > 0 ? rows : 0;
 }
@@ -409,14 +443,17 @@ uint32_t join(const double* Q, uint32_t n, const double* gradient, const double*
 // Removes the newcomers (S's last `joined` rows) whose step would not take
 // them off their bound: not positive from 0, not negative from above.
 // Returns true when none was removed (the step stands).
-bool dropRefused(uint32_t joined, const double* x, Work& w)
+bool dropRefused(const double* Q, uint32_t n, uint32_t joined, const double* x, Work& w)
 {
     bool kept = true;
     const uint32_t firstNew = w.count - joined;
     for (uint32_t r = w.count; r-- > firstNew;) {
-        if (x[w.members[r]] == 0.0 ? w.d[r] > 0.0 : w.d[r] < 0.0)
+        const uint32_t i = w.members[r];
+        if (x[i] == 0.0 ? w.d[r] > 0.0 : w.d[r] < 0.0)
             continue;
         kept = false;
+        if (x[i] != 0.0)
+            shiftHeld(Q, n, i, x[i], w);
         removeRow(w.factor, r, w.spare);
         w.rowOf[w.members[r]] = none;
         for (uint32_t t = r + 1; t < w.count; ++t) {
@@ -477,7 +514,7 @@ uint32_t iterate(const double* Q, const double* b, uint32_t n, double target, Ve
         // disagree too much) leave again at once, and the step is taken
         // again without them.
         bool welcome = true;
-        if (joined > 0 && !(welcome = dropRefused(joined, x, w)) && !newtonStep(gradient, w))
+        if (joined > 0 && !(welcome = dropRefused(Q, n, joined, x, w)) && !newtonStep(gradient, w))
             break;
         const bool stopped = stepToBoundary(x, w);
         if (joined > 0)
@@ -487,7 +524,7 @@ uint32_t iterate(const double* Q, const double* b, uint32_t n, double target, Ve
         fresh = !stopped;
         if (stopped)
             followOnSupport(Q, n, x, w, gradient);
-        dropZeros(x, w);
+        dropZeros(Q, n, x, w);
         if (fresh) {
             exactGradients(Q, b, n, path, x, w, products, gradient);
             objective = objectiveOverSupport(b, x, products, n);
@@ -531,6 +568,8 @@ PolishOutcome polishSupport(const double* Q, const double* b, uint32_t n, double
     if (factorAll(Q, n, w)) {
         std::memcpy(w.startX, x, sizeof(double) * n);
         std::memcpy(w.startGradient, gradient, sizeof(double) * n);
+        if (upper)
+            sumHeld(Q, n, settings.path, x, w);
         const uint32_t maxSteps = 64 + 4 * support;
         outcome.steps = iterate(Q, b, n, target, settings.path, maxSteps, x, gradient, products, w);
         const ExactCheck polished = checkExactly(Q, b, n, x, 1.0, scratch);
