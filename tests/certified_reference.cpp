@@ -49,7 +49,7 @@ bool solveSystem(std::vector<Wide>& A, std::vector<Wide>& rhs, size_t m)
 }  // namespace
 
 long double violationInLongDouble(const std::vector<double>& Q, const std::vector<double>& b,
-                                  const std::vector<double>& x, long double& error)
+                                  const std::vector<double>& x, long double& error, const std::vector<double>& upper)
 {
     const size_t n = b.size();
     const Wide unit = std::numeric_limits<Wide>::epsilon() / 2;
@@ -66,10 +66,11 @@ long double violationInLongDouble(const std::vector<double>& Q, const std::vecto
         largestError = e > largestError ? e : largestError;
         if (x[i] > 0)
             largest = g > largest ? g : largest;
-        smallest = g < smallest ? g : smallest;
+        if (upper.empty() || x[i] < upper[i])
+            smallest = g < smallest ? g : smallest;
     }
     error = 2 * largestError;
-    return largest - smallest;
+    return smallest == INFINITY ? 0 : largest - smallest;
 }
 
 long double objectiveInLongDouble(const std::vector<double>& Q, const std::vector<double>& b,
@@ -128,6 +129,72 @@ bool minimumBySupports(const std::vector<double>& Q, const std::vector<double>& 
             found = true;
             minimum = f;
             minimiser = x;
+        }
+    }
+    return found;
+}
+
+bool minimumWithinBounds(const std::vector<double>& Q, const std::vector<double>& b,
+                         const std::vector<double>& upper, long double& minimum)
+{
+    const size_t n = b.size();
+    size_t splits = 1;
+    for (size_t i = 0; i < n; ++i)
+        splits *= 3;
+    bool found = false;
+    for (size_t code = 0; code < splits; ++code) {
+        // Each coordinate's place: 0 at zero, 1 at its bound, 2 free.
+        std::vector<int> place(n);
+        std::vector<Wide> x(n, 0);
+        std::vector<size_t> free;
+        bool possible = true;
+        Wide fixedSum = 0;
+        for (size_t i = 0, c = code; i < n; ++i, c /= 3) {
+            place[i] = static_cast<int>(c % 3);
+            if (place[i] == 1) {
+                possible = possible && std::isfinite(upper[i]);
+                x[i] = upper[i];
+                fixedSum += x[i];
+            } else if (place[i] == 2) {
+                free.push_back(i);
+            }
+        }
+        if (!possible)
+            continue;
+        const size_t s = free.size(), m = s + 1;
+        if (s == 0) {
+            possible = std::fabs(fixedSum - 1) <= 1e-15L;
+        } else {
+            // [Q_FF -1; 1' 0] [x_F; lambda] = [b_F - Q_FU u_U; 1 - sum u_U]
+            std::vector<Wide> A(m * m, 0), y(m, 0);
+            for (size_t r = 0; r < s; ++r) {
+                for (size_t c = 0; c < s; ++c)
+                    A[r * m + c] = entry(Q, n, free[r], free[c]);
+                A[r * m + s] = -1;
+                A[s * m + r] = 1;
+                y[r] = b[free[r]];
+                for (size_t k = 0; k < n; ++k)
+                    y[r] -= entry(Q, n, free[r], k) * x[k];
+            }
+            y[s] = 1 - fixedSum;
+            possible = solveSystem(A, y, m);
+            for (size_t r = 0; r < s && possible; ++r) {
+                possible = y[r] >= -1e-15L && y[r] <= upper[free[r]] + 1e-15L;
+                x[free[r]] = y[r];
+            }
+        }
+        if (!possible)
+            continue;
+        Wide f = 0;
+        for (size_t i = 0; i < n; ++i) {
+            Wide p = 0;
+            for (size_t k = 0; k < n; ++k)
+                p += entry(Q, n, i, k) * x[k];
+            f += 0.5L * x[i] * p - x[i] * b[i];
+        }
+        if (!found || f < minimum) {
+            found = true;
+            minimum = f;
         }
     }
     return found;
