@@ -151,30 +151,29 @@ inline Display checkDisplay(const mxArray* value)
     mexErrMsgTxt(message.text);
 }
 
-inline void checkInitialPointShape(const mxArray* value, size_t n)
+// "<expected> <n> element(s); got <what was given>".
+[[noreturn]] inline void rejectShape(const char* expected, size_t n, const mxArray* value)
 {
-    if (argumentChecks::isRealFullDoubleVectorOf(value, n))
-        return;
     Message message = emptyMessage();
-    append(message, "options.InitialPoint must be a real, full, double vector of ");
+    append(message, expected);
     appendCount(message, n);
     append(message, n == 1 ? " element" : " elements");
     argumentChecks::appendWhatWasGiven(message, value);
     mexErrMsgTxt(message.text);
 }
 
+inline void checkInitialPointShape(const mxArray* value, size_t n)
+{
+    if (!argumentChecks::isRealFullDoubleVectorOf(value, n))
+        rejectShape("options.InitialPoint must be a real, full, double vector of ", n, value);
+}
+
 // A scalar (every weight's bound) or a vector of n bounds.
 inline void checkUpperBoundShape(const mxArray* value, size_t n)
 {
-    if (argumentChecks::isRealFullDouble(value) && argumentChecks::isMatrixShaped(value) &&
-        (mxGetNumberOfElements(value) == 1 || argumentChecks::isRealFullDoubleVectorOf(value, n)))
-        return;
-    Message message = emptyMessage();
-    append(message, "options.UpperBound must be a real, full, double scalar or vector of ");
-    appendCount(message, n);
-    append(message, n == 1 ? " element" : " elements");
-    argumentChecks::appendWhatWasGiven(message, value);
-    mexErrMsgTxt(message.text);
+    if (!(argumentChecks::isRealFullDouble(value) && argumentChecks::isMatrixShaped(value) &&
+          (mxGetNumberOfElements(value) == 1 || argumentChecks::isRealFullDoubleVectorOf(value, n))))
+        rejectShape("options.UpperBound must be a real, full, double scalar or vector of ", n, value);
 }
 
 // The third argument, given that Q is n-by-n: a struct is options, and

@@ -46,6 +46,36 @@ bool solveSystem(std::vector<Wide>& A, std::vector<Wide>& rhs, size_t m)
     return true;
 }
 
+// The stationary point of f on a face: the free coordinates F, the others
+// fixed at x (x_F is 0 on entry). Solves
+//     [Q_FF -1; 1' 0] [x_F; lambda] = [b_F - Q_F x; 1 - sum x]
+// into x_F; returns lambda in lambda, false when the system is singular.
+bool solveOnFace(const std::vector<double>& Q, const std::vector<double>& b, const std::vector<size_t>& free,
+                 std::vector<Wide>& x, Wide& lambda)
+{
+    const size_t n = b.size(), s = free.size(), m = s + 1;
+    std::vector<Wide> A(m * m, 0), y(m, 0);
+    Wide fixedSum = 0;
+    for (Wide xi : x)
+        fixedSum += xi;
+    for (size_t r = 0; r < s; ++r) {
+        for (size_t c = 0; c < s; ++c)
+            A[r * m + c] = entry(Q, n, free[r], free[c]);
+        A[r * m + s] = -1;
+        A[s * m + r] = 1;
+        y[r] = b[free[r]];
+        for (size_t k = 0; k < n; ++k)
+            y[r] -= entry(Q, n, free[r], k) * x[k];
+    }
+    y[s] = 1 - fixedSum;
+    if (!solveSystem(A, y, m))
+        return false;
+    for (size_t r = 0; r < s; ++r)
+        x[free[r]] = y[r];
+    lambda = y[s];
+    return true;
+}
+
 }  // namespace
 
 long double violationInLongDouble(const std::vector<double>& Q, const std::vector<double>& b,
@@ -73,8 +103,11 @@ long double violationInLongDouble(const std::vector<double>& Q, const std::vecto
     return smallest == INFINITY ? 0 : largest - smallest;
 }
 
-long double objectiveInLongDouble(const std::vector<double>& Q, const std::vector<double>& b,
-                                  const std::vector<double>& x)
+namespace {
+
+// f(x) for weights in double or in long double.
+template <typename Weight>
+Wide objectiveOf(const std::vector<double>& Q, const std::vector<double>& b, const std::vector<Weight>& x)
 {
     const size_t n = b.size();
     Wide f = 0;
@@ -87,6 +120,14 @@ long double objectiveInLongDouble(const std::vector<double>& Q, const std::vecto
     return f;
 }
 
+}  // namespace
+
+long double objectiveInLongDouble(const std::vector<double>& Q, const std::vector<double>& b,
+                                  const std::vector<double>& x)
+{
+    return objectiveOf(Q, b, x);
+}
+
 bool minimumBySupports(const std::vector<double>& Q, const std::vector<double>& b, long double& minimum,
                        std::vector<long double>& minimiser)
 {
@@ -97,26 +138,15 @@ bool minimumBySupports(const std::vector<double>& Q, const std::vector<double>& 
         for (size_t i = 0; i < n; ++i)
             if (mask & (1u << i))
                 support.push_back(i);
-        const size_t s = support.size(), m = s + 1;
-        // [Q_SS -1; 1' 0] [x_S; lambda] = [b_S; 1]
-        std::vector<Wide> A(m * m, 0), y(m, 0);
-        for (size_t r = 0; r < s; ++r) {
-            for (size_t c = 0; c < s; ++c)
-                A[r * m + c] = entry(Q, n, support[r], support[c]);
-            A[r * m + s] = -1;
-            A[s * m + r] = 1;
-            y[r] = b[support[r]];
-        }
-        y[s] = 1;
-        if (!solveSystem(A, y, m))
-            continue;
         std::vector<Wide> x(n, 0);
+        Wide lambda;
+        if (!solveOnFace(Q, b, support, x, lambda))
+            continue;
         bool feasible = true;
-        for (size_t r = 0; r < s; ++r) {
-            feasible = feasible && y[r] >= -1e-15L;
-            x[support[r]] = y[r] > 0 ? y[r] : 0;
+        for (size_t i : support) {
+            feasible = feasible && x[i] >= -1e-15L;
+            x[i] = x[i] > 0 ? x[i] : 0;
         }
-        const Wide lambda = y[s];
         Wide f = 0;
         for (size_t i = 0; i < n && feasible; ++i) {
             Wide g = -static_cast<Wide>(b[i]);
@@ -143,55 +173,34 @@ bool minimumWithinBounds(const std::vector<double>& Q, const std::vector<double>
         splits *= 3;
     bool found = false;
     for (size_t code = 0; code < splits; ++code) {
-        // Each coordinate's place: 0 at zero, 1 at its bound, 2 free.
-        std::vector<int> place(n);
+        // Each coordinate's place, a digit of code: 0 at zero, 1 at its
+        // bound, 2 free.
         std::vector<Wide> x(n, 0);
         std::vector<size_t> free;
         bool possible = true;
         Wide fixedSum = 0;
         for (size_t i = 0, c = code; i < n; ++i, c /= 3) {
-            place[i] = static_cast<int>(c % 3);
-            if (place[i] == 1) {
+            if (c % 3 == 1) {
                 possible = possible && std::isfinite(upper[i]);
                 x[i] = upper[i];
                 fixedSum += x[i];
-            } else if (place[i] == 2) {
+            } else if (c % 3 == 2) {
                 free.push_back(i);
             }
         }
         if (!possible)
             continue;
-        const size_t s = free.size(), m = s + 1;
-        if (s == 0) {
+        Wide lambda;
+        if (free.empty()) {
             possible = std::fabs(fixedSum - 1) <= 1e-15L;
         } else {
-            // [Q_FF -1; 1' 0] [x_F; lambda] = [b_F - Q_FU u_U; 1 - sum u_U]
-            std::vector<Wide> A(m * m, 0), y(m, 0);
-            for (size_t r = 0; r < s; ++r) {
-                for (size_t c = 0; c < s; ++c)
-                    A[r * m + c] = entry(Q, n, free[r], free[c]);
-                A[r * m + s] = -1;
-                A[s * m + r] = 1;
-                y[r] = b[free[r]];
-                for (size_t k = 0; k < n; ++k)
-                    y[r] -= entry(Q, n, free[r], k) * x[k];
-            }
-            y[s] = 1 - fixedSum;
-            possible = solveSystem(A, y, m);
-            for (size_t r = 0; r < s && possible; ++r) {
-                possible = y[r] >= -1e-15L && y[r] <= upper[free[r]] + 1e-15L;
-                x[free[r]] = y[r];
-            }
+            possible = solveOnFace(Q, b, free, x, lambda);
+            for (size_t i : free)
+                possible = possible && x[i] >= -1e-15L && x[i] <= upper[i] + 1e-15L;
         }
         if (!possible)
             continue;
-        Wide f = 0;
-        for (size_t i = 0; i < n; ++i) {
-            Wide p = 0;
-            for (size_t k = 0; k < n; ++k)
-                p += entry(Q, n, i, k) * x[k];
-            f += 0.5L * x[i] * p - x[i] * b[i];
-        }
+        const Wide f = objectiveOf(Q, b, x);
         if (!found || f < minimum) {
             found = true;
             minimum = f;
