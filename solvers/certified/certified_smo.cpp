@@ -9,9 +9,10 @@
 // A caller's start (the answer to a nearby problem, say) is checked
 // exactly before any step instead: if it meets tol it is the answer, and
 // its exact gradients are where the steps begin. With bounds a vertex is
-// feasible only where its bound is 1 or more, so the cold start fills the
-// weights of least f(e_k) to their bounds in that order (as LIBSVM's
-// one-class start fills the first), and is checked as a caller's start is.
+// feasible only where its bound is 1 or more, so the cold start fills
+// weights to their bounds, greedily from that vertex by least gradient
+// (LIBSVM's one-class start fills the first ones), and is checked as a
+// caller's start is.
 //
 // Rounds: pair steps (pair_steps.cpp) until the working gap is at most a
 // round's target; then the exact check (exact_check.cpp). Its gap, the
@@ -174,33 +175,45 @@ uint32_t bestVertex(const double* diagonal, const double* b, uint32_t n)
     return best;
 }
 
-// The cold start within bounds: the weights of least f(e_k) (the first k
-// among equals) filled to their bounds in that order until they sum to 1,
-// the last one taking what is left; every weight at its bound where the
-// bounds sum to less. diagonal is in working units, b times scale. One pass over the weights per weight filled, about
-// what the start's gradients cost in columns of Q.
-void fillToBounds(const double* diagonal, const double* b, double scale, const double* upper, uint32_t n, double* x)
+// The cold start within bounds, greedy: the vertex of least f(e_k) filled
+// to its bound, then each time the weight of least gradient at the point so
+// far (the first among equals), until the weights sum to 1, the last one
+// taking what is left; every weight at its bound where the bounds sum to
+// less. For a kernel that picks points far from those taken, the spread a
+// one-class answer's support has. One column of Q and one pass over the
+// gradients per weight filled, about what the start's exact check costs
+// again. gradient (n) is scratch; Q and b are read in working units.
+void fillToBounds(const double* Q, const double* b, double scale, const double* upper, uint32_t vertex, uint32_t n,
+                  double* x, double* gradient)
 {
-    for (uint32_t k = 0; k < n; ++k)
+    for (uint32_t k = 0; k < n; ++k) {
         x[k] = 0.0;
+        gradient[k] = -(b[k] * scale);
+    }
     double sum = 0.0;
+    uint32_t next = upper[vertex] > 0.0 ? vertex : n;
     for (;;) {
-        uint32_t next = n;
-        double least = infinity();
-        for (uint32_t k = 0; k < n; ++k) {
-            const double f = diagonal[k] * 0.5 - b[k] * scale;
-            if (x[k] == 0.0 && upper[k] > 0.0 && (next == n || f < least)) {
-                least = f;
-                next = k;
-            }
+        if (next == n) {
+            double least = infinity();
+            for (uint32_t k = 0; k < n; ++k)
+                if (x[k] == 0.0 && upper[k] > 0.0 && (next == n || gradient[k] < least)) {
+                    least = gradient[k];
+                    next = k;
+                }
+            if (next == n)
+                return;
         }
-        if (next == n)
-            return;
         const double left = 1.0 - sum;
-        x[next] = upper[next] < left ? upper[next] : left;
-        sum += x[next];
-        if (!(sum < 1.0) || !(x[next] > 0.0))
+        const double weight = upper[next] < left ? upper[next] : left;
+        x[next] = weight;
+        sum += weight;
+        if (!(sum < 1.0) || !(weight > 0.0))
             return;
+        const double* const column = Q + at(0, next, n);
+        const double change = weight * scale;
+        for (uint32_t k = 0; k < n; ++k)
+            gradient[k] = gradient[k] + column[k] * change;
+        next = n;
     }
 }
 
@@ -319,7 +332,7 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
         for (uint32_t k = 0; k < n; ++k)
             x[k] = s.start[k];
     } else if (filled) {
-        fillToBounds(s.diagonal, b, scale, upper, n, x);
+        fillToBounds(Q, b, scale, upper, vertex, n, x, s.set.gradient);
     } else {
         for (uint32_t k = 0; k < n; ++k) {
             x[k] = k == vertex ? 1.0 : 0.0;
