@@ -40,7 +40,9 @@ AnswerMetrics measureAnswer(const double* Q, const double* b, uint32_t n, const 
         objective += y[i] * (0.5L * g[i] - b[i]);
         g[i] -= b[i];
         yg += y[i] * g[i];
-        if (!upper || y[i] < upper[i])
+        // A peer's weight a rounding below its bound is at it (LIBSVM's
+        // α = 1 divided by their sum, an interior point's never exactly there).
+        if (!upper || y[i] < upper[i] * (1 - boundRounding))
             lowest = g[i] < lowest ? g[i] : lowest;
         if (y[i] > 0.0L) {
             highestActive = g[i] > highestActive ? g[i] : highestActive;
