@@ -15,7 +15,9 @@ struct AnswerMetrics {
     // with bounds u y = min(max(x, 0), u) (not divided: that could leave
     // a bound), then everything in long double (64-bit significand on x86).
     long double objective;    // f(y) = sum_i y_i (½(Qy)_i - b_i)
-    long double kktGap;       // max over y_i > 0 of g_i, minus min over y_j < u_j (1 - boundRounding) of g_j, g = Qy - b
+    // max over y_i > 0 of g_i, minus min over y_j < u_j (1 - boundRounding)
+    // of g_j (over all j without bounds), g = Qy - b
+    long double kktGap;
     long double frankWolfeGap;  // yᵀg - min_j g_j: a bound on f(y) - f* for convex f that tiny weights barely move
     uint32_t positive;        // weights y_i > 0
     uint32_t significant;     // weights y_i > 1e-8 max_j y_j

@@ -159,7 +159,7 @@ inline void visit(Run& run, double score, double gradient, uint32_t k)
 }
 
 // The first position of the largest score (none if no score is positive)
-// and the smallest of gradient: four interleaved runs (held in registers), so
+// and the smallest entry of gradient: four interleaved runs (held in registers), so
 // that the comparisons need not wait for one another, combined so that the
 // first position still wins ties.
 uint32_t bestPartner(const ActiveSet& set, const double* gradient, double& smallest)
