@@ -12,6 +12,7 @@
 #include "certified_reference.h"
 #include "certified_runs.h"
 #include "certified/certified_smo.h"
+#include "common/vector_path.h"
 #include "corpus/corpus.h"
 #include "draw.h"
 #include "solve.h"
@@ -25,11 +26,11 @@ struct BoundedRun {
 };
 
 BoundedRun runBounded(const CorpusProblem& p, const std::vector<double>& upper, double tol,
-                      const double* start = nullptr)
+                      const double* start = nullptr, const SolverSettings* solver = nullptr)
 {
     const size_t blocks = standInLiveBlocks();
     BoundedRun run{std::vector<double>(p.n, -1.0), CertifiedReport{}};
-    const CertifiedSettings settings{tol, generousCap, start, nullptr, nullptr, nullptr, upper.data()};
+    const CertifiedSettings settings{tol, generousCap, start, nullptr, nullptr, solver, upper.data()};
     certifiedSMO(p.Q.data(), p.b.data(), p.n, settings, run.x.data(), run.report);
     EXPECT_EQ(standInLiveBlocks(), blocks) << "scratch left behind";
     return run;
@@ -158,6 +159,22 @@ TEST(CertifiedBounds, LargerProblemsConvergeWithinTheirBounds)
         checkBoundedAnswer(p, upper, warm, "capped, warm");
         EXPECT_LE(warm.report.objective, run.report.objective + run.report.gap * 4);
     }
+}
+
+TEST(CertifiedBounds, EveryVectorPathGivesTheSameBits)
+{
+    if (availableVectorPath() == VectorPath::baseline)
+        GTEST_SKIP() << "this processor runs the baseline path only";
+    SolverSettings baseline = defaultSettings(), widest = defaultSettings();
+    baseline.path = VectorPath::baseline;
+    const CorpusProblem p = oneClassProblem(300, 8);
+    const std::vector<double> upper(p.n, 1.0 / (0.2 * p.n));
+    const double tol = defaultTolerance(p.Q.data(), p.b.data(), p.n);
+    const BoundedRun one = runBounded(p, upper, tol, nullptr, &baseline);
+    const BoundedRun other = runBounded(p, upper, tol, nullptr, &widest);
+    EXPECT_GT(one.report.polishSteps, 0u);
+    EXPECT_EQ(bitsOf(one.x), bitsOf(other.x));
+    EXPECT_EQ(bitsOf(one.report.gap), bitsOf(other.report.gap));
 }
 
 }  // namespace
