@@ -135,10 +135,12 @@ inline bool heldAtBound(const Work& w, const double* x, uint32_t i)
 }
 
 // One block for all of it, so that the polish runs whole or not at all.
-void* takeWork(const SolverSettings& settings, uint32_t n, uint32_t capacity, Work& w)
+// With bounds, n doubles more for w.held.
+void* takeWork(const SolverSettings& settings, uint32_t n, uint32_t capacity, bool bounded, Work& w)
 {
     const size_t factorDoubles = rowStart(capacity);
-    const size_t doubles = factorDoubles + 12 * static_cast<size_t>(capacity) + 4 * static_cast<size_t>(n);
+    const size_t nDoubles = bounded ? 4 : 3;
+    const size_t doubles = factorDoubles + 12 * static_cast<size_t>(capacity) + nDoubles * static_cast<size_t>(n);
     const size_t indices = 3 * static_cast<size_t>(n);
     void* block = settings.optional.take(sizeof(double) * doubles + sizeof(uint32_t) * indices);
     if (block == nullptr)
@@ -154,7 +156,7 @@ void* takeWork(const SolverSettings& settings, uint32_t n, uint32_t capacity, Wo
     w.bestX = (next += 8 * static_cast<size_t>(capacity));
     w.startX = (next += n);
     w.startGradient = (next += n);
-    w.held = (next += n);
+    w.held = bounded ? (next += n) : nullptr;
     uint32_t* indexNext = reinterpret_cast<uint32_t*>(next + n);
     w.members = indexNext;
     w.ascending = indexNext + n;
@@ -552,7 +554,7 @@ PolishOutcome polishSupport(const double* Q, const double* b, uint32_t n, double
     const uint32_t room = support + support / 2 + 16;
     const uint32_t capacity = room < n ? (room < largestPolishedSupport ? room : largestPolishedSupport) : n;
     Work w;
-    void* const block = takeWork(settings, n, capacity, w);
+    void* const block = takeWork(settings, n, capacity, upper != nullptr, w);
     if (block == nullptr)
         return PolishOutcome{0, false};
     w.upper = upper;
