@@ -5,6 +5,12 @@
 //     Q_SS d - mu 1 = -g_S,   sum d = 0,
 // so with M = Q_SS + shift I factored once, u = M^-1 g_S, v = M^-1 1:
 //     mu = sum u / sum v,   d = mu v - u.
+// Only the Hessian on the simplex's tangent space {sum d = 0} matters, and
+// there Q_SS and Q_SS + rho 11ᵀ are the same quadratic form: (Q_SS + rho
+// 11ᵀ) d - mu 1 = -g_S with sum d = 0 is the system above, so its step is
+// the same. Where Q_SS is refused, M takes rho 11ᵀ too: Q indefinite but
+// convex on the simplex (a kernel less sigma 11ᵀ, a centred kernel, a
+// shifted covariance) then polishes as its positive definite twin.
 // Where x + d leaves the simplex, the step stops at the boundary and the
 // coordinate that reached 0 leaves S (its row leaves the factor by a
 // rank-one update); once S's gradients agree better than coordinates
@@ -97,6 +103,17 @@ void keepFirst(uint32_t* items, uint32_t count, uint32_t most, Before before)
 constexpr double firstShiftUnits = 0x1p-52;
 constexpr double shiftGrowth = 0x1p10;
 constexpr int shiftTries = 3;
+// Where Q_SS + shift I is refused, rho is first the largest |Q(r,c)| on S
+// (for a kernel P of entries in [0, 1] less sigma 11ᵀ, at least sigma where
+// P nearly vanishes somewhere on S: M is then P + (rho - sigma) 11ᵀ), then
+// onesGrowth times the last, at most onesTries times. Some rho always
+// serves a Q positive definite on the tangent space (Finsler's lemma: Q_SS
+// + rho 11ᵀ is positive definite for every rho above a bound); a larger
+// one costs accuracy in the step (M's condition grows with it), which the
+// refinement on exact gradients wins back, and a Q that is not convex on
+// the simplex is refused at every rho, as before.
+constexpr double onesGrowth = 16.0;
+constexpr int onesTries = 3;
 // Steps at S's minimum in a row that lower neither the working gap nor f
 // before the polish gives up (drops in between are progress of their own).
 constexpr uint32_t stallSteps = 3;
@@ -143,6 +160,7 @@ void* takeWork(const SolverSettings& settings, uint32_t n, uint32_t capacity, Wo
     w.factor.capacity = capacity;
     w.factor.path = settings.path;
     w.factor.size = 0;
+    w.factor.ones = 0.0;
     return block;
 }
 
@@ -160,18 +178,19 @@ void exactGradients(const double* Q, const double* b, uint32_t n, VectorPath pat
         gradient[i] = products[i] - b[i];
 }
 
-// Factors Q_SS + shift I for S = members, the shift as small as the
-// factorisation accepts among the few tried.
-bool factorAll(const double* Q, uint32_t n, Work& w)
+// Factors Q_SS + ones 11ᵀ + shift I for S = members, the shift as small as
+// the factorisation accepts among the few tried.
+bool factorWithShift(const double* Q, uint32_t n, double ones, Work& w)
 {
     double largest = 0.0;
     for (uint32_t r = 0; r < w.count; ++r) {
-        const double diagonal = std::fabs(Q[at(w.members[r], w.members[r], n)]);
+        const double diagonal = std::fabs(Q[at(w.members[r], w.members[r], n)] + ones);
         largest = diagonal > largest ? diagonal : largest;
     }
     double shift = (w.count * firstShiftUnits) * largest;
     for (int attempt = 0; attempt < shiftTries; ++attempt, shift *= shiftGrowth) {
         w.factor.size = 0;
+        w.factor.ones = ones;
         w.factor.shift = shift;
         if (appendRows(Q, n, w.members, w.count, w.factor))
             return true;
@@ -179,12 +198,55 @@ bool factorAll(const double* Q, uint32_t n, Work& w)
     return false;
 }
 
+// The factor of S with rho 11ᵀ, for a Q_SS that was refused without it.
+bool factorWithOnes(const double* Q, uint32_t n, Work& w)
+{
+    double ones = 0.0;
+    for (uint32_t c = 0; c < w.count; ++c) {
+        const double* const column = Q + at(0, w.members[c], n);
+        for (uint32_t r = 0; r < w.count; ++r) {
+            const double magnitude = std::fabs(column[w.members[r]]);
+            ones = magnitude > ones ? magnitude : ones;
+        }
+    }
+    for (int attempt = 0; attempt < onesTries; ++attempt, ones *= onesGrowth)
+        if (factorWithShift(Q, n, ones, w))
+            return true;
+    return false;
+}
+
+// The factor of S: of Q_SS itself where it is accepted (so that positive
+// definite problems keep their bits), with rho 11ᵀ otherwise.
+bool factorAll(const double* Q, uint32_t n, Work& w)
+{
+    return factorWithShift(Q, n, 0.0, w) || factorWithOnes(Q, n, w);
+}
+
 // The Newton step on S into w.d; false if it is not a number.
 bool newtonStep(const double* gradient, Work& w)
 {
     const uint32_t m = w.count;
+    // g_S less a constant gives the same d (mu takes the constant). With
+    // rho 11ᵀ in the factor, g_S's level is of Q's size (sigma's, for a
+    // kernel less sigma 11ᵀ) while the step hangs on its spread: solved
+    // as it is, u's rounding is of the level's size, and the steps stalled
+    // at gaps ten to a hundred times the PSD twin's. Less S's middle
+    // gradient, u is of the spread's size. Q_SS's own steps keep g_S as
+    // it is: their level is the multiplier, near 0 where they crawl, and
+    // centring them too (measured) moved realizable mixtures at n = 1000,
+    // which converge with little room, to unconverged ends.
+    double middle = 0.0;
+    if (w.factor.ones != 0.0) {
+        double highest = -infinity(), lowest = infinity();
+        for (uint32_t r = 0; r < m; ++r) {
+            const double g = gradient[w.members[r]];
+            highest = g > highest ? g : highest;
+            lowest = g < lowest ? g : lowest;
+        }
+        middle = 0.5 * highest + 0.5 * lowest;
+    }
     for (uint32_t r = 0; r < m; ++r) {
-        w.u[r] = gradient[w.members[r]];
+        w.u[r] = gradient[w.members[r]] - middle;
         w.v[r] = 1.0;
     }
     solveWithFactor(w.factor, w.u, w.v);
@@ -343,7 +405,17 @@ uint32_t join(const double* Q, uint32_t n, const double* gradient, double thresh
     const uint32_t first = w.count;
     for (uint32_t k = 0; k < count; ++k)
         w.members[first + k] = candidates[k];
-    const bool factored = appendRows(Q, n, w.members, count, w.factor);
+    bool factored = appendRows(Q, n, w.members, count, w.factor);
+    if (!factored && w.factor.size == first && w.factor.ones == 0.0) {
+        // No newcomer keeps Q_SS positive definite: S with them is factored
+        // again with rho 11ᵀ. If that is refused too, the polish ends (the
+        // factor is not used again).
+        w.count = first + count;
+        if (!factorWithOnes(Q, n, w))
+            return 0;
+        w.count = first;
+        factored = true;
+    }
     const uint32_t rows = w.factor.size - first;  // the rows completed
     for (uint32_t k = 0; k < rows; ++k)
         w.rowOf[w.members[first + k]] = first + k;

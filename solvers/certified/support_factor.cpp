@@ -1,6 +1,7 @@
 // Rows of the support's Cholesky factor, by the Cholesky–Crout formula
 //     L(i,j) = (A(i,j) - sum_{k<j} L(i,k) L(j,k)) / L(j,j),
-//     L(i,i) = sqrt(A(i,i) - sum_{k<i} L(i,k)^2),   A = Q_SS + shift I.
+//     L(i,i) = sqrt(A(i,i) - sum_{k<i} L(i,k)^2),
+// A = Q_SS + ones 11ᵀ + shift I, each entry (Q(r,c) + ones) + [r == c] shift.
 // New rows are computed eight at a time against the rows above them, two
 // of those at a time: the group's entries so far are kept interleaved, so
 // that the eight sums run in the lanes of vector registers
@@ -54,7 +55,7 @@ void groupBelow(const double* Q, uint32_t n, const uint32_t* members, uint32_t f
         interleavedDots(f.path, T, Lj, Lnext, j, sa, sb);
         const uint32_t rowJ = members[j];
         for (uint32_t r = 0; r < count; ++r) {
-            const double entry = (columns[r][rowJ] - sa[r]) / Lj[j];
+            const double entry = ((columns[r][rowJ] + f.ones) - sa[r]) / Lj[j];
             rows[r][j] = entry;
             T[static_cast<size_t>(j) * groupRows + r] = entry;
         }
@@ -64,7 +65,7 @@ void groupBelow(const double* Q, uint32_t n, const uint32_t* members, uint32_t f
         const uint32_t rowNext = members[j + 1];
         for (uint32_t r = 0; r < count; ++r) {
             const double sum = sb[r] + rows[r][j] * Lnext[j];
-            const double entry = (columns[r][rowNext] - sum) / Lnext[j + 1];
+            const double entry = ((columns[r][rowNext] + f.ones) - sum) / Lnext[j + 1];
             rows[r][j + 1] = entry;
             T[static_cast<size_t>(j + 1) * groupRows + r] = entry;
         }
@@ -90,9 +91,9 @@ bool appendRows(const double* Q, uint32_t n, const uint32_t* members, uint32_t c
             const double* const column = Q + at(0, members[i], n);
             for (uint32_t j = first; j < i; ++j) {
                 const double* const Lj = f.lower + rowStart(j);
-                row[j] = (column[members[j]] - dot(row, Lj, j)) / Lj[j];
+                row[j] = ((column[members[j]] + f.ones) - dot(row, Lj, j)) / Lj[j];
             }
-            const double pivot = (column[members[i]] + f.shift) - dot(row, row, i);
+            const double pivot = ((column[members[i]] + f.ones) + f.shift) - dot(row, row, i);
             if (!(pivot > 0.0) || !(pivot < infinity()))
                 return false;
             row[i] = std::sqrt(pivot);
