@@ -4,6 +4,7 @@
 // mixtures), are indefinite, or have no scratch for the factor; and runs
 // whose tolerance rounding makes unreachable, which must end promptly.
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -110,6 +111,49 @@ TEST(SupportFactor, RemovingARowLeavesTheFactorOfTheRestAndSolvesStayRight)
     }
 }
 
+TEST(SupportFactor, SolvesGiveTheBitsOfOneRowAtATime)
+{
+    // The forward solve takes four rows at a time, the backward two: at
+    // every size up to 11 (every remainder of both), the bits of the solve
+    // done one row at a time, each sum in ascending (forward) or descending
+    // (backward) order from the row's own entry.
+    const uint32_t n = 11;
+    const CorpusProblem p = positiveDefinite(n, n, 0.1, 5);
+    std::vector<uint32_t> members;
+    for (uint32_t m = 1; m <= n; ++m) {
+        members.push_back(m - 1);
+        Factor factor(m, 0.0);
+        ASSERT_TRUE(appendRows(p.Q.data(), n, members.data(), m, factor.f));
+        std::vector<double> u(m), v(m);
+        for (uint32_t r = 0; r < m; ++r) {
+            u[r] = std::sin(1.0 + r);
+            v[r] = 1.0;
+        }
+        std::vector<double> oneU = u, oneV = v;
+        const double* L = factor.f.lower;
+        for (uint32_t i = 0; i < m; ++i) {
+            double su = 0.0, sv = 0.0;
+            for (uint32_t k = 0; k < i; ++k) {
+                su = su + L[rowStart(i) + k] * oneU[k];
+                sv = sv + L[rowStart(i) + k] * oneV[k];
+            }
+            oneU[i] = (oneU[i] - su) / L[rowStart(i) + i];
+            oneV[i] = (oneV[i] - sv) / L[rowStart(i) + i];
+        }
+        for (uint32_t i = m; i-- > 0;) {
+            oneU[i] = oneU[i] / L[rowStart(i) + i];
+            oneV[i] = oneV[i] / L[rowStart(i) + i];
+            for (uint32_t k = 0; k < i; ++k) {
+                oneU[k] = oneU[k] - L[rowStart(i) + k] * oneU[i];
+                oneV[k] = oneV[k] - L[rowStart(i) + k] * oneV[i];
+            }
+        }
+        solveWithFactor(factor.f, u.data(), v.data());
+        EXPECT_EQ(bitsOf(u), bitsOf(oneU)) << m;
+        EXPECT_EQ(bitsOf(v), bitsOf(oneV)) << m;
+    }
+}
+
 TEST(SupportFactor, ASingularOrIndefiniteBlockIsRefusedUnlessShifted)
 {
     // Two equal columns: the second pivot is exactly 0 without a shift.
@@ -166,6 +210,22 @@ SolverSettings refusing()
 {
     SolverSettings settings = defaultSettings();
     settings.optional = OptionalScratch{refuse, neverGiven};
+    return settings;
+}
+
+// Optional scratch that gives blocksLeft blocks and refuses the rest.
+int blocksLeft = 0;
+
+void* takeWhileLeft(size_t bytes)
+{
+    return blocksLeft-- > 0 ? std::malloc(bytes) : nullptr;
+}
+
+SolverSettings givingBlocks(int blocks)
+{
+    blocksLeft = blocks;
+    SolverSettings settings = defaultSettings();
+    settings.optional = OptionalScratch{takeWhileLeft, std::free};
     return settings;
 }
 
@@ -381,6 +441,36 @@ TEST(Polish, TakesRhoOnesWhereTheSupportsBlockIsRefused)
     const Polished refused = polishFrom(concave, {0.3, 0.1, 0.2}, {0.2, 0.5, 0.3}, defaultSettings());
     EXPECT_FALSE(refused.outcome.lowered);
     EXPECT_EQ(bitsOf(refused.x), bitsOf(std::vector<double>{0.2, 0.5, 0.3}));
+}
+
+TEST(Polish, TakesALargerBlockWhenTheSupportOutgrowsItsOwn)
+{
+    // Every weight positive at the answer (a kernel with a ridge, b = Qw
+    // for w > 0 everywhere), from one vertex: the first block has room for
+    // 17 rows. The polish takes larger ones and reaches the answer in one
+    // go; with the larger block refused, it stops at the 17 rows (its
+    // blocks given back either way: polishFrom counts them).
+    const uint32_t n = 120;
+    std::vector<double> Q = gaussianKernel(n, 0.3, 61);
+    for (uint32_t i = 0; i < n; ++i)
+        Q[i + static_cast<size_t>(i) * n] += 0.01;
+    const std::vector<double> b = realizable(Q, n, 1, 14);
+    std::vector<double> vertex(n, 0.0);
+    vertex[7] = 1.0;
+    const Polished grown = polishFrom(Q, b, vertex, givingBlocks(8));
+    EXPECT_TRUE(grown.outcome.lowered);
+    EXPECT_LE(grown.after.gap, 1e-13);
+    uint32_t support = 0;
+    for (double xi : grown.x)
+        support += xi > 0.0;
+    EXPECT_EQ(support, n);
+    const Polished kept = polishFrom(Q, b, vertex, givingBlocks(1));
+    EXPECT_TRUE(kept.outcome.lowered);
+    support = 0;
+    for (double xi : kept.x)
+        support += xi > 0.0;
+    EXPECT_LE(support, 17u);
+    EXPECT_GT(kept.after.gap, 1e3 * grown.after.gap);
 }
 
 TEST(Polish, IndefiniteQNeverClaimsAGapItDoesNotHave)
