@@ -390,7 +390,7 @@ TEST(Polish, AKernelLessSigmaOnesConvergesAsItsPositiveDefiniteTwin)
         const std::vector<double> b = realizable(B, 100, 1, 12);
         const CertifiedRun twin = runCertified(B, b, defaultTolerance(B.data(), b.data(), 100), cap);
         ASSERT_TRUE(twin.report.converged) << width;
-        for (double sigma : {0.5, 2.0, 10.0}) {
+        for (double sigma : {0.1, 0.5, 2.0, 10.0}) {
             const std::vector<double> Q = lessOnes(B, sigma);
             const CertifiedRun run = runCertified(Q, b, defaultTolerance(Q.data(), b.data(), 100), cap);
             EXPECT_TRUE(run.report.converged) << "width " << width << ", sigma " << sigma << ": gap "

@@ -261,25 +261,18 @@ bool factorAll(const double* Q, uint32_t n, Work& w)
 bool newtonStep(const double* gradient, Work& w)
 {
     const uint32_t m = w.count;
-    // g_S less a constant gives the same d (mu takes the constant). With
-    // rho 11ᵀ in the factor, g_S's level is of Q's size (sigma's, for a
-    // kernel less sigma 11ᵀ) while the step hangs on its spread: solved
-    // as it is, u's rounding is of the level's size, and the steps stalled
-    // at gaps ten to a hundred times the PSD twin's. Less S's middle
-    // gradient, u is of the spread's size. Q_SS's own steps keep g_S as
-    // it is: their level is the multiplier, near 0 where they crawl, and
-    // centring them too (measured) moved realizable mixtures at n = 1000,
-    // which converge with little room, to unconverged ends.
-    double middle = 0.0;
-    if (w.factor.ones != 0.0) {
-        double highest = -infinity(), lowest = infinity();
-        for (uint32_t r = 0; r < m; ++r) {
-            const double g = gradient[w.members[r]];
-            highest = g > highest ? g : highest;
-            lowest = g < lowest ? g : lowest;
-        }
-        middle = 0.5 * highest + 0.5 * lowest;
+    // g_S less a constant gives the same d (mu takes the constant); less
+    // S's middle gradient, u is of the size of the gradients' spread, not
+    // of their level, and so is its rounding. Solved as it was, g_S's level
+    // (the multiplier; Q's size with rho 11ᵀ, a kernel less sigma 11ᵀ) left
+    // steps that stalled at gaps ten to a hundred times the PSD twin's.
+    double highest = -infinity(), lowest = infinity();
+    for (uint32_t r = 0; r < m; ++r) {
+        const double g = gradient[w.members[r]];
+        highest = g > highest ? g : highest;
+        lowest = g < lowest ? g : lowest;
     }
+    const double middle = 0.5 * highest + 0.5 * lowest;
     for (uint32_t r = 0; r < m; ++r) {
         w.u[r] = gradient[w.members[r]] - middle;
         w.v[r] = 1.0;
