@@ -32,6 +32,12 @@ void diagonal(const void* context, double* out)
         out[i] = m.Q[at(i, i, m.n)];
 }
 
+double largestEntry(const void* context, VectorPath path)
+{
+    const DenseMatrix& m = matrixOf(context);
+    return largestMagnitudeOf(path, m.Q, static_cast<size_t>(m.n) * m.n);
+}
+
 void block(const void* context, const uint32_t* indices, uint32_t count, double* out)
 {
     for (uint32_t s = 0; s < count; ++s)
@@ -72,5 +78,5 @@ ProductBound products(const void* context, VectorPath path, const double* x, con
 
 QSource denseSource(const DenseMatrix& matrix, bool symmetric)
 {
-    return QSource{&matrix, matrix.n, symmetric, 0, held, column, diagonal, block, products};
+    return QSource{&matrix, matrix.n, symmetric, 0, held, column, diagonal, largestEntry, block, products};
 }

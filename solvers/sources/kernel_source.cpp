@@ -24,6 +24,11 @@ void diagonal(const void* context, double* out)
     kernelDiagonal(kernelOf(context), out);
 }
 
+double largestEntry(const void* context, VectorPath)
+{
+    return kernelLargestEntry(kernelOf(context));
+}
+
 void block(const void* context, const uint32_t* indices, uint32_t count, double* out)
 {
     kernelBlock(kernelOf(context), indices, count, out);
@@ -40,5 +45,5 @@ ProductBound products(const void* context, VectorPath, const double* x, const ui
 
 QSource kernelSource(const VectorKernel& kernel)
 {
-    return QSource{&kernel, kernel.n, true, kernelProductScratch(kernel), held, column, diagonal, block, products};
+    return QSource{&kernel, kernel.n, true, kernelProductScratch(kernel), held, column, diagonal, largestEntry, block, products};
 }

@@ -52,6 +52,12 @@ struct QSource {
     void (*column)(const void* context, uint32_t c, const uint32_t* rows, uint32_t rowCount, double* out);
     // out[i] = Q(i, i) for i < n.
     void (*diagonal)(const void* context, double* out);
+    // Q's scale for the default tolerance and the working units: the
+    // largest |Q(i, j)|, or infinity where an entry is not a finite number,
+    // wherever the source can tell it without computing all of Q; a linear
+    // kernel's largest diagonal entry, which bounds every entry up to
+    // rounding (Cauchy-Schwarz) and is 0 only where Q is.
+    double (*largestEntry)(const void* context, VectorPath path);
     // out[r + s count] = Q(indices[r], indices[s]) for r, s < count: the
     // block, column-major.
     void (*block)(const void* context, const uint32_t* indices, uint32_t count, double* out);

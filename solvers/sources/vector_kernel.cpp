@@ -102,6 +102,20 @@ void kernelDiagonal(const VectorKernel& kernel, double* out)
         out[i] = kernel.kind == KernelKind::gaussian ? 1.0 : kernelEntry(kernel, i, i);
 }
 
+double kernelLargestEntry(const VectorKernel& kernel)
+{
+    if (kernel.n == 0)
+        return 0.0;
+    if (kernel.kind == KernelKind::gaussian)
+        return 1.0;
+    double largest = 0.0;
+    for (uint32_t i = 0; i < kernel.n; ++i) {
+        const double entry = kernelEntry(kernel, i, i);
+        largest = entry > largest ? entry : largest;
+    }
+    return largest;
+}
+
 void kernelBlock(const VectorKernel& kernel, const uint32_t* indices, uint32_t count, double* out)
 {
     for (uint32_t s = 0; s < count; ++s) {

@@ -46,6 +46,10 @@ void kernelColumn(const VectorKernel& kernel, uint32_t c, const uint32_t* rows, 
 
 void kernelDiagonal(const VectorKernel& kernel, double* out);
 
+// The Gaussian's largest entry is its diagonal's 1 (every other is e^x for
+// x <= 0, at most 1); the linear kernel's scale, its largest diagonal entry.
+double kernelLargestEntry(const VectorKernel& kernel);
+
 // out[r + s count] = Q(indices[r], indices[s]): each entry computed once
 // and mirrored, which Q's exact symmetry allows.
 void kernelBlock(const VectorKernel& kernel, const uint32_t* indices, uint32_t count, double* out);
