@@ -4,7 +4,7 @@
 // its answer straight into the result array.
 #include <cstdint>
 
-#include "../solvers/simplex_qp.h"
+#include "../solvers/common/solver_counts.h"
 #include "argument_checks.h"
 #include "float_environment.h"
 #include "mex_host.h"
@@ -45,9 +45,12 @@ int32_t methodCode(double value)
 SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 {
     checkCounts(nlhs, nrhs);
-    argumentChecks::checkArguments(nrhs, prhs);
+    // The processor is asked for its vector path here, once per call.
+    SolverSettings settings = defaultSettings();
+    argumentChecks::checkArguments(nrhs, prhs, settings.path);
     // The answer's bits are those of the standard mode, whatever the caller's.
-    const floatEnvironment::Saved callers = floatEnvironment::enterStandard();
+    floatEnvironment::Saved callers = floatEnvironment::enterStandard();
+    settings.host = HostScratch{floatEnvironment::takeInCallersMode, &callers};
 
     const uint32_t n = static_cast<uint32_t>(mxGetN(prhs[0]));
     const int32_t method = nrhs == 3 ? methodCode(mxGetScalar(prhs[2])) : methodSMO;
@@ -56,15 +59,16 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
     plhs[0] = pluginEntry::createRowVector(n);
     double* x = mxGetPr(plhs[0]);
 
+    SolverCounts counts;
     switch (method) {
     case methodStandardQP:
         floatEnvironment::restore(callers);
         mexErrMsgTxt("Sorry -- standard QP not implemented in MEX yet.");
     case methodSMO:
-        SMO(Q, b, n, x);
+        smoCounted(Q, b, n, x, settings, counts);
         break;
     case methodMultUpdate:
-        multUpdate(Q, b, n, x);
+        multUpdateCounted(Q, b, n, x, settings, counts);
         break;
     default:
         break;  // Any other code answers with the all-zero result.

@@ -218,6 +218,14 @@ TEST_F(CertifiedPlugin, TheCallersFloatingPointModeChangesNoBitAndComesBack)
     }
 }
 
+TEST_F(CertifiedPlugin, TheCallersFloatingPointModeComesBackWhenTheHostRunsOutOfMemory)
+{
+    if (hostFloatModes().empty())
+        GTEST_SKIP() << "no floating-point mode to try on this processor";
+    const CorpusProblem p = oneClassProblem(40, 23);
+    EXPECT_GT(expectTheModeBackWhenScratchRunsOut([&] { return solveWith(2, p.Q, p.b); }), 0u);
+}
+
 TEST_F(CertifiedPlugin, ConvergedOnlyWhereTrueAndReachableAtEveryScale)
 {
     // Not symmetric: Qx - b is first-order at (0, 1), where f = 1, but f's
