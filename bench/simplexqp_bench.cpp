@@ -212,7 +212,8 @@ int main(int argc, char** argv)
             const BenchProblem p = family == "density" ? densityProblem(n) : mixtureProblem(n);
             const size_t entries = static_cast<size_t>(n) * n;
             bool finite = true;
-            const double readQ = bestTime(options.repeats, [&] { finite = allFinite(defaultSettings().path, p.Q.data(), entries); });
+            const VectorPath path = defaultSettings().path;
+            const double readQ = bestTime(options.repeats, [&] { finite = allFinite(path, p.Q.data(), entries); });
             if (!finite)
                 return 2;
             std::vector<double> smoAnswer, multAnswer;

@@ -391,8 +391,8 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
         counted = startCounted;
     }
     if (!counted && n > 1) {
-        const ExactCheck check =
-            countAsymmetry(Q, n, x, scale, checkScratch, checkExactly(Q, b, n, x, scale, checkScratch, solver.path));
+        const ExactCheck check = countAsymmetry(Q, n, x, scale, checkScratch,
+                                                checkExactly(Q, b, n, x, scale, checkScratch, solver.path));
         report.objective = check.objective;
         report.gap = check.gap;
     }
