@@ -48,16 +48,18 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
     // The processor is asked for its vector path here, once per call.
     SolverSettings settings = defaultSettings();
     argumentChecks::checkArguments(nrhs, prhs, settings.path);
-    // The answer's bits are those of the standard mode, whatever the caller's.
-    floatEnvironment::Saved callers = floatEnvironment::enterStandard();
-    settings.host = HostScratch{floatEnvironment::takeInCallersMode, &callers};
 
     const uint32_t n = static_cast<uint32_t>(mxGetN(prhs[0]));
     const int32_t method = nrhs == 3 ? methodCode(mxGetScalar(prhs[2])) : methodSMO;
     const double* Q = mxGetPr(prhs[0]);
     const double* b = mxGetPr(prhs[1]);
+    // Created in the caller's mode: the host raises its error here when it
+    // has no memory for the result.
     plhs[0] = pluginEntry::createRowVector(n);
     double* x = mxGetPr(plhs[0]);
+    // The answer's bits are those of the standard mode, whatever the caller's.
+    floatEnvironment::Saved callers = floatEnvironment::enterStandard();
+    settings.host = HostScratch{floatEnvironment::takeInCallersMode, &callers};
 
     SolverCounts counts;
     switch (method) {

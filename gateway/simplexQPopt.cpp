@@ -87,16 +87,18 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
     if (x0)
         optOptions::checkInitialPointValues(x0, n);
 
+    const uint32_t order = static_cast<uint32_t>(n);
+    // With no result asked for the host still takes the first one (as ans).
+    // Created in the caller's mode: the host raises its error here when it
+    // has no memory for the result.
+    plhs[0] = pluginEntry::createRowVector(order);
+    double* x = mxGetPr(plhs[0]);
     // The answer's bits and its certificate hold in the standard mode only
     // (the rounding bound counts subnormal results), whatever the caller's.
     floatEnvironment::Saved callers = floatEnvironment::enterStandard();
     solver.host = HostScratch{floatEnvironment::takeInCallersMode, &callers};
-    const uint32_t order = static_cast<uint32_t>(n);
     const double tol =
         options.hasTolerance ? options.tolerance : defaultToleranceAtScale(largestQ, b, order, solver.path);
-    // With no result asked for the host still takes the first one (as ans).
-    plhs[0] = pluginEntry::createRowVector(order);
-    double* x = mxGetPr(plhs[0]);
     if (x0)
         optOptions::projectInitialPoint(x0, n, x);
 

@@ -30,8 +30,8 @@ struct Blocks {
     unsigned long long issued = 0;
     size_t liveBytes = 0;
     size_t peakBytes = 0;  // the most liveBytes has been since the last reset
-    // standInRunOutOfScratchAfter: requests still granted, and what raises
-    // the error at the next one (null: none will).
+    // standInRunOutOfMemoryAfter: requests still met, and what raises the
+    // error at the next one (null: none will).
     size_t grantedBeforeRefusal = 0;
     void (*raiseRefusal)(const char* message) = nullptr;
 };
@@ -70,12 +70,8 @@ extern "C" void* mxMalloc(size_t bytes)
         std::fprintf(stderr, "stand-in host: mxMalloc(%zu) cannot be satisfied\n", bytes);
         std::abort();
     }
+    standInMemoryRequested();
     Blocks& state = blocks();
-    if (state.raiseRefusal && state.grantedBeforeRefusal-- == 0) {
-        void (*raise)(const char*) = state.raiseRefusal;
-        state.raiseRefusal = nullptr;
-        raise("stand-in host: out of memory");
-    }
     BlockHeader* header = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + bytes));
     if (!header) {
         std::fprintf(stderr, "stand-in host: out of memory in mxMalloc(%zu)\n", bytes);
@@ -107,10 +103,20 @@ extern "C" void mxFree(void* block)
     unlink(header);
 }
 
-extern "C" void standInRunOutOfScratchAfter(size_t given, void (*raise)(const char* message))
+extern "C" void standInRunOutOfMemoryAfter(size_t given, void (*raise)(const char* message))
 {
     blocks().grantedBeforeRefusal = given;
     blocks().raiseRefusal = raise;
+}
+
+extern "C" void standInMemoryRequested(void)
+{
+    Blocks& state = blocks();
+    if (state.raiseRefusal && state.grantedBeforeRefusal-- == 0) {
+        void (*raise)(const char*) = state.raiseRefusal;
+        state.raiseRefusal = nullptr;
+        raise("stand-in host: out of memory");
+    }
 }
 
 extern "C" size_t standInLiveBlocks(void)

@@ -104,14 +104,15 @@ protected:
         return outcome;
     }
 
-    // A real host's mxMalloc raises an error when its memory runs out, and
-    // the call never comes back. Runs solve with the host refusing its
-    // first scratch request, then its second, and so on until a run takes
-    // all it asks for, in each floating-point mode a host may have set:
-    // each refusal must reach the caller as the host's error, in the
-    // caller's mode. Returns how many requests were refused.
+    // A real host raises an error when its memory runs out (in mxMalloc or
+    // in creating an array), and the call never comes back. Runs solve with
+    // the host refusing the plug-in's first request for memory, then its
+    // second, and so on until a run gets all it asks for, in each
+    // floating-point mode a host may have set: each refusal must reach the
+    // caller as the host's error, in the caller's mode. Returns how many
+    // requests were refused.
     template <typename Solve>
-    static size_t expectTheModeBackWhenScratchRunsOut(Solve solve)
+    static size_t expectTheModeBackWhenMemoryRunsOut(Solve solve)
     {
         const ControlWords standard = readControlWords();
         size_t refused = 0;
@@ -119,9 +120,9 @@ protected:
             bool ranOut = false;
             for (const FloatMode& mode : hostFloatModes()) {
                 writeControlWords(mode.words);
-                standInRunOutOfScratchAfter(given, mexErrMsgTxt);
+                standInRunOutOfMemoryAfter(given, mexErrMsgTxt);
                 const Outcome outcome = solve();
-                standInRunOutOfScratchAfter(0, nullptr);
+                standInRunOutOfMemoryAfter(0, nullptr);
                 const ControlWords after = readControlWords();
                 writeControlWords(standard);
                 ranOut = outcome.raised;
@@ -135,7 +136,7 @@ protected:
                 return refused;
             ++refused;
         }
-        ADD_FAILURE() << "still asking for scratch after 100 requests";
+        ADD_FAILURE() << "still asking for memory after 100 requests";
         return refused;
     }
 

@@ -158,7 +158,7 @@ TEST_F(Plugin, TheCallersFloatingPointModeComesBackWhenTheHostRunsOutOfMemory)
         GTEST_SKIP() << "no floating-point mode to try on this processor";
     const CorpusProblem p = gaussianKernelProblem(12, 31);
     for (double method : {2.0, 3.0})
-        EXPECT_GT(expectTheModeBackWhenScratchRunsOut([&] { return solveWith(p.Q, p.b, method); }), 0u)
+        EXPECT_GT(expectTheModeBackWhenMemoryRunsOut([&] { return solveWith(p.Q, p.b, method); }), 0u)
             << "method " << method;
 }
 
