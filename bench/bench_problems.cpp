@@ -207,3 +207,9 @@ bool benchProblem(const std::string& family, uint32_t n, BenchProblem& problem, 
     problem.name = family;
     return true;
 }
+
+bool benchProblem(const std::string& family, uint32_t n, BenchProblem& problem)
+{
+    std::vector<double> upper;
+    return benchProblem(family, n, problem, upper) && upper.empty();
+}

@@ -58,6 +58,9 @@ BenchProblem portfolioProblem(uint32_t n);
 // Returns false for any other name.
 bool benchProblem(const std::string& family, uint32_t n, BenchProblem& problem, std::vector<double>& upper);
 
+// The same for a family without bounds (false for a bounded one).
+bool benchProblem(const std::string& family, uint32_t n, BenchProblem& problem);
+
 // The bounds a bounded family's name asks for (above), as n entries; empty
 // for a family without "-nu" or "-cap". The name without them into base.
 std::vector<double> familyBounds(const std::string& family, uint32_t n, std::string& base);

@@ -109,31 +109,31 @@ struct Scratch {
     double* start;  // the caller's starting point, kept (null for a cold start)
 };
 
-Scratch takeScratch(uint32_t n, bool warm, bool bounded)
+Scratch takeScratch(uint32_t n, bool warm, bool bounded, const HostScratch& host)
 {
     const size_t doubles = sizeof(double) * n;
     const size_t indices = sizeof(uint32_t) * n;
     Scratch s;
     s.set.size = 0;
     s.set.version = 1;
-    s.set.index = static_cast<uint32_t*>(mxMalloc(indices));
-    s.set.gradient = static_cast<double*>(mxMalloc(doubles));
-    s.set.weight = static_cast<double*>(mxMalloc(doubles));
-    s.set.diagonal = static_cast<double*>(mxMalloc(doubles));
-    s.set.score = static_cast<double*>(mxMalloc(doubles));
-    s.set.giving = static_cast<uint32_t*>(mxMalloc(indices));
-    s.set.givingSlot = static_cast<uint32_t*>(mxMalloc(indices));
+    s.set.index = static_cast<uint32_t*>(takeFromHost(host, indices));
+    s.set.gradient = static_cast<double*>(takeFromHost(host, doubles));
+    s.set.weight = static_cast<double*>(takeFromHost(host, doubles));
+    s.set.diagonal = static_cast<double*>(takeFromHost(host, doubles));
+    s.set.score = static_cast<double*>(takeFromHost(host, doubles));
+    s.set.giving = static_cast<uint32_t*>(takeFromHost(host, indices));
+    s.set.givingSlot = static_cast<uint32_t*>(takeFromHost(host, indices));
     s.set.givingCount = 0;
-    s.set.upper = bounded ? static_cast<double*>(mxMalloc(doubles)) : nullptr;
-    s.set.receiving = bounded ? static_cast<double*>(mxMalloc(doubles)) : nullptr;
-    s.set.shrunkWeight = bounded ? static_cast<double*>(mxMalloc(doubles)) : nullptr;
-    s.diagonal = static_cast<double*>(mxMalloc(doubles));
-    s.columns = static_cast<uint32_t*>(mxMalloc(indices));
-    s.products = static_cast<double*>(mxMalloc(doubles));
-    s.magnitudes = static_cast<double*>(mxMalloc(doubles));
-    s.weights = static_cast<double*>(mxMalloc(doubles));
-    s.best = static_cast<double*>(mxMalloc(doubles));
-    s.start = warm ? static_cast<double*>(mxMalloc(doubles)) : nullptr;
+    s.set.upper = bounded ? static_cast<double*>(takeFromHost(host, doubles)) : nullptr;
+    s.set.receiving = bounded ? static_cast<double*>(takeFromHost(host, doubles)) : nullptr;
+    s.set.shrunkWeight = bounded ? static_cast<double*>(takeFromHost(host, doubles)) : nullptr;
+    s.diagonal = static_cast<double*>(takeFromHost(host, doubles));
+    s.columns = static_cast<uint32_t*>(takeFromHost(host, indices));
+    s.products = static_cast<double*>(takeFromHost(host, doubles));
+    s.magnitudes = static_cast<double*>(takeFromHost(host, doubles));
+    s.weights = static_cast<double*>(takeFromHost(host, doubles));
+    s.best = static_cast<double*>(takeFromHost(host, doubles));
+    s.start = warm ? static_cast<double*>(takeFromHost(host, doubles)) : nullptr;
     return s;
 }
 
@@ -301,7 +301,7 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
     report = CertifiedReport{0.0, 0.0, 0, 0.0 <= tol, 0, 0, 0};
     if (n == 0)
         return;
-    Scratch s = takeScratch(n, settings.start != nullptr, upper != nullptr);
+    Scratch s = takeScratch(n, settings.start != nullptr, upper != nullptr, solver.host);
     double largestDiagonal = 0.0;
     for (uint32_t k = 0; k < n; ++k) {
         s.diagonal[k] = Q[at(k, k, n)];
@@ -313,7 +313,7 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
 
     // The steps and the checks work in units where the data's magnitude is
     // near 1 (certified_parts.h), the same numbers at every scale 2^k.
-    const double scale = workingScale(Q, s.diagonal, b, n, vertex);
+    const double scale = workingScale(Q, s.diagonal, b, n, vertex, solver.path);
     const double tau = tauFraction * (largestDiagonal > 0.0 ? largestDiagonal * scale : 1.0);
     for (uint32_t k = 0; k < n; ++k)
         s.diagonal[k] *= scale;
@@ -344,7 +344,7 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
         polishBelow = polishTrigger * (startGap(s.set.gradient, vertex, n) / scale);
     }
     activateAll(s.set, x, s.diagonal, upper, n);
-    ColumnCache cache = takeColumnCache(n, cacheBytes, scale);
+    ColumnCache cache = takeColumnCache(n, cacheBytes, scale, solver.host);
     const CheckScratch checkScratch{s.set.gradient, s.columns, s.products, s.magnitudes, s.weights, upper};
 
     const double workingTol = tol * scale;
@@ -367,7 +367,7 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
             end = takePairSteps(Q, n, s.set, cache, roundTarget, tau, shrinkEvery, roundCap, iterations);
             writeWeights(s.set, n, x);
         }
-        ExactCheck check = checkExactly(Q, b, n, x, scale, checkScratch);
+        ExactCheck check = checkExactly(Q, b, n, x, scale, checkScratch, solver.path);
         // A gap that would end the run must also bound f's own gradient,
         // which is not Qx - b where Q is not symmetric.
         counted = check.gap <= tol;
@@ -410,7 +410,7 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
             if (polish.lowered) {
                 // Its point checked again in working units, for the steps
                 // that may follow and the asymmetry.
-                check = checkExactly(Q, b, n, x, scale, checkScratch);
+                check = checkExactly(Q, b, n, x, scale, checkScratch, solver.path);
                 counted = check.gap <= tol;
                 if (counted)
                     check = countAsymmetry(Q, n, x, scale, checkScratch, check);
@@ -468,8 +468,8 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
         counted = startCounted;
     }
     if (!counted && n > 1) {
-        const ExactCheck check =
-            countAsymmetry(Q, n, x, scale, checkScratch, checkExactly(Q, b, n, x, scale, checkScratch));
+        const ExactCheck check = countAsymmetry(Q, n, x, scale, checkScratch,
+                                                checkExactly(Q, b, n, x, scale, checkScratch, solver.path));
         report.objective = check.objective;
         report.gap = check.gap;
     }
