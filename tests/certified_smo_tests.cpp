@@ -232,6 +232,44 @@ TEST(CertifiedSMO, NonSymmetricQIsCertifiedOnlyWhereFIsFirstOrder)
     }
 }
 
+TEST(CertifiedSMO, StronglyUnsymmetricQIsSolvedThroughItsSymmetricPart)
+{
+    // Q = S + A, A antisymmetric and large: f is S's alone, and the answer
+    // is S's minimiser, converged at the default tolerance, its gap no
+    // lower than f's violation, in pair steps far below the cap.
+    for (uint32_t n : {3u, 10u, 50u})
+        for (uint64_t seed = 1; seed <= 20; ++seed) {
+            const CorpusProblem p = positiveDefinite(n, 1 + seed % n, 0.1, seed);
+            std::vector<double> Q = p.Q;
+            Draw draw{seed * 977 + n};
+            for (uint32_t c = 0; c < n; ++c)
+                for (uint32_t r = c + 1; r < n; ++r) {
+                    const double a = 20 * (2 * unit(draw) - 1);
+                    Q[r + c * n] += a;
+                    Q[c + r * n] -= a;
+                }
+            const CertifiedRun run = runWithDefault(Q, p.b);
+            ASSERT_TRUE(run.report.converged) << "n " << n << ", seed " << seed << ", gap " << run.report.gap;
+            EXPECT_LT(run.report.iterations, 100000u) << "n " << n << ", seed " << seed;
+            long double error;
+            const long double violation = violationOfF(Q, p.b, run.x, error);
+            EXPECT_LE(violation - error, static_cast<long double>(run.report.gap)) << "n " << n << ", seed " << seed;
+            double sum = 0;
+            for (double w : run.x) {
+                EXPECT_GE(w, 0.0);
+                sum += w;
+            }
+            EXPECT_NEAR(sum, 1.0, (n + 16) * 0x1p-52);
+            if (n <= 10) {
+                long double minimum;
+                std::vector<long double> minimiser;
+                ASSERT_TRUE(minimumBySupports(p.Q, p.b, minimum, minimiser));
+                const long double above = objectiveInLongDouble(p.Q, p.b, run.x) - minimum;
+                EXPECT_LE(above, run.report.gap + 1e-14L) << "n " << n << ", seed " << seed;
+            }
+        }
+}
+
 TEST(CertifiedSMO, ZeroAndSubnormalDataMeetTheDefaultTolerance)
 {
     // All zero: every point is a minimiser.
@@ -251,6 +289,27 @@ TEST(CertifiedSMO, ZeroAndSubnormalDataMeetTheDefaultTolerance)
             EXPECT_TRUE(run.report.converged) << "seed " << seed << ", 2^" << exponent;
             checkAnswer(scaled(p.Q, exponent), scaled(p.b, exponent), run, "subnormal");
         }
+    }
+}
+
+TEST(CertifiedSMO, EntriesFarAboveTheDiagonalAndBKeepTheProductsFinite)
+{
+    // The diagonal, b and the start's column (coordinate 2) near 1e-300,
+    // and Q(0,1) = Q(1,0) = -big: the run goes from e_2 to the edge from
+    // e_0 to e_1, whose minimum, near (0.5, 0.5, 0), has products of Q and
+    // x near big / 2, finite; so must the gap and objective be.
+    for (double big : {1e10, 1e200, 1.7e308}) {
+        const std::vector<double> Q = {2e-300, -big, 0, -big, 2e-300, 0, 0, 0, 1e-300};
+        const std::vector<double> b = {3e-300, 3e-300, 3.5e-300};
+        // A tol below e_2's gap (the default, relative to big, is far above it).
+        const CertifiedRun run = runCertified(Q, b, 1e-305);
+        EXPECT_TRUE(std::isfinite(run.report.gap)) << big;
+        EXPECT_TRUE(std::isfinite(run.report.objective)) << big;
+        // Where the tiny entries still show at big's scale, the steps reach the edge.
+        if (big < 1e100) {
+            EXPECT_LT(run.report.objective, -big / 8) << big;
+        }
+        checkAnswer(Q, b, run, "wide span");
     }
 }
 

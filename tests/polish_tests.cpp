@@ -138,7 +138,7 @@ Polished polishFrom(const std::vector<double>& Q, const std::vector<double>& b, 
     const uint32_t n = static_cast<uint32_t>(b.size());
     std::vector<double> gradient(n), products(n), magnitudes(n), weights(n);
     std::vector<uint32_t> columns(n);
-    const CheckScratch scratch{gradient.data(), columns.data(), products.data(), magnitudes.data(), weights.data()};
+    const CheckScratch scratch{gradient.data(), columns.data(), products.data(), magnitudes.data(), weights.data(), false};
     Polished p;
     p.before = checkExactly(Q.data(), b.data(), n, x.data(), 1.0, scratch);
     p.after = p.before;
