@@ -83,6 +83,8 @@ constexpr uint64_t roundGrowth = 4;
 constexpr double objectiveNoise = 0x1p-40;
 constexpr double lowering = 0.5;
 constexpr int flatRounds = 8;
+// Within this factor of tol, a round that lowers the gap at all is progress.
+constexpr double lastStretch = 4.0;
 // The polish (polish.h) is first tried once the exact gap is this far below
 // the start vertex's: before that the support is far from the answer's and
 // the polish spends its steps dropping and adding. Measured at the default
@@ -451,26 +453,36 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
             break;
         // A round that neither halves the gap nor lowers the objective
         // beyond rounding ends the run (gaps that creep down by the last
-        // bits are rounding too).
+        // bits are rounding too), but for a gap within lastStretch of tol
+        // that it lowered: there f cannot fall beyond rounding any more,
+        // and a few more rounds reach tol (as a warm restart from the
+        // point would).
+        const double noise = objectiveNoise * (std::fabs(bestObjective) + bestGap);
+        const bool fell = bestObjective - check.objective > noise;
         if (check.gap < lowering * bestGap) {
             flat = 0;
             loweringSteps = iterations - roundStart;
         } else {
-            const double noise = objectiveNoise * (std::fabs(bestObjective) + bestGap);
-            if (!(bestObjective - check.objective > noise) || ++flat >= flatRounds) {
+            const bool crept = check.gap < bestGap && check.gap <= lastStretch * tol;
+            if (!(fell || crept) || ++flat >= flatRounds) {
                 // Pair steps that stall on an ill-conditioned Q far above
                 // tol (a small fit whose polish waits for a gap they do
-                // not reach) leave to the polish what a warm restart from
-                // their point would give it at once.
+                // not reach, rounds too short for steps that zig-zag) get
+                // what a warm restart from their point would: the polish
+                // at once, and rounds afresh from its point.
                 if (lastResort || polishing)
                     break;
                 lastResort = recheck = true;
                 polishBelow = infinity();
+                flat = 0;
                 continue;
             }
         }
         const uint64_t least = n;
-        roundBudget = roundGrowth * (loweringSteps > least ? loweringSteps : least);
+        // Each flat round that still lowered f beyond rounding doubles the
+        // next one's budget: steps that zig-zag on an ill-conditioned face
+        // (a small fit of low rank) lower f steadily but the gap slowly.
+        roundBudget = (roundGrowth * (loweringSteps > least ? loweringSteps : least)) << (fell ? flat : 0);
         bestGap = check.gap < bestGap ? check.gap : bestGap;
         bestObjective = check.objective < bestObjective ? check.objective : bestObjective;
         if (check.workingGap <= target) {
