@@ -290,6 +290,21 @@ TEST(CertifiedSMO, ZeroAndSubnormalDataMeetTheDefaultTolerance)
             checkAnswer(scaled(p.Q, exponent), scaled(p.b, exponent), run, "subnormal");
         }
     }
+    // Near-duplicate columns at scales where the polish, which computes in
+    // the data's units, works among subnormals: its points' gaps carry a
+    // few units of 2^-1074 per weight, which the default tolerance allows.
+    for (uint64_t seed = 1; seed <= 300; ++seed) {
+        CorpusProblem p = positiveDefinite(4 + seed % 12, 3, 1e-3, seed);
+        Draw draw{seed};
+        for (uint32_t r = 0; r < p.n; ++r)
+            p.Q[r + p.n] = p.Q[1 + r * p.n] = p.Q[r] + 1e-12 * (2 * unit(draw) - 1);
+        p.Q[1 + p.n] = p.Q[0] + 1e-12;
+        for (int exponent : {-1040, -1060}) {
+            run = runWithDefault(scaled(p.Q, exponent), scaled(p.b, exponent));
+            EXPECT_TRUE(run.report.converged) << "near-duplicate, seed " << seed << ", 2^" << exponent << ": gap "
+                                              << run.report.gap << " above " << run.tol;
+        }
+    }
 }
 
 // Q = B B' for an n-by-rank B of entries in [-1, 1], its columns scaled by

@@ -84,8 +84,8 @@ struct CertifiedSettings {
 };
 
 // The tolerance used when the caller gives none: (16n + 128) u M, with
-// u = 2^-53 and M the larger of max |Q(r,c)| and max |b_i|, plus 16 units
-// of 2^-1074; close to machine precision relative to the problem's scale,
+// u = 2^-53 and M the larger of max |Q(r,c)| and max |b_i|, plus 4n + 16
+// units of 2^-1074; close to machine precision relative to the problem's scale,
 // and above the rounding allowance of the gap for every n and every scale,
 // zero and subnormal data included (exact_check.cpp), so that it can be met.
 // Reads all of Q once.

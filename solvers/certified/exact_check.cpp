@@ -212,9 +212,12 @@ ExactCheck countAsymmetry(const double* Q, uint32_t n, const double* x, double s
 // |g_i| <= 2M, so the allowance the bound above adds to the gap is at most
 // (4c + 48) u M for c <= n terms. The default, (16n + 128) u M, leaves
 // more than that again for the violation the solver can reach in rounded
-// arithmetic. Where M is subnormal or zero, rounding the gap up to a
-// multiple of 2^-1074 can leave a few such units more, which the second
-// term allows for; at any other scale it is far below the first's last bit.
+// arithmetic. Where M is subnormal or zero, what is computed at scale 1
+// (the polish's points, checked in the data's units) carries an allowance
+// of 2c + 4 units of 2^-1074 on each side of the gap, and rounding it up
+// to a multiple of 2^-1074 leaves a few such units more: the second term,
+// (4n + 16) units, allows for both; at any other scale it is far below
+// the first's last bit.
 double defaultTolerance(const double* Q, const double* b, uint32_t n)
 {
     return defaultToleranceAtScale(largestMagnitude(Q, static_cast<size_t>(n) * n), b, n);
@@ -224,5 +227,5 @@ double defaultToleranceAtScale(double largestQ, const double* b, uint32_t n)
 {
     const double largestB = largestMagnitude(b, n);
     const double scale = largestQ > largestB ? largestQ : largestB;
-    return scale * ((8.0 * n + 64.0) * 0x1p-52) + 16.0 * 0x1p-1074;
+    return scale * ((8.0 * n + 64.0) * 0x1p-52) + (4.0 * n + 16.0) * 0x1p-1074;
 }
