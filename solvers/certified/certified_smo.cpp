@@ -203,7 +203,7 @@ void writeWeights(const ActiveSet& set, uint32_t n, double* x)
 // back as a start. Past a quarter of that, the largest weight takes up the
 // difference (before x is checked, so that the check is of the point
 // answered); below it, x is left as it is, to the last bit.
-void keepOnTheSimplex(double* x, uint32_t n)
+bool keepOnTheSimplex(double* x, uint32_t n)
 {
     double sum = 0.0;
     uint32_t largest = 0;
@@ -212,10 +212,11 @@ void keepOnTheSimplex(double* x, uint32_t n)
         largest = x[k] > x[largest] ? k : largest;
     }
     const double off = sum - 1.0;
-    if (std::fabs(off) > (n + 16.0) * 0x1p-54) {
-        const double moved = x[largest] - off;
-        x[largest] = moved > 0.0 ? moved : 0.0;
-    }
+    if (!(std::fabs(off) > (n + 16.0) * 0x1p-54))
+        return false;
+    const double moved = x[largest] - off;
+    x[largest] = moved > 0.0 ? moved : 0.0;
+    return true;
 }
 
 uint32_t supportSize(const double* x, uint32_t n)
@@ -420,10 +421,11 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
                 for (uint32_t k = 0; k < n; ++k)
                     s.set.gradient[k] = s.set.gradient[k] * scale;
             if (polish.lowered) {
-                keepOnTheSimplex(x, n);
                 // Its point checked again in working units, for the steps
-                // that may follow and the asymmetry.
-                check = checkExactly(Q, b, n, x, scale, checkScratch);
+                // that may follow and the asymmetry (at scale 1 the
+                // polish's own check is that check, unless x was moved).
+                if (keepOnTheSimplex(x, n) || scale != 1.0)
+                    check = checkExactly(Q, b, n, x, scale, checkScratch);
                 counted = symmetrised || check.gap <= tol;
                 if (counted && !symmetrised) {
                     const ExactCheck uncounted = check;
