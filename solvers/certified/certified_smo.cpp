@@ -24,6 +24,10 @@
 // already met the target and only the rounding bound (or drift of the kept
 // gradients) is in the way, the target is lowered to leave room for it.
 //
+// f depends on Q's symmetric part alone. A Q whose asymmetry matters at
+// tol (at the start's column, or at a check that would end the run) is
+// left for that part, rounded, which the rounds then solve instead.
+//
 // The gap need not fall from one check to the next (steps lower f, not the
 // gap), so the run keeps the checked point of least gap and, if it ends
 // unconverged at a worse one, answers with that point and its report.
@@ -270,6 +274,21 @@ enum class RunOn : uint8_t {
     symmetricPart,   // Q is the caller's symmetric part, rounded: the gap counts the rounding
 };
 
+// A gap that would end the run must also bound f's own gradient, which is
+// not Qx - b where Q is not symmetric: check's gap then counts Q's
+// asymmetry (counted says so). Returns whether that asymmetry matters at
+// tol on a run that may leave Q for its symmetric part.
+bool countWhereItEnds(const double* Q, uint32_t n, const double* x, double scale, CheckScratch scratch, double tol,
+                      RunOn on, ExactCheck& check, bool& counted)
+{
+    counted = on == RunOn::symmetricPart || check.gap <= tol;
+    if (!counted || on == RunOn::symmetricPart)
+        return false;
+    const ExactCheck uncounted = check;
+    check = countAsymmetry(Q, n, x, scale, scratch, check);
+    return on == RunOn::callerMayLeave && asymmetryMatters(check, uncounted, tol, n, scale);
+}
+
 // How the rounds ended.
 enum class RunEnd : uint8_t {
     answered,    // x and report are the answer
@@ -356,6 +375,7 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
     // Once a run, a round that would end it flat sends its point to the
     // polish first, if the polish was not tried on it (below).
     bool lastResort = false, recheck = false;
+    RunEnd leaving = RunEnd::answered;
     for (;;) {
         StepsEnd end = StepsEnd::gapReached;
         const uint64_t roundStart = iterations;
@@ -369,23 +389,12 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
         }
         ExactCheck check = checkExactly(Q, b, n, x, scale, checkScratch);
         if (check.gap == infinity() && largestQ == 0.0) {
-            report.iterations = iterations;
-            releaseColumnCache(cache);
-            releaseScratch(s);
-            return RunEnd::rescale;
+            leaving = RunEnd::rescale;
+            break;
         }
-        // A gap that would end the run must also bound f's own gradient,
-        // which is not Qx - b where Q is not symmetric.
-        counted = symmetrised || check.gap <= tol;
-        if (counted && !symmetrised) {
-            const ExactCheck uncounted = check;
-            check = countAsymmetry(Q, n, x, scale, checkScratch, check);
-            if (mayLeave && asymmetryMatters(check, uncounted, tol, n, scale)) {
-                report.iterations = iterations;
-                releaseColumnCache(cache);
-                releaseScratch(s);
-                return RunEnd::symmetrise;
-            }
+        if (countWhereItEnds(Q, n, x, scale, checkScratch, tol, on, check, counted)) {
+            leaving = RunEnd::symmetrise;
+            break;
         }
         if (n == 1)
             check.gap = 0.0;  // x = (1), the only feasible point: g_0 - g_0 is exactly 0
@@ -426,16 +435,9 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
                 // polish's own check is that check, unless x was moved).
                 if (keepOnTheSimplex(x, n) || scale != 1.0)
                     check = checkExactly(Q, b, n, x, scale, checkScratch);
-                counted = symmetrised || check.gap <= tol;
-                if (counted && !symmetrised) {
-                    const ExactCheck uncounted = check;
-                    check = countAsymmetry(Q, n, x, scale, checkScratch, check);
-                    if (mayLeave && asymmetryMatters(check, uncounted, tol, n, scale)) {
-                        report.iterations = iterations;
-                        releaseColumnCache(cache);
-                        releaseScratch(s);
-                        return RunEnd::symmetrise;
-                    }
+                if (countWhereItEnds(Q, n, x, scale, checkScratch, tol, on, check, counted)) {
+                    leaving = RunEnd::symmetrise;
+                    break;
                 }
                 report.objective = check.objective;
                 report.gap = check.gap;
@@ -493,6 +495,12 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
         }
         roundTarget = roundFraction * check.workingGap;
         activateAll(s.set, x, s.diagonal, n);
+    }
+    if (leaving != RunEnd::answered) {
+        report.iterations = iterations;
+        releaseColumnCache(cache);
+        releaseScratch(s);
+        return leaving;
     }
     if (bestReport.gap < report.gap) {
         for (uint32_t k = 0; k < n; ++k)
