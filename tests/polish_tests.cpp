@@ -152,23 +152,6 @@ Polished polishFrom(const std::vector<double>& Q, const std::vector<double>& b, 
     return p;
 }
 
-void* refuse(size_t)
-{
-    return nullptr;
-}
-
-void neverGiven(void*)
-{
-    ADD_FAILURE() << "a refused block was given back";
-}
-
-SolverSettings refusing()
-{
-    SolverSettings settings = defaultSettings();
-    settings.optional = OptionalScratch{refuse, neverGiven};
-    return settings;
-}
-
 TEST(Polish, DropsAndAddsUntilTheSupportIsTheAnswers)
 {
     // f = |x|²/2 - bᵀx (plus a constant on the simplex from the ones): the
