@@ -87,6 +87,8 @@ constexpr uint64_t roundGrowth = 4;
 constexpr double objectiveNoise = 0x1p-40;
 constexpr double lowering = 0.5;
 constexpr int flatRounds = 8;
+// The largest n whose Q's symmetric part is copied (8n² bytes, 512 MiB).
+constexpr uint32_t largestSymmetrisedOrder = 8192;
 // Within this factor of tol, a round that lowers the gap at all is progress.
 constexpr double lastStretch = 4.0;
 // The polish (polish.h) is first tried once the exact gap is this far below
@@ -562,7 +564,10 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
             largestQ = largestMagnitude(Q, static_cast<size_t>(n) * n);
             continue;
         }
-        const bool fits = static_cast<uint64_t>(n) * n <= SIZE_MAX / sizeof(double);
+        // At most 512 MiB: a copy as large as Q itself, for a Q far larger,
+        // could take what the host needs (the system may promise memory it
+        // cannot give when it is written).
+        const bool fits = n <= largestSymmetrisedOrder && static_cast<uint64_t>(n) * n <= SIZE_MAX / sizeof(double);
         S = fits ? static_cast<double*>(solver.optional.take(sizeof(double) * static_cast<size_t>(n) * n)) : nullptr;
         if (S) {
             symmetricPart(Q, n, S);
