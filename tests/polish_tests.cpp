@@ -4,6 +4,7 @@
 // mixtures), are indefinite, or have no scratch for the factor; and runs
 // whose tolerance rounding makes unreachable, which must end promptly.
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -36,7 +37,7 @@ struct Factor {
     Factor(uint32_t capacity, double shift, VectorPath path = availableVectorPath())
         : block(rowStart(capacity)), interleaved(8 * static_cast<size_t>(capacity))
     {
-        f = SupportFactor{0, capacity, shift, block.data(), interleaved.data(), path};
+        f = SupportFactor{0, capacity, 0.0, shift, block.data(), interleaved.data(), path};
     }
 };
 
@@ -110,6 +111,49 @@ TEST(SupportFactor, RemovingARowLeavesTheFactorOfTheRestAndSolvesStayRight)
     }
 }
 
+TEST(SupportFactor, SolvesGiveTheBitsOfOneRowAtATime)
+{
+    // The forward solve takes four rows at a time, the backward two: at
+    // every size up to 11 (every remainder of both), the bits of the solve
+    // done one row at a time, each sum in ascending (forward) or descending
+    // (backward) order from the row's own entry.
+    const uint32_t n = 11;
+    const CorpusProblem p = positiveDefinite(n, n, 0.1, 5);
+    std::vector<uint32_t> members;
+    for (uint32_t m = 1; m <= n; ++m) {
+        members.push_back(m - 1);
+        Factor factor(m, 0.0);
+        ASSERT_TRUE(appendRows(p.Q.data(), n, members.data(), m, factor.f));
+        std::vector<double> u(m), v(m);
+        for (uint32_t r = 0; r < m; ++r) {
+            u[r] = std::sin(1.0 + r);
+            v[r] = 1.0;
+        }
+        std::vector<double> oneU = u, oneV = v;
+        const double* L = factor.f.lower;
+        for (uint32_t i = 0; i < m; ++i) {
+            double su = 0.0, sv = 0.0;
+            for (uint32_t k = 0; k < i; ++k) {
+                su = su + L[rowStart(i) + k] * oneU[k];
+                sv = sv + L[rowStart(i) + k] * oneV[k];
+            }
+            oneU[i] = (oneU[i] - su) / L[rowStart(i) + i];
+            oneV[i] = (oneV[i] - sv) / L[rowStart(i) + i];
+        }
+        for (uint32_t i = m; i-- > 0;) {
+            oneU[i] = oneU[i] / L[rowStart(i) + i];
+            oneV[i] = oneV[i] / L[rowStart(i) + i];
+            for (uint32_t k = 0; k < i; ++k) {
+                oneU[k] = oneU[k] - L[rowStart(i) + k] * oneU[i];
+                oneV[k] = oneV[k] - L[rowStart(i) + k] * oneV[i];
+            }
+        }
+        solveWithFactor(factor.f, u.data(), v.data());
+        EXPECT_EQ(bitsOf(u), bitsOf(oneU)) << m;
+        EXPECT_EQ(bitsOf(v), bitsOf(oneV)) << m;
+    }
+}
+
 TEST(SupportFactor, ASingularOrIndefiniteBlockIsRefusedUnlessShifted)
 {
     // Two equal columns: the second pivot is exactly 0 without a shift.
@@ -150,6 +194,22 @@ Polished polishFrom(const std::vector<double>& Q, const std::vector<double>& b, 
     ExactCheck again = checkExactly(Q.data(), b.data(), n, x.data(), 1.0, scratch);
     EXPECT_EQ(bitsOf(again.gap), bitsOf(p.after.gap));
     return p;
+}
+
+// Optional scratch that gives blocksLeft blocks and refuses the rest.
+int blocksLeft = 0;
+
+void* takeWhileLeft(size_t bytes)
+{
+    return blocksLeft-- > 0 ? std::malloc(bytes) : nullptr;
+}
+
+SolverSettings givingBlocks(int blocks)
+{
+    blocksLeft = blocks;
+    SolverSettings settings = defaultSettings();
+    settings.optional = OptionalScratch{takeWhileLeft, std::free};
+    return settings;
 }
 
 TEST(Polish, DropsAndAddsUntilTheSupportIsTheAnswers)
@@ -290,6 +350,112 @@ TEST(Polish, IllConditionedAndSingularSupportsConverge)
     }
 }
 
+// Q less sigma everywhere: on the simplex f changes by the constant
+// sigma / 2, so the answer is Q's, although Q - sigma 11ᵀ is indefinite
+// (its blocks on most supports are refused by the factor).
+std::vector<double> lessOnes(std::vector<double> Q, double sigma)
+{
+    for (double& q : Q)
+        q -= sigma;
+    return Q;
+}
+
+TEST(Polish, AKernelLessSigmaOnesConvergesAsItsPositiveDefiniteTwin)
+{
+    // Kernels of three widths over 100 points, b = Bw for w positive on
+    // every point: B converges in a few hundred pair steps with the
+    // polish; B - sigma 11ᵀ, whose polish was refused, ran pair steps to
+    // the cap (millions of them, as B's do when its polish is refused).
+    // Converged, with the polish, in about as many steps as B.
+    const uint64_t cap = 200000;
+    for (double width : {0.2, 0.5, 1.0}) {
+        const std::vector<double> B = gaussianKernel(100, width, 41);
+        const std::vector<double> b = realizable(B, 100, 1, 12);
+        const CertifiedRun twin = runCertified(B, b, defaultTolerance(B.data(), b.data(), 100), cap);
+        ASSERT_TRUE(twin.report.converged) << width;
+        for (double sigma : {0.1, 0.5, 2.0, 10.0}) {
+            const std::vector<double> Q = lessOnes(B, sigma);
+            const CertifiedRun run = runCertified(Q, b, defaultTolerance(Q.data(), b.data(), 100), cap);
+            EXPECT_TRUE(run.report.converged) << "width " << width << ", sigma " << sigma << ": gap "
+                                              << run.report.gap << " above " << run.tol << " after "
+                                              << run.report.iterations << " steps";
+            EXPECT_GT(run.report.polishSteps, 0u) << width << ", " << sigma;
+            EXPECT_LE(run.report.iterations + run.report.polishSteps,
+                      4 * (twin.report.iterations + twin.report.polishSteps))
+                << width << ", " << sigma;
+            checkAnswer(Q, b, run, "kernel less sigma 11'");
+        }
+    }
+    // Small n against the minimum found by trying every support: within the
+    // gap, which bounds the violation (checkAnswer).
+    for (uint64_t seed = 1; seed <= 6; ++seed) {
+        const std::vector<double> B = gaussianKernel(9, 0.3 + 0.1 * seed, 50 + seed);
+        const std::vector<double> Q = lessOnes(B, seed % 2 ? 0.5 : 3.0);
+        const std::vector<double> b = realizable(B, 9, 1 + seed % 3, seed);
+        long double minimum;
+        std::vector<long double> minimiser;
+        ASSERT_TRUE(minimumBySupports(Q, b, minimum, minimiser)) << seed;
+        const CertifiedRun run = runCertified(Q, b, defaultTolerance(Q.data(), b.data(), 9), cap);
+        EXPECT_TRUE(run.report.converged) << seed;
+        checkAnswer(Q, b, run, "small kernel less sigma 11'");
+        const long double above = objectiveInLongDouble(Q, b, run.x) - minimum;
+        EXPECT_LE(above, run.report.gap + 1e-15L) << seed;
+        EXPECT_GE(above, -1e-15L) << seed;
+    }
+}
+
+TEST(Polish, TakesRhoOnesWhereTheSupportsBlockIsRefused)
+{
+    // From the pair steps' kind of point (every weight positive, far from
+    // the answer), B - 0.5 11ᵀ polishes as B does; -I + 0.2 11ᵀ, concave on
+    // the simplex, is refused at every rho and left as it was.
+    const std::vector<double> B = gaussianKernel(60, 0.5, 43);
+    const std::vector<double> b = realizable(B, 60, 1, 13);
+    const std::vector<double> start(60, 1.0 / 60);
+    const Polished twin = polishFrom(B, b, start, defaultSettings());
+    const Polished shifted = polishFrom(lessOnes(B, 0.5), b, start, defaultSettings());
+    EXPECT_TRUE(twin.outcome.lowered);
+    EXPECT_TRUE(shifted.outcome.lowered);
+    EXPECT_LE(shifted.after.gap, 1e-13);
+    EXPECT_LE(shifted.outcome.steps, 2 * twin.outcome.steps + 4);
+    std::vector<double> concave(9, 0.2);
+    for (uint32_t i = 0; i < 3; ++i)
+        concave[i + 3 * i] = -0.8;
+    const Polished refused = polishFrom(concave, {0.3, 0.1, 0.2}, {0.2, 0.5, 0.3}, defaultSettings());
+    EXPECT_FALSE(refused.outcome.lowered);
+    EXPECT_EQ(bitsOf(refused.x), bitsOf(std::vector<double>{0.2, 0.5, 0.3}));
+}
+
+TEST(Polish, TakesALargerBlockWhenTheSupportOutgrowsItsOwn)
+{
+    // Every weight positive at the answer (a kernel with a ridge, b = Qw
+    // for w > 0 everywhere), from one vertex: the first block has room for
+    // 17 rows. The polish takes larger ones and reaches the answer in one
+    // go; with the larger block refused, it stops at the 17 rows (its
+    // blocks given back either way: polishFrom counts them).
+    const uint32_t n = 120;
+    std::vector<double> Q = gaussianKernel(n, 0.3, 61);
+    for (uint32_t i = 0; i < n; ++i)
+        Q[i + static_cast<size_t>(i) * n] += 0.01;
+    const std::vector<double> b = realizable(Q, n, 1, 14);
+    std::vector<double> vertex(n, 0.0);
+    vertex[7] = 1.0;
+    const Polished grown = polishFrom(Q, b, vertex, givingBlocks(8));
+    EXPECT_TRUE(grown.outcome.lowered);
+    EXPECT_LE(grown.after.gap, 1e-13);
+    uint32_t support = 0;
+    for (double xi : grown.x)
+        support += xi > 0.0;
+    EXPECT_EQ(support, n);
+    const Polished kept = polishFrom(Q, b, vertex, givingBlocks(1));
+    EXPECT_TRUE(kept.outcome.lowered);
+    support = 0;
+    for (double xi : kept.x)
+        support += xi > 0.0;
+    EXPECT_LE(support, 17u);
+    EXPECT_GT(kept.after.gap, 1e3 * grown.after.gap);
+}
+
 TEST(Polish, IndefiniteQNeverClaimsAGapItDoesNotHave)
 {
     // Indefinite Q, and a convex Q with a concave part on some coordinates:
@@ -339,15 +505,18 @@ TEST(Polish, EveryVectorPathGivesTheSameBits)
         GTEST_SKIP() << "this processor runs the baseline path only";
     SolverSettings baseline = defaultSettings(), widest = defaultSettings();
     baseline.path = VectorPath::baseline;
-    const std::vector<double> Q = gaussianKernel(180, 0.1, 31);
-    const std::vector<double> b = realizable(Q, 180, 4, 9);
-    const double tol = defaultTolerance(Q.data(), b.data(), 180);
-    const CertifiedRun one = runCertified(Q, b, tol, generousCap, baseline);
-    const CertifiedRun other = runCertified(Q, b, tol, generousCap, widest);
-    EXPECT_GT(one.report.polishSteps, 0u);
-    EXPECT_EQ(bitsOf(one.x), bitsOf(other.x));
-    EXPECT_EQ(bitsOf(one.report.gap), bitsOf(other.report.gap));
-    EXPECT_EQ(one.report.polishSteps, other.report.polishSteps);
+    // A kernel, and the same less 0.5 11ᵀ (whose factor takes rho 11ᵀ).
+    const std::vector<double> B = gaussianKernel(180, 0.1, 31);
+    const std::vector<double> b = realizable(B, 180, 4, 9);
+    for (const std::vector<double>& Q : {B, lessOnes(B, 0.5)}) {
+        const double tol = defaultTolerance(Q.data(), b.data(), 180);
+        const CertifiedRun one = runCertified(Q, b, tol, generousCap, baseline);
+        const CertifiedRun other = runCertified(Q, b, tol, generousCap, widest);
+        EXPECT_GT(one.report.polishSteps, 0u);
+        EXPECT_EQ(bitsOf(one.x), bitsOf(other.x));
+        EXPECT_EQ(bitsOf(one.report.gap), bitsOf(other.report.gap));
+        EXPECT_EQ(one.report.polishSteps, other.report.polishSteps);
+    }
 }
 
 TEST(Rounds, AToleranceRoundingMakesUnreachableEndsPromptly)

@@ -5,6 +5,12 @@
 //     Q_SS d - mu 1 = -g_S,   sum d = 0,
 // so with M = Q_SS + shift I factored once, u = M^-1 g_S, v = M^-1 1:
 //     mu = sum u / sum v,   d = mu v - u.
+// Only the Hessian on the simplex's tangent space {sum d = 0} matters, and
+// there Q_SS and Q_SS + rho 11ᵀ are the same quadratic form: (Q_SS + rho
+// 11ᵀ) d - mu 1 = -g_S with sum d = 0 is the system above, so its step is
+// the same. Where Q_SS is refused, M takes rho 11ᵀ too: Q indefinite but
+// convex on the simplex (a kernel less sigma 11ᵀ, a centred kernel, a
+// shifted covariance) then polishes as its positive definite twin.
 // Where x + d leaves the simplex, the step stops at the boundary and the
 // coordinate that reached 0 leaves S (its row leaves the factor by a
 // rank-one update); once S's gradients agree better than coordinates
@@ -97,6 +103,17 @@ void keepFirst(uint32_t* items, uint32_t count, uint32_t most, Before before)
 constexpr double firstShiftUnits = 0x1p-52;
 constexpr double shiftGrowth = 0x1p10;
 constexpr int shiftTries = 3;
+// Where Q_SS + shift I is refused, rho is first the largest |Q(r,c)| on S
+// (for a kernel P of entries in [0, 1] less sigma 11ᵀ, at least sigma where
+// P nearly vanishes somewhere on S: M is then P + (rho - sigma) 11ᵀ), then
+// onesGrowth times the last, at most onesTries times. Some rho always
+// serves a Q positive definite on the tangent space (Finsler's lemma: Q_SS
+// + rho 11ᵀ is positive definite for every rho above a bound); a larger
+// one costs accuracy in the step (M's condition grows with it), which the
+// refinement on exact gradients wins back, and a Q that is not convex on
+// the simplex is refused at every rho, as before.
+constexpr double onesGrowth = 16.0;
+constexpr int onesTries = 3;
 // Steps at S's minimum in a row that lower neither the working gap nor f
 // before the polish gives up (drops in between are progress of their own).
 constexpr uint32_t stallSteps = 3;
@@ -107,24 +124,29 @@ struct Work {
     uint32_t* members;    // S in the factor's row order
     uint32_t* ascending;  // S in ascending order, for the products
     uint32_t* rowOf;      // n: each coordinate's row, none outside S
+    uint32_t* moved;      // capacity: the members a stopped step moved, in row order
     double* u;            // capacity each
     double* v;
     double* d;
     double* spare;
     double* bestX;          // n: the polished point of least working gap
-    double* startX;         // n: x as it came
-    double* startGradient;  // n: its exact gradients
+    double* startX;         // n: x as it came (after bestX)
+    double* startGradient;  // n: its exact gradients (after startX)
+    void* block;            // all of the above, from optional
+    OptionalScratch optional;
 };
 
 // One block for all of it, so that the polish runs whole or not at all.
-void* takeWork(const SolverSettings& settings, uint32_t n, uint32_t capacity, Work& w)
+bool takeWork(const OptionalScratch& optional, VectorPath path, uint32_t n, uint32_t capacity, Work& w)
 {
     const size_t factorDoubles = rowStart(capacity);
     const size_t doubles = factorDoubles + 12 * static_cast<size_t>(capacity) + 3 * static_cast<size_t>(n);
-    const size_t indices = 3 * static_cast<size_t>(n);
-    void* block = settings.optional.take(sizeof(double) * doubles + sizeof(uint32_t) * indices);
+    const size_t indices = 3 * static_cast<size_t>(n) + capacity;
+    void* const block = optional.take(sizeof(double) * doubles + sizeof(uint32_t) * indices);
     if (block == nullptr)
-        return nullptr;
+        return false;
+    w.block = block;
+    w.optional = optional;
     double* next = static_cast<double*>(block);
     w.factor.lower = next;
     next += factorDoubles;
@@ -140,10 +162,41 @@ void* takeWork(const SolverSettings& settings, uint32_t n, uint32_t capacity, Wo
     w.members = indexNext;
     w.ascending = indexNext + n;
     w.rowOf = indexNext + 2 * static_cast<size_t>(n);
+    w.moved = indexNext + 3 * static_cast<size_t>(n);
     w.factor.capacity = capacity;
-    w.factor.path = settings.path;
+    w.factor.path = path;
     w.factor.size = 0;
-    return block;
+    w.factor.ones = 0.0;
+    return true;
+}
+
+// More rows, once S has filled the block: a block of twice the capacity (at
+// most n, and largestPolishedSupport) takes over the factor, S and the
+// points kept, so that the polish goes on rather than ending for want of
+// rows (digits-wide, every weight positive at the answer: its first polish
+// stopped at 1339 of 1797 rows, and the second factored 1745 afresh).
+// False, the block as it was, where it is as large as it may be or the
+// larger one is refused.
+bool growWork(uint32_t n, Work& w)
+{
+    const uint32_t most = n < largestPolishedSupport ? n : largestPolishedSupport;
+    const uint32_t old = w.factor.capacity;
+    if (old >= most)
+        return false;
+    Work grown;
+    if (!takeWork(w.optional, w.factor.path, n, old < most / 2 ? 2 * old : most, grown))
+        return false;
+    std::memcpy(grown.factor.lower, w.factor.lower, sizeof(double) * rowStart(w.factor.size));
+    std::memcpy(grown.members, w.members, sizeof(uint32_t) * n);
+    std::memcpy(grown.rowOf, w.rowOf, sizeof(uint32_t) * n);
+    std::memcpy(grown.bestX, w.bestX, sizeof(double) * 3 * static_cast<size_t>(n));
+    grown.count = w.count;
+    grown.factor.size = w.factor.size;
+    grown.factor.ones = w.factor.ones;
+    grown.factor.shift = w.factor.shift;
+    w.optional.give(w.block);
+    w = grown;
+    return true;
 }
 
 // g = Qx - b summed as the exact check sums it.
@@ -160,18 +213,19 @@ void exactGradients(const double* Q, const double* b, uint32_t n, VectorPath pat
         gradient[i] = products[i] - b[i];
 }
 
-// Factors Q_SS + shift I for S = members, the shift as small as the
-// factorisation accepts among the few tried.
-bool factorAll(const double* Q, uint32_t n, Work& w)
+// Factors Q_SS + ones 11ᵀ + shift I for S = members, the shift as small as
+// the factorisation accepts among the few tried.
+bool factorWithShift(const double* Q, uint32_t n, double ones, Work& w)
 {
     double largest = 0.0;
     for (uint32_t r = 0; r < w.count; ++r) {
-        const double diagonal = std::fabs(Q[at(w.members[r], w.members[r], n)]);
+        const double diagonal = std::fabs(Q[at(w.members[r], w.members[r], n)] + ones);
         largest = diagonal > largest ? diagonal : largest;
     }
     double shift = (w.count * firstShiftUnits) * largest;
     for (int attempt = 0; attempt < shiftTries; ++attempt, shift *= shiftGrowth) {
         w.factor.size = 0;
+        w.factor.ones = ones;
         w.factor.shift = shift;
         if (appendRows(Q, n, w.members, w.count, w.factor))
             return true;
@@ -179,12 +233,48 @@ bool factorAll(const double* Q, uint32_t n, Work& w)
     return false;
 }
 
+// The factor of S with rho 11ᵀ, for a Q_SS that was refused without it.
+bool factorWithOnes(const double* Q, uint32_t n, Work& w)
+{
+    double ones = 0.0;
+    for (uint32_t c = 0; c < w.count; ++c) {
+        const double* const column = Q + at(0, w.members[c], n);
+        for (uint32_t r = 0; r < w.count; ++r) {
+            const double magnitude = std::fabs(column[w.members[r]]);
+            ones = magnitude > ones ? magnitude : ones;
+        }
+    }
+    for (int attempt = 0; attempt < onesTries; ++attempt, ones *= onesGrowth)
+        if (factorWithShift(Q, n, ones, w))
+            return true;
+    return false;
+}
+
+// The factor of S: of Q_SS itself where it is accepted (so that positive
+// definite problems keep their bits), with rho 11ᵀ otherwise.
+bool factorAll(const double* Q, uint32_t n, Work& w)
+{
+    return factorWithShift(Q, n, 0.0, w) || factorWithOnes(Q, n, w);
+}
+
 // The Newton step on S into w.d; false if it is not a number.
 bool newtonStep(const double* gradient, Work& w)
 {
     const uint32_t m = w.count;
+    // g_S less a constant gives the same d (mu takes the constant); less
+    // S's middle gradient, u is of the size of the gradients' spread, not
+    // of their level, and so is its rounding. Solved as it was, g_S's level
+    // (the multiplier; Q's size with rho 11ᵀ, a kernel less sigma 11ᵀ) left
+    // steps that stalled at gaps ten to a hundred times the PSD twin's.
+    double highest = -infinity(), lowest = infinity();
     for (uint32_t r = 0; r < m; ++r) {
-        w.u[r] = gradient[w.members[r]];
+        const double g = gradient[w.members[r]];
+        highest = g > highest ? g : highest;
+        lowest = g < lowest ? g : lowest;
+    }
+    const double middle = 0.5 * highest + 0.5 * lowest;
+    for (uint32_t r = 0; r < m; ++r) {
+        w.u[r] = gradient[w.members[r]] - middle;
         w.v[r] = 1.0;
     }
     solveWithFactor(w.factor, w.u, w.v);
@@ -231,19 +321,43 @@ bool stepToBoundary(double* x, Work& w)
 
 // g_i += sum_r Q(i, members r) (x - w.u)_r for the members i alone: what a
 // step that stopped at the boundary needs for the next step on S, at the
-// cost of Q_SS rather than of all n rows.
+// cost of Q_SS rather than of all n rows. Each g_i takes the terms of the
+// members that moved in their row order, four columns at a time, and the
+// members i are visited in ascending order, each column read forwards:
+// one column and one member at a time, in row order, this was a third of
+// the polish's time on realizable mixtures (n = 1000), waiting on reads.
 void followOnSupport(const double* Q, uint32_t n, const double* x, Work& w, double* gradient)
 {
     const uint32_t m = w.count;
-    for (uint32_t r = 0; r < m; ++r)
-        w.d[r] = x[w.members[r]] - w.u[r];
-    for (uint32_t t = 0; t < m; ++t) {
-        const double* const column = Q + at(0, w.members[t], n);
-        const double change = w.d[t];
-        if (change == 0.0)
-            continue;
+    uint32_t count = 0;
+    for (uint32_t r = 0; r < m; ++r) {
+        const double change = x[w.members[r]] - w.u[r];
+        w.moved[count] = w.members[r];
+        w.d[count] = change;
+        count += change != 0.0;
+    }
+    uint32_t* const members = w.ascending;  // free until the next products
+    for (uint32_t k = 0, r = 0; k < n; ++k) {
+        members[r] = k;
+        r += w.rowOf[k] != none;
+    }
+    uint32_t t = 0;
+    for (; t + 4 <= count; t += 4) {
+        const double* const c0 = Q + at(0, w.moved[t], n);
+        const double* const c1 = Q + at(0, w.moved[t + 1], n);
+        const double* const c2 = Q + at(0, w.moved[t + 2], n);
+        const double* const c3 = Q + at(0, w.moved[t + 3], n);
+        const double d0 = w.d[t], d1 = w.d[t + 1], d2 = w.d[t + 2], d3 = w.d[t + 3];
         for (uint32_t r = 0; r < m; ++r) {
-            const uint32_t i = w.members[r];
+            const uint32_t i = members[r];
+            gradient[i] = (((gradient[i] + c0[i] * d0) + c1[i] * d1) + c2[i] * d2) + c3[i] * d3;
+        }
+    }
+    for (; t < count; ++t) {
+        const double* const column = Q + at(0, w.moved[t], n);
+        const double change = w.d[t];
+        for (uint32_t r = 0; r < m; ++r) {
+            const uint32_t i = members[r];
             gradient[i] = gradient[i] + column[i] * change;
         }
     }
@@ -322,6 +436,10 @@ constexpr uint32_t joinFraction = 8;
 // joined (their rows are S's last); 0 when none could.
 uint32_t join(const double* Q, uint32_t n, const double* gradient, double threshold, uint32_t batch, Work& w)
 {
+    const uint32_t largest = 1 + w.count / joinFraction;
+    uint32_t most = batch < largest ? batch : largest;
+    if (most > w.factor.capacity - w.count)
+        growWork(n, w);
     uint32_t* const candidates = w.ascending;  // free until the next products
     uint32_t count = 0;
     for (uint32_t i = 0; i < n; ++i) {
@@ -329,8 +447,6 @@ uint32_t join(const double* Q, uint32_t n, const double* gradient, double thresh
         count += w.rowOf[i] == none && gradient[i] < threshold;
     }
     const uint32_t room = w.factor.capacity - w.count;
-    const uint32_t largest = 1 + w.count / joinFraction;
-    uint32_t most = batch < largest ? batch : largest;
     most = most < room ? most : room;
     if (count > most) {
         // The lowest gradients, ties to the lower index: a total order, so
@@ -343,7 +459,17 @@ uint32_t join(const double* Q, uint32_t n, const double* gradient, double thresh
     const uint32_t first = w.count;
     for (uint32_t k = 0; k < count; ++k)
         w.members[first + k] = candidates[k];
-    const bool factored = appendRows(Q, n, w.members, count, w.factor);
+    bool factored = appendRows(Q, n, w.members, count, w.factor);
+    if (!factored && w.factor.size == first && w.factor.ones == 0.0) {
+        // No newcomer keeps Q_SS positive definite: S with them is factored
+        // again with rho 11ᵀ. If that is refused too, the polish ends (the
+        // factor is not used again).
+        w.count = first + count;
+        if (!factorWithOnes(Q, n, w))
+            return 0;
+        w.count = first;
+        factored = true;
+    }
     const uint32_t rows = w.factor.size - first;  // the rows completed
     for (uint32_t k = 0; k < rows; ++k)
         w.rowOf[w.members[first + k]] = first + k;
@@ -450,12 +576,11 @@ PolishOutcome polishSupport(const double* Q, const double* b, uint32_t n, double
         support += x[k] > 0.0;
     if (support == 0 || support > largestPolishedSupport)
         return PolishOutcome{0, false};
-    // Room for S to grow by half before the polish stops for want of rows.
+    // Room for S to grow by half before the block must grow (growWork).
     const uint32_t room = support + support / 2 + 16;
     const uint32_t capacity = room < n ? (room < largestPolishedSupport ? room : largestPolishedSupport) : n;
     Work w;
-    void* const block = takeWork(settings, n, capacity, w);
-    if (block == nullptr)
+    if (!takeWork(settings.optional, settings.path, n, capacity, w))
         return PolishOutcome{0, false};
     w.count = 0;
     for (uint32_t k = 0; k < n; ++k) {
@@ -480,6 +605,6 @@ PolishOutcome polishSupport(const double* Q, const double* b, uint32_t n, double
             std::memcpy(gradient, w.startGradient, sizeof(double) * n);
         }
     }
-    settings.optional.give(block);
+    w.optional.give(w.block);
     return outcome;
 }

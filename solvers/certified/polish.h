@@ -23,8 +23,10 @@ struct PolishOutcome {
 // below the support's. x, gradient and check then hold the point of least
 // exact gap of the two: the polished one if its gap is lower, x as it was
 // otherwise. Its scratch (the factor in packed form, and a few vectors of
-// n) comes from settings.optional; if that is refused, or the support
-// has more than largestPolishedSupport weights, x is left as it was.
+// n; a block of twice the rows, up to n and largestPolishedSupport, when S
+// outgrows it) comes from settings.optional; if the first is refused, or
+// the support has more than largestPolishedSupport weights, x is left as
+// it was. Q need only be convex on the simplex (polish.cpp).
 // scratch is the exact check's (certified_parts.h); its gradient holds x's
 // exact gradients, and the polish computes, in the data's units (scale 1).
 PolishOutcome polishSupport(const double* Q, const double* b, uint32_t n, double target,

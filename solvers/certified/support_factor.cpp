@@ -1,6 +1,7 @@
 // Rows of the support's Cholesky factor, by the Cholesky–Crout formula
 //     L(i,j) = (A(i,j) - sum_{k<j} L(i,k) L(j,k)) / L(j,j),
-//     L(i,i) = sqrt(A(i,i) - sum_{k<i} L(i,k)^2),   A = Q_SS + shift I.
+//     L(i,i) = sqrt(A(i,i) - sum_{k<i} L(i,k)^2),
+// A = Q_SS + ones 11ᵀ + shift I, each entry (Q(r,c) + ones) + [r == c] shift.
 // New rows are computed eight at a time against the rows above them, two
 // of those at a time: the group's entries so far are kept interleaved, so
 // that the eight sums run in the lanes of vector registers
@@ -54,7 +55,7 @@ void groupBelow(const double* Q, uint32_t n, const uint32_t* members, uint32_t f
         interleavedDots(f.path, T, Lj, Lnext, j, sa, sb);
         const uint32_t rowJ = members[j];
         for (uint32_t r = 0; r < count; ++r) {
-            const double entry = (columns[r][rowJ] - sa[r]) / Lj[j];
+            const double entry = ((columns[r][rowJ] + f.ones) - sa[r]) / Lj[j];
             rows[r][j] = entry;
             T[static_cast<size_t>(j) * groupRows + r] = entry;
         }
@@ -64,7 +65,7 @@ void groupBelow(const double* Q, uint32_t n, const uint32_t* members, uint32_t f
         const uint32_t rowNext = members[j + 1];
         for (uint32_t r = 0; r < count; ++r) {
             const double sum = sb[r] + rows[r][j] * Lnext[j];
-            const double entry = (columns[r][rowNext] - sum) / Lnext[j + 1];
+            const double entry = ((columns[r][rowNext] + f.ones) - sum) / Lnext[j + 1];
             rows[r][j + 1] = entry;
             T[static_cast<size_t>(j + 1) * groupRows + r] = entry;
         }
@@ -90,9 +91,9 @@ bool appendRows(const double* Q, uint32_t n, const uint32_t* members, uint32_t c
             const double* const column = Q + at(0, members[i], n);
             for (uint32_t j = first; j < i; ++j) {
                 const double* const Lj = f.lower + rowStart(j);
-                row[j] = (column[members[j]] - dot(row, Lj, j)) / Lj[j];
+                row[j] = ((column[members[j]] + f.ones) - dot(row, Lj, j)) / Lj[j];
             }
-            const double pivot = (column[members[i]] + f.shift) - dot(row, row, i);
+            const double pivot = ((column[members[i]] + f.ones) + f.shift) - dot(row, row, i);
             if (!(pivot > 0.0) || !(pivot < infinity()))
                 return false;
             row[i] = std::sqrt(pivot);
@@ -138,9 +139,46 @@ void solveWithFactor(const SupportFactor& f, double* u, double* v)
 {
     const uint32_t m = f.size;
     const double* const L = f.lower;
-    // Forward, L y = u and L y' = v: the two sums of each row side by side,
-    // since each must wait for the entry before it.
-    for (uint32_t i = 0; i < m; ++i) {
+    // Forward, L y = u and L y' = v. Each row's two sums run over ascending
+    // k from +0.0 and wait for the entries before the row; four rows at a
+    // time take their terms up to the group's first row in one pass, eight
+    // chains of additions rather than two (whose latency bounded the loop:
+    // half the polish's time on realizable mixtures), then finish in order.
+    uint32_t i = 0;
+    for (; i + 4 <= m; i += 4) {
+        const double* const L0 = L + rowStart(i);
+        const double* const L1 = L + rowStart(i + 1);
+        const double* const L2 = L + rowStart(i + 2);
+        const double* const L3 = L + rowStart(i + 3);
+        double su0 = 0.0, su1 = 0.0, su2 = 0.0, su3 = 0.0;
+        double sv0 = 0.0, sv1 = 0.0, sv2 = 0.0, sv3 = 0.0;
+        for (uint32_t k = 0; k < i; ++k) {
+            const double uk = u[k], vk = v[k];
+            su0 = su0 + L0[k] * uk;
+            sv0 = sv0 + L0[k] * vk;
+            su1 = su1 + L1[k] * uk;
+            sv1 = sv1 + L1[k] * vk;
+            su2 = su2 + L2[k] * uk;
+            sv2 = sv2 + L2[k] * vk;
+            su3 = su3 + L3[k] * uk;
+            sv3 = sv3 + L3[k] * vk;
+        }
+        u[i] = (u[i] - su0) / L0[i];
+        v[i] = (v[i] - sv0) / L0[i];
+        su1 = su1 + L1[i] * u[i];
+        sv1 = sv1 + L1[i] * v[i];
+        u[i + 1] = (u[i + 1] - su1) / L1[i + 1];
+        v[i + 1] = (v[i + 1] - sv1) / L1[i + 1];
+        su2 = (su2 + L2[i] * u[i]) + L2[i + 1] * u[i + 1];
+        sv2 = (sv2 + L2[i] * v[i]) + L2[i + 1] * v[i + 1];
+        u[i + 2] = (u[i + 2] - su2) / L2[i + 2];
+        v[i + 2] = (v[i + 2] - sv2) / L2[i + 2];
+        su3 = ((su3 + L3[i] * u[i]) + L3[i + 1] * u[i + 1]) + L3[i + 2] * u[i + 2];
+        sv3 = ((sv3 + L3[i] * v[i]) + L3[i + 1] * v[i + 1]) + L3[i + 2] * v[i + 2];
+        u[i + 3] = (u[i + 3] - su3) / L3[i + 3];
+        v[i + 3] = (v[i + 3] - sv3) / L3[i + 3];
+    }
+    for (; i < m; ++i) {
         const double* const Li = L + rowStart(i);
         double su = 0.0, sv = 0.0;
         for (uint32_t k = 0; k < i; ++k) {
@@ -151,15 +189,26 @@ void solveWithFactor(const SupportFactor& f, double* u, double* v)
         v[i] = (v[i] - sv) / Li[i];
     }
     // Lᵀ z = y by columns of Lᵀ (rows of L): each entry takes its terms in
-    // descending i, and the updates of different k are independent.
-    for (uint32_t i = m; i-- > 0;) {
-        const double* const Li = L + rowStart(i);
-        const double zu = u[i] / Li[i], zv = v[i] / Li[i];
-        u[i] = zu;
-        v[i] = zv;
-        for (uint32_t k = 0; k < i; ++k) {
-            u[k] = u[k] - Li[k] * zu;
-            v[k] = v[k] - Li[k] * zv;
+    // descending i, and the updates of different k are independent. Two
+    // rows at a time, so that each u[k] and v[k] is read and written once
+    // for both.
+    for (i = m; i >= 2; i -= 2) {
+        const double* const Li = L + rowStart(i - 1);
+        const double* const Lh = L + rowStart(i - 2);
+        const double zu = u[i - 1] / Li[i - 1], zv = v[i - 1] / Li[i - 1];
+        u[i - 1] = zu;
+        v[i - 1] = zv;
+        const double zuh = (u[i - 2] - Li[i - 2] * zu) / Lh[i - 2];
+        const double zvh = (v[i - 2] - Li[i - 2] * zv) / Lh[i - 2];
+        u[i - 2] = zuh;
+        v[i - 2] = zvh;
+        for (uint32_t k = 0; k < i - 2; ++k) {
+            u[k] = (u[k] - Li[k] * zu) - Lh[k] * zuh;
+            v[k] = (v[k] - Li[k] * zv) - Lh[k] * zvh;
         }
+    }
+    if (i == 1) {
+        u[0] = u[0] / L[0];
+        v[0] = v[0] / L[0];
     }
 }

@@ -1,4 +1,4 @@
-// The Cholesky factor of Q_SS + shift I on the polish's support S
+// The Cholesky factor of Q_SS + ones 11ᵀ + shift I on the polish's support S
 // (polish.cpp), held so that a coordinate can join or leave S without
 // factoring again.
 //
@@ -18,7 +18,8 @@
 struct SupportFactor {
     uint32_t size;      // rows held: the members of S, in the order they joined
     uint32_t capacity;  // rows the block has room for
-    double shift;       // added to each diagonal entry of Q_SS
+    double ones;        // added to every entry of Q_SS (polish.cpp: why)
+    double shift;       // added to each diagonal entry after that
     double* lower;      // capacity(capacity+1)/2 doubles
     double* interleaved;  // 8 capacity doubles: the rows being computed, side by side
     VectorPath path;      // of their sums (the same bits on every path)
@@ -32,7 +33,7 @@ inline size_t rowStart(uint32_t i)
 // Appends the rows of the coordinates members[f.size .. f.size+count) (f
 // already holds the rows of members[0 .. f.size)). Returns false, leaving
 // f.size at the rows that were completed, when a pivot is not positive or
-// not finite: Q_SS + shift I is then not numerically positive definite.
+// not finite: the block is then not numerically positive definite.
 bool appendRows(const double* Q, uint32_t n, const uint32_t* members, uint32_t count, SupportFactor& f);
 
 // Removes row r: the factor becomes that of the block without the member

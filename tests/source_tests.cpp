@@ -1,0 +1,233 @@
+// The sources of Q against the stored matrix of the same values: every
+// operation must give each entry the bits of that matrix, the Gaussian's
+// products its products, the linear kernel's theirs within the stated
+// bound. And the kernel values' digest, equal on every tree.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "draw.h"
+#include "common/problem.h"
+#include "common/vector_path.h"
+#include "sources/dense_source.h"
+#include "sources/portable_exp.h"
+#include "sources/vector_kernel.h"
+
+namespace {
+
+// Coordinates of mixed signs and magnitudes, some repeated points (zero
+// distances) and some far apart (kernel values that underflow).
+std::vector<double> drawData(size_t count, uint64_t seed)
+{
+    Draw draw{seed};
+    std::vector<double> data(count);
+    for (double& v : data) {
+        // Drawn one after the other: the order in which a call's arguments
+        // are evaluated differs between compilers.
+        const double mantissa = unit(draw) - 0.4;
+        const int exponent = static_cast<int>(unit(draw) * 8) - 4;
+        v = std::ldexp(mantissa, exponent);
+    }
+    return data;
+}
+
+std::vector<double> points(uint32_t n, uint32_t d, uint64_t seed)
+{
+    std::vector<double> P = drawData(static_cast<size_t>(n) * d, seed);
+    for (uint32_t t = 0; t < d; ++t) {
+        P[3 + static_cast<size_t>(t) * n] = P[0 + static_cast<size_t>(t) * n];  // point 3 is point 0
+        P[5 + static_cast<size_t>(t) * n] *= 64.0;                               // point 5 is far away
+    }
+    return P;
+}
+
+// Q formed entry by entry.
+std::vector<double> formed(const VectorKernel& k)
+{
+    std::vector<double> Q(static_cast<size_t>(k.n) * k.n);
+    for (uint32_t j = 0; j < k.n; ++j)
+        for (uint32_t i = 0; i < k.n; ++i)
+            Q[at(i, j, k.n)] = kernelEntry(k, i, j);
+    return Q;
+}
+
+bool sameBits(double a, double b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Weights >= 0 on a support of every third coordinate, and its list.
+std::vector<double> weights(uint32_t n, std::vector<uint32_t>& support)
+{
+    Draw draw{7};
+    std::vector<double> x(n, 0.0);
+    support.clear();
+    for (uint32_t k = 0; k < n; k += 3) {
+        x[k] = unit(draw) + 0x1p-30;
+        support.push_back(k);
+    }
+    return x;
+}
+
+// Columns (whole and at a list of rows, unordered and repeated), the
+// diagonal and a block of the source, against the formed Q, bit for bit.
+void expectSameEntries(const QSource& source, const std::vector<double>& Q)
+{
+    const uint32_t n = source.n;
+    std::vector<double> out(static_cast<size_t>(n) * n);
+    const uint32_t rows[] = {n - 1, 0, 5, 3, 5, 2};
+    for (uint32_t c = 0; c < n; ++c) {
+        source.column(source.context, c, nullptr, n, out.data());
+        for (uint32_t i = 0; i < n; ++i)
+            ASSERT_TRUE(sameBits(out[i], Q[at(i, c, n)])) << "column " << c << " row " << i;
+        source.column(source.context, c, rows, 6, out.data());
+        for (uint32_t r = 0; r < 6; ++r)
+            ASSERT_TRUE(sameBits(out[r], Q[at(rows[r], c, n)])) << "column " << c << " at row " << rows[r];
+        if (const double* held = source.held(source.context, c)) {
+            EXPECT_EQ(held, Q.data() + at(0, c, n));
+        }
+    }
+    source.diagonal(source.context, out.data());
+    double largest = 0.0, largestDiagonal = 0.0;
+    for (uint32_t i = 0; i < n; ++i) {
+        ASSERT_TRUE(sameBits(out[i], Q[at(i, i, n)])) << "diagonal " << i;
+        largestDiagonal = std::fmax(largestDiagonal, out[i]);
+    }
+    for (double entry : Q)
+        largest = std::fmax(largest, std::fabs(entry));
+    // Exact but for a linear kernel's, its largest diagonal entry.
+    const double scale = source.largestEntry(source.context, VectorPath::baseline);
+    EXPECT_TRUE(scale == largest || (source.symmetric && scale == largestDiagonal && largest <= scale * (1 + 0x1p-40)))
+        << scale << " for " << largest;
+    const uint32_t indices[] = {4, 1, 9, 0, 3};
+    source.block(source.context, indices, 5, out.data());
+    for (uint32_t s = 0; s < 5; ++s)
+        for (uint32_t r = 0; r < 5; ++r)
+            ASSERT_TRUE(sameBits(out[r + 5 * s], Q[at(indices[r], indices[s], n)])) << r << ", " << s;
+}
+
+// The products and magnitudes on both paths, each within its bound of the
+// exact sum of the formed Q's entries (summed in long double, whose own
+// error is far below the bound). Returns the products on the baseline.
+std::vector<double> expectBoundedProducts(const QSource& source, const std::vector<double>& Q)
+{
+    const uint32_t n = source.n;
+    std::vector<uint32_t> support;
+    const std::vector<double> x = weights(n, support);
+    std::vector<double> scratch(source.productScratch + 1);
+    std::vector<double> first;
+    for (VectorPath path : {VectorPath::baseline, availableVectorPath()}) {
+        std::vector<double> p(n), magnitudes(n);
+        const ProductBound bound = source.products(source.context, path, x.data(), support.data(),
+                                                   static_cast<uint32_t>(support.size()), p.data(),
+                                                   magnitudes.data(), scratch.data());
+        for (uint32_t i = 0; i < n; ++i) {
+            long double exact = 0, magnitude = 0;
+            for (uint32_t k : support) {
+                exact += static_cast<long double>(Q[at(i, k, n)]) * x[k];
+                magnitude += fabsl(static_cast<long double>(Q[at(i, k, n)]) * x[k]);
+            }
+            const long double allowed = bound.units * 0x1p-52L * magnitudes[i] + bound.absolute;
+            EXPECT_LE(fabsl(p[i] - exact), allowed) << "row " << i;
+            // A stored Q's magnitudes are sums of |terms|; the linear
+            // kernel's, |V||V|'x, can be larger, never smaller.
+            EXPECT_LE(magnitude - magnitudes[i], allowed) << "row " << i;
+        }
+        if (first.empty())
+            first = p;
+        for (uint32_t i = 0; i < n; ++i)
+            EXPECT_TRUE(sameBits(p[i], first[i])) << vectorPathName(path) << " row " << i;
+    }
+    return first;
+}
+
+TEST(QSources, DenseSourceReadsTheStoredMatrix)
+{
+    const uint32_t n = 23;
+    const std::vector<double> Q = drawData(static_cast<size_t>(n) * n, 3);
+    const DenseMatrix matrix{Q.data(), n};
+    const QSource source = denseSource(matrix, false);
+    expectSameEntries(source, Q);
+    expectBoundedProducts(source, Q);
+}
+
+TEST(QSources, KernelsOfPointsAgainstTheirFormedMatrix)
+{
+    const uint32_t n = 31, d = 5;
+    const std::vector<double> P = points(n, d, 11);
+    for (const VectorKernel& kernel : {gaussianOfPoints(P.data(), n, d, 0.3), linearOfPoints(P.data(), n, d)}) {
+        const std::vector<double> Q = formed(kernel);
+        for (uint32_t j = 0; j < n; ++j)
+            for (uint32_t i = 0; i < j; ++i)
+                ASSERT_TRUE(sameBits(Q[at(i, j, n)], Q[at(j, i, n)])) << i << ", " << j;
+        const QSource source = kernelSource(kernel);
+        EXPECT_TRUE(source.symmetric);
+        expectSameEntries(source, Q);
+        const std::vector<double> p = expectBoundedProducts(source, Q);
+        if (kernel.kind != KernelKind::gaussian)
+            continue;
+        // The Gaussian sums as a stored Q does: the stored matrix's bits.
+        EXPECT_EQ(Q[at(3, 0, n)], 1.0);
+        const DenseMatrix matrix{Q.data(), n};
+        const std::vector<double> stored = expectBoundedProducts(denseSource(matrix, true), Q);
+        for (uint32_t i = 0; i < n; ++i)
+            ASSERT_TRUE(sameBits(p[i], stored[i])) << "row " << i;
+    }
+}
+
+// C's Gram matrix is the linear kernel of its columns: the same sums, in
+// the same order, whichever way the vectors lie in memory.
+TEST(QSources, GramMatrixIsTheLinearKernelOfTheColumns)
+{
+    const uint32_t m = 9, n = 26;
+    const std::vector<double> C = drawData(static_cast<size_t>(m) * n, 5);
+    std::vector<double> P(C.size());  // Cᵀ, a point per row
+    for (uint32_t j = 0; j < n; ++j)
+        for (uint32_t t = 0; t < m; ++t)
+            P[j + static_cast<size_t>(t) * n] = C[t + static_cast<size_t>(j) * m];
+    const VectorKernel gram = gramOf(C.data(), m, n);
+    const std::vector<double> Q = formed(gram);
+    const QSource source = kernelSource(gram);
+    expectSameEntries(source, Q);
+    expectSameEntries(kernelSource(linearOfPoints(P.data(), n, m)), Q);
+    const std::vector<double> p = expectBoundedProducts(source, Q);
+    const std::vector<double> q = expectBoundedProducts(kernelSource(linearOfPoints(P.data(), n, m)), Q);
+    for (uint32_t i = 0; i < n; ++i)
+        ASSERT_TRUE(sameBits(p[i], q[i])) << "row " << i;
+}
+
+// FNV-1a of the values' bits: the kernels of a fixed set of points, and exp
+// on a fixed grid. Every tree must print and match the same digest.
+uint64_t digest(uint64_t hash, const double* values, size_t count)
+{
+    for (size_t j = 0; j < count; ++j) {
+        unsigned char bytes[sizeof(double)];
+        std::memcpy(bytes, values + j, sizeof bytes);
+        for (unsigned char byte : bytes)
+            hash = (hash ^ byte) * 1099511628211ULL;
+    }
+    return hash;
+}
+
+TEST(QSources, KernelValuesDigest)
+{
+    const uint32_t n = 64, d = 7;
+    const std::vector<double> P = points(n, d, 19);
+    uint64_t hash = 14695981039346656037ULL;
+    for (const VectorKernel& kernel : {gaussianOfPoints(P.data(), n, d, 0.05), gaussianOfPoints(P.data(), n, d, 0.7),
+                                       gaussianOfPoints(P.data(), n, d, 9.0), linearOfPoints(P.data(), n, d)}) {
+        const std::vector<double> Q = formed(kernel);
+        hash = digest(hash, Q.data(), Q.size());
+    }
+    std::vector<double> grid;
+    for (int j = -200000; j <= 20000; ++j)
+        grid.push_back(portableExp(j * 0x1.0c6f7a0b5ed8dp-8));  // about 1/243, spanning the range
+    hash = digest(hash, grid.data(), grid.size());
+    std::printf("kernel values digest: %016llx\n", static_cast<unsigned long long>(hash));
+    EXPECT_EQ(hash, 0xa45db94870b7eac9ULL);
+}
+
+}  // namespace
