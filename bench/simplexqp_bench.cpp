@@ -144,7 +144,7 @@ bool measure(const BenchProblem& p, const char* method, bool withLiteral, double
             (smo ? literal::SMO : literal::multUpdateMended)(p.Q.data(), p.b.data(), p.n, reference.data());
         });
     }
-    const VectorPath chosen = availableVectorPath();
+    const VectorPath chosen = defaultSettings().path;
     bool same = true;
     for (VectorPath path : {VectorPath::baseline, VectorPath::avx2}) {
         if (path == VectorPath::avx2 && chosen != VectorPath::avx2)
@@ -203,7 +203,7 @@ int main(int argc, char** argv)
                 "multiple of reading Q once.\n"
                 "extra MB: the most scratch out at once (mxMalloc's and optional), and its bound.\n"
                 "The solvers choose the %s path on this processor.\n\n",
-                options.repeats, vectorPathName(availableVectorPath()));
+                options.repeats, vectorPathName(defaultSettings().path));
     std::printf("|     n | problem  | method     | path     | literal s |   fast s | speed-up | read Q s | x read | passes | exact/step | extra MB | bound MB | answer             |\n");
     std::printf("|------:|----------|------------|----------|----------:|---------:|---------:|---------:|-------:|-------:|-----------:|---------:|---------:|--------------------|\n");
     bool allSame = true;
@@ -212,7 +212,8 @@ int main(int argc, char** argv)
             const BenchProblem p = family == "density" ? densityProblem(n) : mixtureProblem(n);
             const size_t entries = static_cast<size_t>(n) * n;
             bool finite = true;
-            const double readQ = bestTime(options.repeats, [&] { finite = allFinite(p.Q.data(), entries); });
+            const VectorPath path = defaultSettings().path;
+            const double readQ = bestTime(options.repeats, [&] { finite = allFinite(path, p.Q.data(), entries); });
             if (!finite)
                 return 2;
             std::vector<double> smoAnswer, multAnswer;

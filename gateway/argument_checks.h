@@ -23,8 +23,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "../solvers/common/matrix_facts.h"
 #include "../solvers/common/problem.h"
+#include "../solvers/common/vector_loops.h"
 #include "decimal_text.h"
 #include "mex_host.h"
 
@@ -219,10 +219,11 @@ inline void checkMethod(const mxArray* method)
 // would be undefined. Reports the first one in column-major order, 1-based.
 // One vectorised pass answers for a finite Q, and gives its largest
 // magnitude (returned: the scale of simplexQPopt's default tolerance); only
-// a Q that is not finite is read again, to name the first culprit.
-inline double checkQValues(const double* Q, size_t n)
+// a Q that is not finite is read again, to name the first culprit. path:
+// the one the call's settings give the solvers.
+inline double checkQValues(const double* Q, size_t n, VectorPath path)
 {
-    const double largest = largestMagnitude(Q, n * n);
+    const double largest = largestMagnitudeOf(path, Q, n * n);
     if (largest <= largestDouble)
         return largest;
     for (size_t c = 0; c < n; ++c) {
@@ -320,15 +321,15 @@ inline void checkTolerance(const mxArray* tol)
 // argument's class and shape, Q, then b, then the third (simplexQP's method
 // or simplexQPopt's tol), so that nothing is read that is not there; then
 // the values of Q and b. The sum of b is checked only for simplexQP, whose
-// solvers start from b / sum(b).
-inline void checkArguments(int nrhs, const mxArray* prhs[], void (*checkThird)(const mxArray*) = checkMethod,
-                           bool startsFromB = true)
+// solvers start from b / sum(b). Q is read on path.
+inline void checkArguments(int nrhs, const mxArray* prhs[], VectorPath path,
+                           void (*checkThird)(const mxArray*) = checkMethod, bool startsFromB = true)
 {
     const size_t n = checkQShape(prhs[0]);
     checkBShape(prhs[1], n);
     if (nrhs == 3)
         checkThird(prhs[2]);
-    checkQValues(mxGetPr(prhs[0]), n);
+    checkQValues(mxGetPr(prhs[0]), n, path);
     if (startsFromB)
         checkBValues(mxGetPr(prhs[1]), n);
     else

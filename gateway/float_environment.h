@@ -9,7 +9,10 @@
 // and sets the standard one: round to nearest, subnormals kept, every
 // exception masked; and it puts the caller's back before it returns, and
 // before any error or warning it raises after that point (the host's error
-// operation does not come back).
+// operation does not come back). The host's allocator raises that error
+// too when it runs out of memory: the solvers take its blocks through
+// takeInCallersMode below, which puts the caller's mode back around the
+// host's mxMalloc.
 //
 // x86 (32- and 64-bit): MXCSR, where the SSE2 arithmetic runs. On 32-bit
 // x86 the x87 control word too: doubles pass through x87 registers there
@@ -26,7 +29,10 @@
 #ifndef SIMPLEXQP_FLOAT_ENVIRONMENT_H
 #define SIMPLEXQP_FLOAT_ENVIRONMENT_H
 
+#include <cstddef>
 #include <cstdint>
+
+#include "mex_host.h"
 
 namespace floatEnvironment {
 
@@ -94,6 +100,16 @@ inline void restore(const Saved& saved)
     __asm__ __volatile__("msr fpcr, %0" : : "r"(saved.fpcr) : "memory");
 #endif
     (void)saved;
+}
+
+// A HostScratch take (solvers/common/host_scratch.h) for solvers that run in
+// the standard mode: context is the caller's Saved mode.
+inline void* takeInCallersMode(void* context, size_t bytes)
+{
+    restore(*static_cast<const Saved*>(context));
+    void* block = mxMalloc(bytes);
+    enterStandard();
+    return block;
 }
 
 }  // namespace floatEnvironment

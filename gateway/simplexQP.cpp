@@ -4,7 +4,7 @@
 // its answer straight into the result array.
 #include <cstdint>
 
-#include "../solvers/simplex_qp.h"
+#include "../solvers/common/solver_counts.h"
 #include "argument_checks.h"
 #include "float_environment.h"
 #include "mex_host.h"
@@ -45,26 +45,32 @@ int32_t methodCode(double value)
 SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 {
     checkCounts(nlhs, nrhs);
-    argumentChecks::checkArguments(nrhs, prhs);
-    // The answer's bits are those of the standard mode, whatever the caller's.
-    const floatEnvironment::Saved callers = floatEnvironment::enterStandard();
+    // The processor is asked for its vector path here, once per call.
+    SolverSettings settings = defaultSettings();
+    argumentChecks::checkArguments(nrhs, prhs, settings.path);
 
     const uint32_t n = static_cast<uint32_t>(mxGetN(prhs[0]));
     const int32_t method = nrhs == 3 ? methodCode(mxGetScalar(prhs[2])) : methodSMO;
     const double* Q = mxGetPr(prhs[0]);
     const double* b = mxGetPr(prhs[1]);
+    // Created in the caller's mode: the host raises its error here when it
+    // has no memory for the result.
     plhs[0] = pluginEntry::createRowVector(n);
     double* x = mxGetPr(plhs[0]);
+    // The answer's bits are those of the standard mode, whatever the caller's.
+    floatEnvironment::Saved callers = floatEnvironment::enterStandard();
+    settings.host = HostScratch{floatEnvironment::takeInCallersMode, &callers};
 
+    SolverCounts counts;
     switch (method) {
     case methodStandardQP:
         floatEnvironment::restore(callers);
         mexErrMsgTxt("Sorry -- standard QP not implemented in MEX yet.");
     case methodSMO:
-        SMO(Q, b, n, x);
+        smoCounted(Q, b, n, x, settings, counts);
         break;
     case methodMultUpdate:
-        multUpdate(Q, b, n, x);
+        multUpdateCounted(Q, b, n, x, settings, counts);
         break;
     default:
         break;  // Any other code answers with the all-zero result.

@@ -74,30 +74,36 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
     // Every check before anything is created: each argument's class and
     // shape (options' fields too), then the values.
     checkCounts(nlhs, nrhs);
+    // The processor is asked for its vector path here, once per call.
+    SolverSettings solver = defaultSettings();
     const size_t n = argumentChecks::checkQShape(prhs[0]);
     argumentChecks::checkBShape(prhs[1], n);
     const optOptions::Options options = nrhs == 3 ? optOptions::checkThird(prhs[2], n) : optOptions::defaults();
     const double* Q = mxGetPr(prhs[0]);
     const double* b = mxGetPr(prhs[1]);
-    const double largestQ = argumentChecks::checkQValues(Q, n);
+    const double largestQ = argumentChecks::checkQValues(Q, n, solver.path);
     argumentChecks::checkBFinite(b, n);
     const double* x0 = options.initialPoint ? mxGetPr(options.initialPoint) : nullptr;
     if (x0)
         optOptions::checkInitialPointValues(x0, n);
 
+    const uint32_t order = static_cast<uint32_t>(n);
+    // With no result asked for the host still takes the first one (as ans).
+    // Created in the caller's mode: the host raises its error here when it
+    // has no memory for the result.
+    plhs[0] = pluginEntry::createRowVector(order);
+    double* x = mxGetPr(plhs[0]);
     // The answer's bits and its certificate hold in the standard mode only
     // (the rounding bound counts subnormal results), whatever the caller's.
     floatEnvironment::Saved callers = floatEnvironment::enterStandard();
-    const uint32_t order = static_cast<uint32_t>(n);
-    const double tol = options.hasTolerance ? options.tolerance : defaultToleranceAtScale(largestQ, b, order);
-    // With no result asked for the host still takes the first one (as ans).
-    plhs[0] = pluginEntry::createRowVector(order);
-    double* x = mxGetPr(plhs[0]);
+    solver.host = HostScratch{floatEnvironment::takeInCallersMode, &callers};
+    const double tol =
+        options.hasTolerance ? options.tolerance : defaultToleranceAtScale(largestQ, b, order, solver.path);
     if (x0)
         optOptions::projectInitialPoint(x0, n, x);
 
     CertifiedSettings settings{tol, options.hasMaxIterations ? options.maxIterations : iterationCap(order),
-                               x0 ? x : nullptr, nullptr, nullptr, nullptr};
+                               x0 ? x : nullptr, nullptr, nullptr, &solver};
     if (options.display == optOptions::Display::iter) {
         floatEnvironment::restore(callers);
         optDisplay::showHeading(order, tol);

@@ -224,6 +224,7 @@ extern "C" void mxDestroyArray(mxArray* array)
 
 extern "C" mxArray* mxCreateDoubleMatrix(size_t m, size_t n, mxComplexity complexity)
 {
+    standInMemoryRequested();
     return standInCreateArray(standInDouble, m, n, complexity == mxCOMPLEX, false, 0);
 }
 
@@ -236,11 +237,13 @@ extern "C" mxArray* mxCreateDoubleMatrix_700(int m, int n, mxComplexity complexi
 
 extern "C" mxArray* mxCreateDoubleScalar(double value)
 {
+    standInMemoryRequested();
     return standInCreateDouble(1, 1, &value);
 }
 
 extern "C" mxArray* mxCreateLogicalScalar(bool value)
 {
+    standInMemoryRequested();
     mxArray* array = standInCreateArray(standInLogical, 1, 1, false, false, 0);
     *static_cast<uint8_t*>(array->real.data) = value ? 1 : 0;
     return array;
@@ -250,6 +253,7 @@ extern "C" mxArray* mxCreateStructMatrix(size_t m, size_t n, int fieldCount, con
 {
     if (fieldCount < 0)
         fail("mxCreateStructMatrix with a negative field count");
+    standInMemoryRequested();
     mxArray* array = newArray(standInStruct, m, n, false, false, 0);
     array->fieldCount = fieldCount;
     array->fieldNames = static_cast<char**>(std::calloc(fieldCount ? fieldCount : 1, sizeof(char*)));

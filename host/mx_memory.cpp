@@ -30,6 +30,10 @@ struct Blocks {
     unsigned long long issued = 0;
     size_t liveBytes = 0;
     size_t peakBytes = 0;  // the most liveBytes has been since the last reset
+    // standInRunOutOfMemoryAfter: requests still met, and what raises the
+    // error at the next one (null: none will).
+    size_t grantedBeforeRefusal = 0;
+    void (*raiseRefusal)(const char* message) = nullptr;
 };
 
 Blocks& blocks()
@@ -66,12 +70,13 @@ extern "C" void* mxMalloc(size_t bytes)
         std::fprintf(stderr, "stand-in host: mxMalloc(%zu) cannot be satisfied\n", bytes);
         std::abort();
     }
+    standInMemoryRequested();
+    Blocks& state = blocks();
     BlockHeader* header = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + bytes));
     if (!header) {
         std::fprintf(stderr, "stand-in host: out of memory in mxMalloc(%zu)\n", bytes);
         std::abort();
     }
-    Blocks& state = blocks();
     header->tag = blockTag;
     header->sequence = ++state.issued;
     header->bytes = bytes;
@@ -96,6 +101,22 @@ extern "C" void mxFree(void* block)
         std::abort();
     }
     unlink(header);
+}
+
+extern "C" void standInRunOutOfMemoryAfter(size_t given, void (*raise)(const char* message))
+{
+    blocks().grantedBeforeRefusal = given;
+    blocks().raiseRefusal = raise;
+}
+
+extern "C" void standInMemoryRequested(void)
+{
+    Blocks& state = blocks();
+    if (state.raiseRefusal && state.grantedBeforeRefusal-- == 0) {
+        void (*raise)(const char*) = state.raiseRefusal;
+        state.raiseRefusal = nullptr;
+        raise("stand-in host: out of memory");
+    }
 }
 
 extern "C" size_t standInLiveBlocks(void)

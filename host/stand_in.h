@@ -98,6 +98,13 @@ size_t standInLiveArrays(void);
 // Scratch blocks taken with mxMalloc and not yet released.
 size_t standInLiveBlocks(void);
 
+// Makes the host run out of memory as a real host does: of the plug-in's
+// next requests for memory (mxMalloc's blocks and the arrays it creates)
+// `given` are met, and the one after them calls raise (the host's
+// mexErrMsgTxt, whose error ends the call: control never comes back to the
+// plug-in) instead of returning. Once only; a null raise calls it off.
+void standInRunOutOfMemoryAfter(size_t given, void (*raise)(const char* message));
+
 // The most bytes of scratch live at once since the last reset (which sets
 // it to the bytes live then).
 size_t standInScratchPeak(void);

@@ -12,6 +12,9 @@ extern "C" {
 unsigned long long standInBlockMark(void);
 // Releases every live block taken after mark.
 void standInReleaseBlocksAfter(unsigned long long mark);
+// A plug-in's request for memory (a block or an array): raises the error
+// that standInRunOutOfMemoryAfter made due, when it is due.
+void standInMemoryRequested(void);
 // Makes an array's element storage read-only, or writable again.
 void standInSetArgumentReadOnly(const mxArray* array, bool readOnly);
 }

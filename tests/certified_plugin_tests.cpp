@@ -218,6 +218,17 @@ TEST_F(CertifiedPlugin, TheCallersFloatingPointModeChangesNoBitAndComesBack)
     }
 }
 
+TEST_F(CertifiedPlugin, TheCallersFloatingPointModeComesBackWhenTheHostRunsOutOfMemory)
+{
+    if (hostFloatModes().empty())
+        GTEST_SKIP() << "no floating-point mode to try on this processor";
+    // One result: the info struct, made in the caller's mode, would leave
+    // its values behind in the stand-in host, which releases only stored
+    // results after an error.
+    const CorpusProblem p = oneClassProblem(40, 23);
+    EXPECT_GT(expectTheModeBackWhenMemoryRunsOut([&] { return solveWith(1, p.Q, p.b); }), 0u);
+}
+
 TEST_F(CertifiedPlugin, ConvergedOnlyWhereTrueAndReachableAtEveryScale)
 {
     // Not symmetric: Qx - b is first-order at (0, 1), where f = 1, but f's

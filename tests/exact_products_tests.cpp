@@ -7,6 +7,7 @@
 
 #include "draw.h"
 #include "common/matrix_facts.h"
+#include "common/solver_settings.h"
 #include "common/products.h"
 #include "solve.h"
 #include "common/vector_loops.h"
@@ -70,7 +71,7 @@ TEST(ExactProducts, SymmetricRowsReadAsColumns)
 {
     for (uint32_t n : {1u, 4u, 31u, 64u, 65u}) {
         const Case c = awkwardCase(n, 100 + n, true);
-        ASSERT_TRUE(examineMatrix(c.Q.data(), n).symmetric);
+        ASSERT_TRUE(examineMatrix(defaultSettings().path, c.Q.data(), n).symmetric);
         std::vector<uint32_t> columns(n), rows(n);
         std::vector<double> p(n);
         const uint32_t count = termsToSum(c.x.data(), n, true, columns.data());
@@ -103,7 +104,7 @@ TEST(ExactProducts, ZeroWeightsAreSkippedOnlyWhenQIsFinite)
 TEST(MatrixFacts, FiniteLargestAndSymmetric)
 {
     std::vector<double> Q = {1, -3, 2, -3, 5, 0, 2, 0, -7};
-    MatrixFacts facts = examineMatrix(Q.data(), 3);
+    MatrixFacts facts = examineMatrix(defaultSettings().path, Q.data(), 3);
     EXPECT_TRUE(facts.finite);
     EXPECT_TRUE(facts.symmetric);
     EXPECT_EQ(facts.largest, 7.0);
@@ -112,14 +113,14 @@ TEST(MatrixFacts, FiniteLargestAndSymmetric)
     // column would still give the same sums, but only bit-identical mirrors
     // are taken as symmetric.
     Q[2 + 1 * 3] = -0.0;
-    EXPECT_FALSE(examineMatrix(Q.data(), 3).symmetric);
+    EXPECT_FALSE(examineMatrix(defaultSettings().path, Q.data(), 3).symmetric);
 
     Q = {1, 2, 2, 1};
     Q[0] = NAN;
-    facts = examineMatrix(Q.data(), 2);
+    facts = examineMatrix(defaultSettings().path, Q.data(), 2);
     EXPECT_FALSE(facts.finite);
     Q[0] = -HUGE_VAL;
-    EXPECT_FALSE(examineMatrix(Q.data(), 2).finite);
+    EXPECT_FALSE(examineMatrix(defaultSettings().path, Q.data(), 2).finite);
 }
 
 TEST(MatrixFacts, AsymmetryAnywhereIsFound)
@@ -130,11 +131,11 @@ TEST(MatrixFacts, AsymmetryAnywhereIsFound)
         for (uint32_t r = 1; r < n; r += n / 2 + 1) {
             std::vector<double> Q = c.Q;
             Q[r + static_cast<size_t>(r - 1) * n] = std::nextafter(Q[r + static_cast<size_t>(r - 1) * n], 9.0);
-            EXPECT_FALSE(examineMatrix(Q.data(), n).symmetric) << "n=" << n << " r=" << r;
+            EXPECT_FALSE(examineMatrix(defaultSettings().path, Q.data(), n).symmetric) << "n=" << n << " r=" << r;
         }
         std::vector<double> Q = c.Q;
         Q[(n - 1) + 0 * static_cast<size_t>(n)] += 1.0;
-        EXPECT_FALSE(examineMatrix(Q.data(), n).symmetric) << "n=" << n;
+        EXPECT_FALSE(examineMatrix(defaultSettings().path, Q.data(), n).symmetric) << "n=" << n;
     }
 }
 

@@ -7,7 +7,7 @@
 
 #include "corpus/corpus.h"
 #include "mult_update/first_objective.h"
-#include "common/matrix_facts.h"
+#include "common/solver_settings.h"
 #include "common/problem.h"
 #include "common/products.h"
 #include "common/vector_loops.h"
@@ -32,7 +32,8 @@ Objectives objectivesAtStart(const CorpusProblem& p)
         all[k] = k;
     rowProductsOver(VectorPath::baseline, p.Q.data(), x.data(), n, all.data(), n, products.data());
     o.byRows = objective(p.b.data(), x.data(), products.data(), n);
-    o.first = firstObjective(o.byRows, p.b.data(), x.data(), n, largestMagnitude(p.Q.data(), p.Q.size()));
+    o.first = firstObjective(o.byRows, p.b.data(), x.data(), n,
+                             largestMagnitudeOf(VectorPath::baseline, p.Q.data(), p.Q.size()), VectorPath::baseline);
     return o;
 }
 
@@ -66,15 +67,16 @@ TEST(FirstObjective, OpenCasesAreDecidedByTheColumnProducts)
     const CorpusProblem p = psdProblem(12, 4, 8);
     const double defined = objectivesAtStart(p).byColumns;
     const uint32_t n = p.n;
+    const HostScratch host = defaultSettings().host;
     // Previous values that are off, with an uncertainty that admits it, and
     // would give the wrong answer: only the defined value gives the right one.
     const PreviousObjective low{defined - 6e-6, 1e-5}, high{defined + 6e-6, 1e-5};
-    EXPECT_FALSE(changedBeyondTolerance(defined + 0.5e-5, low, p.Q.data(), p.b.data(), n));
-    EXPECT_TRUE(changedBeyondTolerance(defined + 1.2e-5, high, p.Q.data(), p.b.data(), n));
-    EXPECT_FALSE(changedBeyondTolerance(NAN, low, p.Q.data(), p.b.data(), n));
+    EXPECT_FALSE(changedBeyondTolerance(defined + 0.5e-5, low, p.Q.data(), p.b.data(), n, host));
+    EXPECT_TRUE(changedBeyondTolerance(defined + 1.2e-5, high, p.Q.data(), p.b.data(), n, host));
+    EXPECT_FALSE(changedBeyondTolerance(NAN, low, p.Q.data(), p.b.data(), n, host));
     // Exact previous values: the plain test, strict.
-    EXPECT_FALSE(changedBeyondTolerance(1e-5, PreviousObjective{0.0, 0.0}, p.Q.data(), p.b.data(), n));
-    EXPECT_TRUE(changedBeyondTolerance(-2e-5, PreviousObjective{0.0, 0.0}, p.Q.data(), p.b.data(), n));
+    EXPECT_FALSE(changedBeyondTolerance(1e-5, PreviousObjective{0.0, 0.0}, p.Q.data(), p.b.data(), n, host));
+    EXPECT_TRUE(changedBeyondTolerance(-2e-5, PreviousObjective{0.0, 0.0}, p.Q.data(), p.b.data(), n, host));
 }
 
 }  // namespace

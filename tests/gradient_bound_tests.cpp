@@ -44,7 +44,7 @@ GradientEstimate estimateFor(const std::vector<double>& Q, uint32_t n, std::vect
     rows.assign(n, 0.0);
     estimate.rows = rows.data();
     estimate.n = n;
-    const MatrixFacts facts = examineMatrix(Q.data(), n);
+    const MatrixFacts facts = examineMatrix(defaultSettings().path, Q.data(), n);
     estimate.largestQ = facts.largest;
     estimate.dataBounded = facts.finite;
     return estimate;

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "float_modes.h"
 #include "plugin_loader.h"
 
 #ifndef SIMPLEXQP_PLUGIN_VARIABLE
@@ -101,6 +102,42 @@ protected:
         EXPECT_EQ(standInLiveBlocks(), blocksBefore) << "scratch left behind";
         EXPECT_EQ(standInLiveArrays(), arraysBefore) << "arrays left behind";
         return outcome;
+    }
+
+    // A real host raises an error when its memory runs out (in mxMalloc or
+    // in creating an array), and the call never comes back. Runs solve with
+    // the host refusing the plug-in's first request for memory, then its
+    // second, and so on until a run gets all it asks for, in each
+    // floating-point mode a host may have set: each refusal must reach the
+    // caller as the host's error, in the caller's mode. Returns how many
+    // requests were refused.
+    template <typename Solve>
+    static size_t expectTheModeBackWhenMemoryRunsOut(Solve solve)
+    {
+        const ControlWords standard = readControlWords();
+        size_t refused = 0;
+        for (size_t given = 0; given < 100; ++given) {
+            bool ranOut = false;
+            for (const FloatMode& mode : hostFloatModes()) {
+                writeControlWords(mode.words);
+                standInRunOutOfMemoryAfter(given, mexErrMsgTxt);
+                const Outcome outcome = solve();
+                standInRunOutOfMemoryAfter(0, nullptr);
+                const ControlWords after = readControlWords();
+                writeControlWords(standard);
+                ranOut = outcome.raised;
+                if (outcome.raised) {
+                    EXPECT_EQ(outcome.message, "stand-in host: out of memory") << "at request " << given + 1;
+                }
+                EXPECT_TRUE(after == mode.words) << mode.name << " not restored when request " << given + 1
+                                                 << (outcome.raised ? " was refused" : " was the last");
+            }
+            if (!ranOut)
+                return refused;
+            ++refused;
+        }
+        ADD_FAILURE() << "still asking for memory after 100 requests";
+        return refused;
     }
 
     static inline LoadedPlugin plugin;

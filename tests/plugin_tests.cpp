@@ -152,6 +152,16 @@ TEST_F(Plugin, TheCallersFloatingPointModeChangesNoBitAndComesBack)
     }
 }
 
+TEST_F(Plugin, TheCallersFloatingPointModeComesBackWhenTheHostRunsOutOfMemory)
+{
+    if (hostFloatModes().empty())
+        GTEST_SKIP() << "no floating-point mode to try on this processor";
+    const CorpusProblem p = gaussianKernelProblem(12, 31);
+    for (double method : {2.0, 3.0})
+        EXPECT_GT(expectTheModeBackWhenMemoryRunsOut([&] { return solveWith(p.Q, p.b, method); }), 0u)
+            << "method " << method;
+}
+
 TEST_F(Plugin, SameBitsAsTheLiteralSolversOnCorpus)
 {
     const double smo = 2, mult = 3;

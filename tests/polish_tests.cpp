@@ -34,7 +34,7 @@ double productEntry(const SupportFactor& f, uint32_t r, uint32_t c)
 struct Factor {
     std::vector<double> block, interleaved;
     SupportFactor f;
-    Factor(uint32_t capacity, double shift, VectorPath path = availableVectorPath())
+    Factor(uint32_t capacity, double shift, VectorPath path = defaultSettings().path)
         : block(rowStart(capacity)), interleaved(8 * static_cast<size_t>(capacity))
     {
         f = SupportFactor{0, capacity, 0.0, shift, block.data(), interleaved.data(), path};
@@ -184,14 +184,14 @@ Polished polishFrom(const std::vector<double>& Q, const std::vector<double>& b, 
     std::vector<uint32_t> columns(n);
     const CheckScratch scratch{gradient.data(), columns.data(), products.data(), magnitudes.data(), weights.data(), false};
     Polished p;
-    p.before = checkExactly(Q.data(), b.data(), n, x.data(), 1.0, scratch);
+    p.before = checkExactly(Q.data(), b.data(), n, x.data(), 1.0, scratch, settings.path);
     p.after = p.before;
     const size_t blocks = standInLiveBlocks();
     p.outcome = polishSupport(Q.data(), b.data(), n, target, settings, x.data(), p.after, scratch);
     EXPECT_EQ(standInLiveBlocks(), blocks);
     p.x = x;
     // What it hands back is x's own check.
-    ExactCheck again = checkExactly(Q.data(), b.data(), n, x.data(), 1.0, scratch);
+    ExactCheck again = checkExactly(Q.data(), b.data(), n, x.data(), 1.0, scratch, settings.path);
     EXPECT_EQ(bitsOf(again.gap), bitsOf(p.after.gap));
     return p;
 }
@@ -501,7 +501,7 @@ TEST(Polish, WithoutScratchPairStepsStillConvergeWithBitsOfTheirOwn)
 
 TEST(Polish, EveryVectorPathGivesTheSameBits)
 {
-    if (availableVectorPath() == VectorPath::baseline)
+    if (defaultSettings().path == VectorPath::baseline)
         GTEST_SKIP() << "this processor runs the baseline path only";
     SolverSettings baseline = defaultSettings(), widest = defaultSettings();
     baseline.path = VectorPath::baseline;

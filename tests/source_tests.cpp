@@ -11,6 +11,7 @@
 
 #include "draw.h"
 #include "common/problem.h"
+#include "common/solver_settings.h"
 #include "common/vector_path.h"
 #include "sources/dense_source.h"
 #include "sources/portable_exp.h"
@@ -119,7 +120,7 @@ std::vector<double> expectBoundedProducts(const QSource& source, const std::vect
     const std::vector<double> x = weights(n, support);
     std::vector<double> scratch(source.productScratch + 1);
     std::vector<double> first;
-    for (VectorPath path : {VectorPath::baseline, availableVectorPath()}) {
+    for (VectorPath path : {VectorPath::baseline, defaultSettings().path}) {
         std::vector<double> p(n), magnitudes(n);
         const ProductBound bound = source.products(source.context, path, x.data(), support.data(),
                                                    static_cast<uint32_t>(support.size()), p.data(),

@@ -9,6 +9,7 @@
 #include "mult_update/cycle_guard.h"
 #include "oracle/literal.h"
 #include "common/problem.h"
+#include "common/solver_settings.h"
 #include "simplex_qp.h"
 #include "solve.h"
 #include "stand_in.h"
@@ -20,7 +21,7 @@ namespace {
 template <typename State>
 uint64_t stepOfRepeat(State state, uint64_t limit)
 {
-    CycleGuard guard = cycleGuardStart(1);
+    CycleGuard guard = cycleGuardStart(1, defaultSettings().host);
     uint64_t seenAt = 0;
     for (uint64_t k = 0; k < limit && !seenAt; ++k) {
         const double x = state(k);
@@ -60,7 +61,7 @@ TEST(CycleGuard, ComparesBitsNotValues)
 TEST(CycleGuard, TakesOneBlockAndReleasesIt)
 {
     const size_t before = standInLiveBlocks();
-    CycleGuard guard = cycleGuardStart(1000);
+    CycleGuard guard = cycleGuardStart(1000, defaultSettings().host);
     EXPECT_EQ(standInLiveBlocks(), before + 1);
     cycleGuardEnd(guard);
     EXPECT_EQ(standInLiveBlocks(), before);

@@ -16,7 +16,7 @@ class OnEveryVectorPath : public ::testing::TestWithParam<VectorPath> {
 protected:
     void SetUp() override
     {
-        if (GetParam() == VectorPath::avx2 && availableVectorPath() != VectorPath::avx2)
+        if (GetParam() == VectorPath::avx2 && defaultSettings().path != VectorPath::avx2)
             GTEST_SKIP() << "this processor (or its operating system) does not run AVX2";
     }
     // Settings with this test's path and optional scratch from the system.

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "../common/vector_path.h"
+
 // The coordinates that can still take part in a pair step, in ascending
 // order of index, with what a step needs of each held side by side: reading
 // them is a walk through memory, and a coordinate that is shrunk away costs
@@ -70,8 +72,9 @@ struct CheckScratch {
 // Their rounding bound added to the violation gives the gap, in the data's
 // units. Where Q is not symmetric this bounds the violation of Qx - b, not
 // yet of f's gradient.
+// The products take path.
 ExactCheck checkExactly(const double* Q, const double* b, uint32_t n, const double* x, double scale,
-                        CheckScratch scratch);
+                        CheckScratch scratch, VectorPath path);
 
 // The check of x that checkExactly left in scratch, with the difference
 // between Qx - b and f's gradient, which Q's asymmetry makes, counted in
@@ -90,10 +93,10 @@ void symmetricPart(const double* Q, uint32_t n, double* S);
 // the steps' scores and the check's products neither underflow nor
 // overflow where the data's own values do not: 2^-e for the exponent e of
 // the largest of |Q(k,k)| (in diagonal), |b_k| and |Q(k, start)| (all of Q
-// if those are 0), at most 2^1023; 1 for all-zero data. Where largestQ,
-// max |Q(r,c)|, is given (not 0), e is at least its exponent, so that no
-// product with an entry of Q overflows.
+// if those are 0, read on path), at most 2^1023; 1 for all-zero data.
+// Where largestQ, max |Q(r,c)|, is given (not 0), e is at least its
+// exponent, so that no product with an entry of Q overflows.
 double workingScale(const double* Q, const double* diagonal, const double* b, uint32_t n, uint32_t start,
-                    double largestQ);
+                    double largestQ, VectorPath path);
 
 #endif

@@ -59,8 +59,8 @@
 #include "column_cache.h"
 #include "polish.h"
 #include "../common/host_scratch.h"
-#include "../common/matrix_facts.h"
 #include "../common/problem.h"
+#include "../common/vector_loops.h"
 
 namespace {
 
@@ -114,28 +114,28 @@ struct Scratch {
     double* start;  // the caller's starting point, kept (null for a cold start)
 };
 
-Scratch takeScratch(uint32_t n, bool warm)
+Scratch takeScratch(uint32_t n, bool warm, const HostScratch& host)
 {
     const size_t doubles = sizeof(double) * n;
     const size_t indices = sizeof(uint32_t) * n;
     Scratch s;
     s.set.size = 0;
     s.set.version = 1;
-    s.set.index = static_cast<uint32_t*>(mxMalloc(indices));
-    s.set.gradient = static_cast<double*>(mxMalloc(doubles));
-    s.set.weight = static_cast<double*>(mxMalloc(doubles));
-    s.set.diagonal = static_cast<double*>(mxMalloc(doubles));
-    s.set.score = static_cast<double*>(mxMalloc(doubles));
-    s.set.giving = static_cast<uint32_t*>(mxMalloc(indices));
-    s.set.givingSlot = static_cast<uint32_t*>(mxMalloc(indices));
+    s.set.index = static_cast<uint32_t*>(takeFromHost(host, indices));
+    s.set.gradient = static_cast<double*>(takeFromHost(host, doubles));
+    s.set.weight = static_cast<double*>(takeFromHost(host, doubles));
+    s.set.diagonal = static_cast<double*>(takeFromHost(host, doubles));
+    s.set.score = static_cast<double*>(takeFromHost(host, doubles));
+    s.set.giving = static_cast<uint32_t*>(takeFromHost(host, indices));
+    s.set.givingSlot = static_cast<uint32_t*>(takeFromHost(host, indices));
     s.set.givingCount = 0;
-    s.diagonal = static_cast<double*>(mxMalloc(doubles));
-    s.columns = static_cast<uint32_t*>(mxMalloc(indices));
-    s.products = static_cast<double*>(mxMalloc(doubles));
-    s.magnitudes = static_cast<double*>(mxMalloc(doubles));
-    s.weights = static_cast<double*>(mxMalloc(doubles));
-    s.best = static_cast<double*>(mxMalloc(doubles));
-    s.start = warm ? static_cast<double*>(mxMalloc(doubles)) : nullptr;
+    s.diagonal = static_cast<double*>(takeFromHost(host, doubles));
+    s.columns = static_cast<uint32_t*>(takeFromHost(host, indices));
+    s.products = static_cast<double*>(takeFromHost(host, doubles));
+    s.magnitudes = static_cast<double*>(takeFromHost(host, doubles));
+    s.weights = static_cast<double*>(takeFromHost(host, doubles));
+    s.best = static_cast<double*>(takeFromHost(host, doubles));
+    s.start = warm ? static_cast<double*>(takeFromHost(host, doubles)) : nullptr;
     return s;
 }
 
@@ -306,15 +306,15 @@ enum class RunEnd : uint8_t {
 // and the scale comes from the diagonal, b and one column; a check whose
 // products overflow then asks for it). The steps are counted from
 // stepsBefore.
-RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSettings& settings, RunOn on,
-                 double largestQ, uint64_t stepsBefore, double* x, CertifiedReport& report)
+RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSettings& settings,
+                 const SolverSettings& solver, RunOn on, double largestQ, uint64_t stepsBefore, double* x,
+                 CertifiedReport& report)
 {
     const bool symmetrised = on == RunOn::symmetricPart;
     const bool mayLeave = on == RunOn::callerMayLeave;
     const double tol = settings.tol;
     const uint64_t maxIterations = settings.maxIterations;
-    const SolverSettings solver = settings.solver ? *settings.solver : defaultSettings();
-    Scratch s = takeScratch(n, settings.start != nullptr);
+    Scratch s = takeScratch(n, settings.start != nullptr, solver.host);
     double largestDiagonal = 0.0;
     for (uint32_t k = 0; k < n; ++k) {
         s.diagonal[k] = Q[at(k, k, n)];
@@ -326,7 +326,7 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
 
     // The steps and the checks work in units where the data's magnitude is
     // near 1 (certified_parts.h), the same numbers at every scale 2^k.
-    const double scale = workingScale(Q, s.diagonal, b, n, vertex, largestQ);
+    const double scale = workingScale(Q, s.diagonal, b, n, vertex, largestQ, solver.path);
     const double tau = tauFraction * (largestDiagonal > 0.0 ? largestDiagonal * scale : 1.0);
     for (uint32_t k = 0; k < n; ++k)
         s.diagonal[k] *= scale;
@@ -361,7 +361,7 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
         polishBelow = polishTrigger * (startGap(s.set.gradient, vertex, n) / scale);
     }
     activateAll(s.set, x, s.diagonal, n);
-    ColumnCache cache = takeColumnCache(n, cacheBytes, scale);
+    ColumnCache cache = takeColumnCache(n, cacheBytes, scale, solver.host);
     const CheckScratch checkScratch{s.set.gradient, s.columns, s.products, s.magnitudes, s.weights, symmetrised};
 
     const double workingTol = tol * scale;
@@ -389,7 +389,7 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
             writeWeights(s.set, n, x);
             keepOnTheSimplex(x, n);
         }
-        ExactCheck check = checkExactly(Q, b, n, x, scale, checkScratch);
+        ExactCheck check = checkExactly(Q, b, n, x, scale, checkScratch, solver.path);
         if (check.gap == infinity() && largestQ == 0.0) {
             leaving = RunEnd::rescale;
             break;
@@ -436,7 +436,7 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
                 // that may follow and the asymmetry (at scale 1 the
                 // polish's own check is that check, unless x was moved).
                 if (keepOnTheSimplex(x, n) || scale != 1.0)
-                    check = checkExactly(Q, b, n, x, scale, checkScratch);
+                    check = checkExactly(Q, b, n, x, scale, checkScratch, solver.path);
                 if (countWhereItEnds(Q, n, x, scale, checkScratch, tol, on, check, counted)) {
                     leaving = RunEnd::symmetrise;
                     break;
@@ -521,7 +521,7 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
     }
     RunEnd end = RunEnd::answered;
     if (!counted && n > 1) {
-        const ExactCheck uncounted = checkExactly(Q, b, n, x, scale, checkScratch);
+        const ExactCheck uncounted = checkExactly(Q, b, n, x, scale, checkScratch, solver.path);
         const ExactCheck check = countAsymmetry(Q, n, x, scale, checkScratch, uncounted);
         if (mayLeave && asymmetryMatters(check, uncounted, tol, n, scale))
             end = RunEnd::symmetrise;
@@ -555,13 +555,13 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
     RunOn on = RunOn::callerMayLeave;
     double largestQ = 0.0;
     for (;;) {
-        const RunEnd end = runRounds(matrix, b, n, settings, on, largestQ, report.iterations, x, report);
+        const RunEnd end = runRounds(matrix, b, n, settings, solver, on, largestQ, report.iterations, x, report);
         if (end == RunEnd::answered)
             break;
         if (end == RunEnd::rescale) {
             // Q's entries span more than the diagonal, b and the start's
             // column showed: the scale from all of Q keeps finite products finite.
-            largestQ = largestMagnitude(Q, static_cast<size_t>(n) * n);
+            largestQ = largestMagnitudeOf(solver.path, Q, static_cast<size_t>(n) * n);
             continue;
         }
         // At most 512 MiB: a copy as large as Q itself, for a Q far larger,

@@ -79,9 +79,10 @@ struct CertifiedSettings {
     const double* start;
     CertifiedProgressCall progress;  // null: none
     void* progressContext;
-    // Where the polish takes its scratch and which vector path its products
-    // take (a refusal leaves the run to pair steps, with bits of their own;
-    // every path gives the same bits). Null: defaultSettings().
+    // How the run takes the host's scratch, where the polish takes its own
+    // and which vector path the products take (a refusal leaves the run to
+    // pair steps, with bits of their own; every path gives the same bits).
+    // Null: defaultSettings().
     const SolverSettings* solver;
 };
 
@@ -90,12 +91,12 @@ struct CertifiedSettings {
 // units of 2^-1074; close to machine precision relative to the problem's scale,
 // and above the rounding allowance of the gap for every n and every scale,
 // zero and subnormal data included (exact_check.cpp), so that it can be met.
-// Reads all of Q once.
+// Reads all of Q once, on the path of defaultSettings().
 double defaultTolerance(const double* Q, const double* b, uint32_t n);
 
 // The same for a caller that has max |Q(r,c)| already (largestQ), from the
-// pass that checked Q: only b is read.
-double defaultToleranceAtScale(double largestQ, const double* b, uint32_t n);
+// pass that checked Q: only b is read, on path.
+double defaultToleranceAtScale(double largestQ, const double* b, uint32_t n, VectorPath path);
 
 // Q (n*n) and b (n) are read; x (n) is written; report is written. A gap of
 // +Inf means that the gradients could not be computed (products overflow).

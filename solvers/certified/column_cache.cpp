@@ -5,7 +5,7 @@
 #include "../common/host_scratch.h"
 #include "../common/problem.h"
 
-ColumnCache takeColumnCache(uint32_t n, double bytes, double scale)
+ColumnCache takeColumnCache(uint32_t n, double bytes, double scale, const HostScratch& host)
 {
     const double fit = bytes / (8.0 * n);
     uint32_t slots = fit < 2.0 ? 2u : fit > n ? n : static_cast<uint32_t>(fit);
@@ -14,11 +14,11 @@ ColumnCache takeColumnCache(uint32_t n, double bytes, double scale)
     ColumnCache cache;
     cache.slots = slots;
     cache.capacity = n;
-    cache.values = static_cast<double*>(mxMalloc(sizeof(double) * static_cast<size_t>(slots) * n));
-    cache.column = static_cast<uint32_t*>(mxMalloc(sizeof(uint32_t) * slots));
-    cache.version = static_cast<uint64_t*>(mxMalloc(sizeof(uint64_t) * slots));
-    cache.recent = static_cast<bool*>(mxMalloc(sizeof(bool) * slots));
-    cache.slotOf = static_cast<uint32_t*>(mxMalloc(sizeof(uint32_t) * n));
+    cache.values = static_cast<double*>(takeFromHost(host, sizeof(double) * static_cast<size_t>(slots) * n));
+    cache.column = static_cast<uint32_t*>(takeFromHost(host, sizeof(uint32_t) * slots));
+    cache.version = static_cast<uint64_t*>(takeFromHost(host, sizeof(uint64_t) * slots));
+    cache.recent = static_cast<bool*>(takeFromHost(host, sizeof(bool) * slots));
+    cache.slotOf = static_cast<uint32_t*>(takeFromHost(host, sizeof(uint32_t) * n));
     for (uint32_t s = 0; s < slots; ++s) {
         cache.column[s] = noColumn;
         cache.version[s] = 0;

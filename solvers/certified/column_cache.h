@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "certified_parts.h"
+#include "../common/host_scratch.h"
 
 struct ColumnCache {
     uint32_t slots;
@@ -32,8 +33,8 @@ struct ColumnCache {
 constexpr uint32_t noColumn = UINT32_MAX;
 
 // Slots for at most bytes of copies (at least two, at most n), of Q's
-// columns times scale. Scratch through mxMalloc.
-ColumnCache takeColumnCache(uint32_t n, double bytes, double scale);
+// columns times scale. Scratch from host.
+ColumnCache takeColumnCache(uint32_t n, double bytes, double scale, const HostScratch& host);
 void releaseColumnCache(ColumnCache& cache);
 
 // Column c at the active positions: result[k] = Q(set.index[k], c) scale. Keeps

@@ -47,7 +47,6 @@
 
 #include "certified_parts.h"
 #include "certified_smo.h"
-#include "../common/matrix_facts.h"
 #include "../common/problem.h"
 #include "../common/products.h"
 #include "../common/vector_loops.h"
@@ -155,7 +154,7 @@ uint32_t listSupport(const double* x, uint32_t n, uint32_t* columns)
 }  // namespace
 
 ExactCheck checkExactly(const double* Q, const double* b, uint32_t n, const double* x, double scale,
-                        CheckScratch scratch)
+                        CheckScratch scratch, VectorPath path)
 {
     double* const gradient = scratch.gradient;
     double* const products = scratch.products;
@@ -165,8 +164,7 @@ ExactCheck checkExactly(const double* Q, const double* b, uint32_t n, const doub
     const double down = scale < 1.0 ? scale : 1.0;
     for (uint32_t k = 0; k < n; ++k)
         scratch.weights[k] = x[k] * up;
-    // Every vector path gives the same sums; take the widest this processor runs.
-    rowProductsOver(availableVectorPath(), Q, scratch.weights, n, scratch.columns, count, products);
+    rowProductsOver(path, Q, scratch.weights, n, scratch.columns, count, products);
     sumMagnitudes(Q, scratch.weights, n, scratch.columns, count, magnitudes);
     if (down < 1.0)
         for (uint32_t i = 0; i < n; ++i) {
@@ -220,12 +218,13 @@ ExactCheck countAsymmetry(const double* Q, uint32_t n, const double* x, double s
 // the first's last bit.
 double defaultTolerance(const double* Q, const double* b, uint32_t n)
 {
-    return defaultToleranceAtScale(largestMagnitude(Q, static_cast<size_t>(n) * n), b, n);
+    const VectorPath path = defaultSettings().path;
+    return defaultToleranceAtScale(largestMagnitudeOf(path, Q, static_cast<size_t>(n) * n), b, n, path);
 }
 
-double defaultToleranceAtScale(double largestQ, const double* b, uint32_t n)
+double defaultToleranceAtScale(double largestQ, const double* b, uint32_t n, VectorPath path)
 {
-    const double largestB = largestMagnitude(b, n);
+    const double largestB = largestMagnitudeOf(path, b, n);
     const double scale = largestQ > largestB ? largestQ : largestB;
     return scale * ((8.0 * n + 64.0) * 0x1p-52) + (4.0 * n + 16.0) * 0x1p-1074;
 }

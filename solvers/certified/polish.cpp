@@ -596,7 +596,7 @@ PolishOutcome polishSupport(const double* Q, const double* b, uint32_t n, double
         std::memcpy(w.startGradient, gradient, sizeof(double) * n);
         const uint32_t maxSteps = 64 + 4 * support;
         outcome.steps = iterate(Q, b, n, target, settings.path, maxSteps, x, gradient, products, w);
-        const ExactCheck polished = checkExactly(Q, b, n, x, 1.0, scratch);
+        const ExactCheck polished = checkExactly(Q, b, n, x, 1.0, scratch, settings.path);
         if (polished.gap < check.gap) {
             check = polished;
             outcome.lowered = true;

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "certified_parts.h"
-#include "../common/matrix_facts.h"
 #include "../common/problem.h"
+#include "../common/vector_loops.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ double inversePowerOfTwo(double value)
 }  // namespace
 
 double workingScale(const double* Q, const double* diagonal, const double* b, uint32_t n, uint32_t start,
-                    double largestQ)
+                    double largestQ, VectorPath path)
 {
     double largest = 0.0;
     for (uint32_t k = 0; k < n; ++k) {
@@ -36,7 +36,7 @@ double workingScale(const double* Q, const double* diagonal, const double* b, ui
     }
     // Only Q's off-diagonal entries outside the start's column are left.
     if (largest == 0.0)
-        largest = largestMagnitude(Q, static_cast<size_t>(n) * n);
+        largest = largestMagnitudeOf(path, Q, static_cast<size_t>(n) * n);
     // The whole of Q, where known, may hold entries far above those: with
     // its scale instead, every product of an entry and a weight, and every
     // convex sum of them, stays below 2^1024.

@@ -35,7 +35,7 @@ void include(Largest& largest, double value)
 // each read for 1 KB at a time). The same sweep reads every entry once, so
 // it also finds the largest magnitude. False at the first difference, with
 // the largest left unfinished.
-bool exactlySymmetric(const double* Q, uint32_t n, Largest& largest)
+bool exactlySymmetric(VectorPath path, const double* Q, uint32_t n, Largest& largest)
 {
     constexpr uint32_t tile = 128;
     for (uint32_t c = 0; c < n; ++c)
@@ -55,7 +55,7 @@ bool exactlySymmetric(const double* Q, uint32_t n, Largest& largest)
             for (uint32_t c = c0; c < c1; ++c) {
                 const uint32_t first = r0 > c ? r0 : c + 1;
                 if (first < r1)
-                    include(largest, largestMagnitude(Q + at(first, c, n), r1 - first));
+                    include(largest, largestMagnitudeOf(path, Q + at(first, c, n), r1 - first));
             }
         }
     }
@@ -64,22 +64,16 @@ bool exactlySymmetric(const double* Q, uint32_t n, Largest& largest)
 
 }  // namespace
 
-double largestMagnitude(const double* values, size_t count)
+bool allFinite(VectorPath path, const double* values, size_t count)
 {
-    // Memory-bound for a whole Q: the widest path streams it fastest.
-    return largestMagnitudeOf(availableVectorPath(), values, count);
+    return largestMagnitudeOf(path, values, count) <= largestDouble;
 }
 
-bool allFinite(const double* values, size_t count)
-{
-    return largestMagnitude(values, count) <= largestDouble;
-}
-
-MatrixFacts examineMatrix(const double* Q, uint32_t n)
+MatrixFacts examineMatrix(VectorPath path, const double* Q, uint32_t n)
 {
     Largest largest{0.0, true};
-    if (exactlySymmetric(Q, n, largest))
+    if (exactlySymmetric(path, Q, n, largest))
         return MatrixFacts{largest.finite, largest.finite ? largest.magnitude : infinity(), true};
-    const double magnitude = largestMagnitude(Q, static_cast<size_t>(n) * n);
+    const double magnitude = largestMagnitudeOf(path, Q, static_cast<size_t>(n) * n);
     return MatrixFacts{magnitude <= largestDouble, magnitude, false};
 }

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "vector_path.h"
+
 struct MatrixFacts {
     bool finite;     // no infinity or NaN anywhere
     double largest;  // max |Q(r, c)| over the numbers of Q
@@ -15,12 +17,11 @@ struct MatrixFacts {
     bool symmetric;
 };
 
-MatrixFacts examineMatrix(const double* Q, uint32_t n);
-
-// The largest |v| of count values, or infinity when one is not a number.
-double largestMagnitude(const double* values, size_t count);
+// Each pass over Q takes path, which the caller was handed: memory-bound
+// for a whole Q, where the widest path streams it fastest.
+MatrixFacts examineMatrix(VectorPath path, const double* Q, uint32_t n);
 
 // Whether all count values are finite.
-bool allFinite(const double* values, size_t count);
+bool allFinite(VectorPath path, const double* values, size_t count);
 
 #endif

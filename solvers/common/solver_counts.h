@@ -1,5 +1,6 @@
 // What a solver run did, for the benchmark: the entry points that fill it
-// run exactly the code of SMO and multUpdate, with the settings given.
+// run exactly the code of SMO and multUpdate, with the settings given (the
+// gateway calls them with the settings it built for its call).
 #ifndef SIMPLEXQP_SOLVER_COUNTS_H
 #define SIMPLEXQP_SOLVER_COUNTS_H
 

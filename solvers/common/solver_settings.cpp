@@ -4,6 +4,11 @@
 
 namespace {
 
+void* takeFromMxMalloc(void*, size_t bytes)
+{
+    return mxMalloc(bytes);
+}
+
 void* takeFromSystem(size_t bytes)
 {
     return std::malloc(bytes);
@@ -18,5 +23,6 @@ void giveToSystem(void* block)
 
 SolverSettings defaultSettings()
 {
-    return SolverSettings{availableVectorPath(), OptionalScratch{takeFromSystem, giveToSystem}};
+    return SolverSettings{availableVectorPath(), HostScratch{takeFromMxMalloc, nullptr},
+                          OptionalScratch{takeFromSystem, giveToSystem}};
 }

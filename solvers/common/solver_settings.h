@@ -1,12 +1,14 @@
 // How a solver run may go about its work: which vector path its hot loops
-// take, and where it gets the scratch that only makes it faster. Neither
-// changes an answer. The public SMO and multUpdate use defaultSettings();
-// the tests and the benchmark pass their own.
+// take, how it takes the host's scratch, and where it gets the scratch that
+// only makes it faster. None changes an answer. The public SMO and
+// multUpdate use defaultSettings(); the gateways build theirs from it once
+// per call, and the tests and the benchmark pass their own.
 #ifndef SIMPLEXQP_SOLVER_SETTINGS_H
 #define SIMPLEXQP_SOLVER_SETTINGS_H
 
 #include <cstddef>
 
+#include "host_scratch.h"
 #include "vector_path.h"
 
 // Scratch a solver can do without. take may refuse (return null), and the
@@ -20,11 +22,14 @@ struct OptionalScratch {
 
 struct SolverSettings {
     VectorPath path;
+    HostScratch host;
     OptionalScratch optional;
 };
 
-// The widest vector path the processor runs; optional scratch from the C
-// library's allocator.
+// The widest vector path the processor runs, asked here alone: the question
+// can cost microseconds (on a virtual machine it traps to the hypervisor),
+// so a run asks once and hands the answer down. The host's blocks straight
+// from mxMalloc; optional scratch from the C library's allocator.
 SolverSettings defaultSettings();
 
 #endif

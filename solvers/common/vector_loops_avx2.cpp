@@ -1,6 +1,6 @@
 // The loops of vector_loops.h for AVX2, compiled with -mavx2 -mno-fma (the
 // build adds them for this file alone, on x86 only) and run only where
-// availableVectorPath() says the processor can.
+// defaultSettings() finds the processor can.
 #include <cstddef>
 #include <cstdint>
 

@@ -4,9 +4,9 @@
 
 #include "../common/host_scratch.h"
 
-CycleGuard cycleGuardStart(uint32_t n)
+CycleGuard cycleGuardStart(uint32_t n, const HostScratch& host)
 {
-    return CycleGuard{static_cast<double*>(mxMalloc(sizeof(double) * n)), 0, 0};
+    return CycleGuard{static_cast<double*>(takeFromHost(host, sizeof(double) * n)), 0, 0};
 }
 
 bool cycleGuardSeesRepeat(CycleGuard& guard, const double* x, uint32_t n)

@@ -16,13 +16,16 @@
 
 #include <cstdint>
 
+#include "../common/host_scratch.h"
+
 struct CycleGuard {
     double* saved;     // the earlier state compared against (n doubles)
     uint64_t window;   // steps until saved is replaced (doubles each time)
     uint64_t steps;    // steps since saved was taken
 };
 
-CycleGuard cycleGuardStart(uint32_t n);
+// saved taken from host.
+CycleGuard cycleGuardStart(uint32_t n, const HostScratch& host);
 // True when x equals the saved earlier state bit for bit. A repeat of
 // period p that starts after m steps is seen by step 2*max(m, p) + p, and
 // never before it has happened.

@@ -17,6 +17,9 @@
 
 #include <cstdint>
 
+#include "../common/host_scratch.h"
+#include "../common/vector_path.h"
+
 struct PreviousObjective {
     double value;
     double uncertainty;  // bound on |value - the defined objective|; 0: exact
@@ -24,14 +27,14 @@ struct PreviousObjective {
 
 // The objective from row products at the starting point x, with its
 // uncertainty (infinite when Q or b is not finite). largestQ is
-// max |Q(r,c)|, infinite when Q is not finite.
+// max |Q(r,c)|, infinite when Q is not finite; b is read on path.
 PreviousObjective firstObjective(double rowObjective, const double* b, const double* x, uint32_t n,
-                                 double largestQ);
+                                 double largestQ, VectorPath path);
 
 // |f - previous| > tolerance, as the defined previous objective gives it.
 // When the uncertainty leaves the answer open, the starting point and its
-// column products are computed again (in scratch of their own).
+// column products are computed again (in scratch of their own, from host).
 bool changedBeyondTolerance(double f, const PreviousObjective& previous, const double* Q, const double* b,
-                            uint32_t n);
+                            uint32_t n, const HostScratch& host);
 
 #endif

@@ -70,15 +70,15 @@ void multUpdateCounted(const double* Q, const double* b, uint32_t n, double* x, 
     counts = SolverCounts{};
     if (n == 0)
         return;
-    double* r = static_cast<double*>(mxMalloc(sizeof(double) * n));
-    double* p = static_cast<double*>(mxMalloc(sizeof(double) * n));
+    double* r = static_cast<double*>(takeFromHost(settings.host, sizeof(double) * n));
+    double* p = static_cast<double*>(takeFromHost(settings.host, sizeof(double) * n));
     SupportProducts products;
     startSupportProducts(products, Q, b, n, settings);
 
     startingPoint(b, n, x);
     PreviousObjective previousObjective =
-        firstObjective(objectiveAt(products, Q, b, x, p), b, x, n, products.largestQ);
-    CycleGuard guard = cycleGuardStart(n);
+        firstObjective(objectiveAt(products, Q, b, x, p), b, x, n, products.largestQ, settings.path);
+    CycleGuard guard = cycleGuardStart(n, settings.host);
     for (;;) {
         ++counts.passes;
         const double lambda = ratiosAndMultiplier(p, b, x, n, r);
@@ -97,7 +97,7 @@ void multUpdateCounted(const double* Q, const double* b, uint32_t n, double* x, 
         // The products give f here and the next iteration's ratios.
         const double f = objectiveAt(products, Q, b, x, p);
         // Not "<= tolerance": a change that is not a number ends the loop too.
-        if (!changedBeyondTolerance(f, previousObjective, Q, b, n))
+        if (!changedBeyondTolerance(f, previousObjective, Q, b, n, settings.host))
             break;
         previousObjective = PreviousObjective{f, 0.0};
         // The map can cycle (even for a positive definite Q and positive b):

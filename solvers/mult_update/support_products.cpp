@@ -93,10 +93,10 @@ void startSupportProducts(SupportProducts& products, const double* Q, const doub
     products.optional = settings.optional;
     products.packingRefused = false;
     products.packedBytes = 0;
-    products.largestQ = largestMagnitude(Q, static_cast<size_t>(n) * n);
+    products.largestQ = largestMagnitudeOf(settings.path, Q, static_cast<size_t>(n) * n);
     products.finiteQ = products.largestQ <= largestDouble;
-    products.finiteB = allFinite(b, n);
-    products.columns = static_cast<uint32_t*>(mxMalloc(sizeof(uint32_t) * n));
+    products.finiteB = allFinite(settings.path, b, n);
+    products.columns = static_cast<uint32_t*>(takeFromHost(settings.host, sizeof(uint32_t) * n));
     products.block = nullptr;
     products.packedCount = 0;
     products.blockColumns = 0;

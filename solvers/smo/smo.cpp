@@ -27,6 +27,7 @@
 #include "../common/matrix_facts.h"
 #include "../common/problem.h"
 #include "../common/products.h"
+#include "../common/vector_loops.h"
 #include "../simplex_qp.h"
 #include "smo_parts.h"
 #include "../common/solver_counts.h"
@@ -52,17 +53,17 @@ void smoCounted(const double* Q, const double* b, uint32_t n, double* x, const S
     SmoWork work{};
     work.n = n;
     work.path = settings.path;
-    work.active = static_cast<unsigned char*>(mxMalloc(n));
-    work.columns = static_cast<uint32_t*>(mxMalloc(sizeof(uint32_t) * n));
-    work.magnitudes = static_cast<double*>(mxMalloc(sizeof(double) * (static_cast<size_t>(n) + 1)));
-    work.rows = static_cast<uint32_t*>(mxMalloc(sizeof(uint32_t) * (static_cast<size_t>(n) + 1)));
-    work.estimate.rows = static_cast<double*>(mxMalloc(sizeof(double) * n));
+    work.active = static_cast<unsigned char*>(takeFromHost(settings.host, n));
+    work.columns = static_cast<uint32_t*>(takeFromHost(settings.host, sizeof(uint32_t) * n));
+    work.magnitudes = static_cast<double*>(takeFromHost(settings.host, sizeof(double) * (static_cast<size_t>(n) + 1)));
+    work.rows = static_cast<uint32_t*>(takeFromHost(settings.host, sizeof(uint32_t) * (static_cast<size_t>(n) + 1)));
+    work.estimate.rows = static_cast<double*>(takeFromHost(settings.host, sizeof(double) * n));
     work.estimate.n = n;
 
-    const MatrixFacts facts = examineMatrix(Q, n);
+    const MatrixFacts facts = examineMatrix(settings.path, Q, n);
     work.finiteQ = facts.finite;
     work.symmetric = facts.symmetric;
-    work.largestB = largestMagnitude(b, n);
+    work.largestB = largestMagnitudeOf(settings.path, b, n);
     work.estimate.largestQ = facts.largest;
     work.estimate.dataBounded = facts.finite && facts.largest <= 0x1p1000 && work.largestB <= 0x1p1000;
 
