@@ -76,20 +76,25 @@ inline const mxArray* fieldValue(const mxArray* options, int field)
 }
 
 // The text of a char array, cut short (with "...") past what a message
-// shows; false when it is not a char row.
-inline bool textOf(const mxArray* value, char (&text)[32])
+// shows; false when it is not a char row. The C string ends at the first
+// NUL, which a char array may hold ("iter" char(0) "zzz"): nul says that
+// the array goes on past the text.
+inline bool textOf(const mxArray* value, char (&text)[32], bool& nul)
 {
     if (!mxIsChar(value) || !argumentChecks::isMatrixShaped(value) || mxGetM(value) > 1)
         return false;
+    constexpr size_t room = sizeof text - 3;
 #ifdef SIMPLEXQP_CREATE_700
-    const bool cut = mxGetString_700(value, text, static_cast<int>(sizeof text - 3)) != 0;
+    const bool cut = mxGetString_700(value, text, static_cast<int>(room)) != 0;
 #else
-    const bool cut = mxGetString(value, text, sizeof text - 3) != 0;
+    const bool cut = mxGetString(value, text, room) != 0;
 #endif
+    size_t end = 0;
+    while (text[end])
+        ++end;
+    const size_t count = mxGetN(value);
+    nul = end < (count < room - 1 ? count : room - 1);
     if (cut) {
-        size_t end = 0;
-        while (text[end])
-            ++end;
         for (const char* dots = "..."; *dots; ++dots)
             text[end++] = *dots;
         text[end] = '\0';
@@ -131,10 +136,19 @@ inline Display checkDisplay(const mxArray* value)
 {
     const char* expected = "options.Display must be 'off', 'final' or 'iter'";
     char text[32];
-    if (!textOf(value, text)) {
+    bool nul = false;
+    if (!textOf(value, text, nul)) {
         Message message = emptyMessage();
         append(message, expected);
         argumentChecks::appendWhatWasGiven(message, value);
+        mexErrMsgTxt(message.text);
+    }
+    if (nul) {
+        Message message = emptyMessage();
+        append(message, expected);
+        append(message, "; got '");
+        append(message, text);
+        append(message, "' followed by a NUL character");
         mexErrMsgTxt(message.text);
     }
     if (sameText(text, "off"))

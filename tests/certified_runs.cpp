@@ -96,3 +96,24 @@ CorpusProblem indefinite(uint32_t n, uint64_t seed)
         bi = unit(draw);
     return p;
 }
+
+namespace {
+
+void* refuse(size_t)
+{
+    return nullptr;
+}
+
+void neverGiven(void*)
+{
+    ADD_FAILURE() << "a refused block was given back";
+}
+
+}  // namespace
+
+SolverSettings refusing()
+{
+    SolverSettings settings = defaultSettings();
+    settings.optional = OptionalScratch{refuse, neverGiven};
+    return settings;
+}

@@ -31,6 +31,10 @@ CertifiedRun runWithDefault(const std::vector<double>& Q, const std::vector<doub
 long double checkAnswer(const std::vector<double>& Q, const std::vector<double>& b, const CertifiedRun& run,
                         const char* label);
 
+// The default settings, but every block of optional scratch refused (a
+// block given back fails the test).
+SolverSettings refusing();
+
 // A A' + delta I for an n-by-rank A of both signs: positive definite.
 CorpusProblem positiveDefinite(uint32_t n, uint32_t rank, double delta, uint64_t seed);
 

@@ -232,6 +232,80 @@ TEST(CertifiedSMO, NonSymmetricQIsCertifiedOnlyWhereFIsFirstOrder)
     }
 }
 
+TEST(CertifiedSMO, StronglyUnsymmetricQIsSolvedThroughItsSymmetricPart)
+{
+    // Q = S + A, A antisymmetric and large: f is S's alone, and the answer
+    // is S's minimiser, converged at the default tolerance, its gap no
+    // lower than f's violation, in pair steps far below the cap.
+    for (uint32_t n : {3u, 10u, 50u})
+        for (uint64_t seed = 1; seed <= 20; ++seed) {
+            const CorpusProblem p = positiveDefinite(n, 1 + seed % n, 0.1, seed);
+            std::vector<double> Q = p.Q;
+            Draw draw{seed * 977 + n};
+            for (uint32_t c = 0; c < n; ++c)
+                for (uint32_t r = c + 1; r < n; ++r) {
+                    const double a = 20 * (2 * unit(draw) - 1);
+                    Q[r + c * n] += a;
+                    Q[c + r * n] -= a;
+                }
+            const CertifiedRun run = runWithDefault(Q, p.b);
+            ASSERT_TRUE(run.report.converged) << "n " << n << ", seed " << seed << ", gap " << run.report.gap;
+            EXPECT_LT(run.report.iterations, 100000u) << "n " << n << ", seed " << seed;
+            long double error;
+            const long double violation = violationOfF(Q, p.b, run.x, error);
+            EXPECT_LE(violation - error, static_cast<long double>(run.report.gap)) << "n " << n << ", seed " << seed;
+            double sum = 0;
+            for (double w : run.x) {
+                EXPECT_GE(w, 0.0);
+                sum += w;
+            }
+            EXPECT_NEAR(sum, 1.0, (n + 16) * 0x1p-52);
+            if (n <= 10) {
+                long double minimum;
+                std::vector<long double> minimiser;
+                ASSERT_TRUE(minimumBySupports(p.Q, p.b, minimum, minimiser));
+                const long double above = objectiveInLongDouble(p.Q, p.b, run.x) - minimum;
+                EXPECT_LE(above, run.report.gap + 1e-14L) << "n " << n << ", seed " << seed;
+            }
+        }
+}
+
+TEST(CertifiedSMO, EveryAnswerIsOnTheSimplexAndAcceptedBackAsAStart)
+{
+    // Q = S + A, A antisymmetric, n = 10 (by columns): pair steps on Q
+    // itself cycle until the cap, each step's rounding moving sum(x), which
+    // ended 3.5e-11 from 1 after 10^7 steps, outside what a start may be
+    // off by. Solved through its symmetric part, and, with no room for
+    // that (optional scratch refused), on Q itself to the cap.
+    const std::vector<double> Q = {
+        4.16818574239427, -0.03876643882896147, 3.7727293354249305, -1.6237634472982208, -1.9949781768623462, 4.866704741498669, -7.133959136512876, 9.60532389698641, 1.7325371093602477, 2.305651811354352,
+        3.783643906248553, 1.2821002882148833, -0.11884535519828887, -1.1837373472620136, 6.591033679507058, -0.8716684993907791, 6.701880184806683, 3.7931964021017635, 3.029858411115054, -0.3984197692872016,
+        -2.808600665929287, 1.9452683288002959, 1.6493702020174283, -7.956959135922599, 5.955148579079063, -3.0282923565696365, -9.531827117496292, -1.5076522424413277, -0.8928005139016832, -4.788741398646351,
+        -1.5431855969564239, -0.5068936146665699, 7.078759305086923, 0.7587166678860419, -4.369971925805596, 0.12346947582009093, 1.14167511716765, -7.6633323070488695, 4.446506270129349, -0.7923712564085221,
+        4.930664671152485, -5.105481880643088, -5.317261456054299, 3.1784318439259254, 0.6437043263140091, -2.000681001397071, 2.0843539396950495, -3.072899441505123, 0.858422225952725, 5.243912534244398,
+        -7.1608216967375675, -2.5442168381616455, -2.337587057192195, 1.627893153741386, 0.6779249127188347, 4.770757346376675, -1.1551590715523474, -0.6834740736881262, 0.39778328400797314, -6.820491431070231,
+        10.552212518098951, -6.151607306800983, 7.728674267238816, -2.100061507222237, -1.065596028166126, 3.9603884066466577, 1.634953837066869, 1.5241371698845674, 5.963580093266128, -3.227465186202707,
+        -9.020058526414468, -3.6598375816056645, 1.2834095314548897, 7.485002076915669, 3.2555390416734924, 1.0195704004367823, -1.0610273770819854, 0.1354905655268003, -6.049939522558496, 1.6474440928617566,
+        -2.7747152932433785, -1.7802364222589695, 4.5020017584181105, -4.669866195957992, -0.8717245397561983, -6.475021476924949, -9.163210072635056, 5.60777627486582, 2.500978967860805, 2.139886995949989,
+        -4.947583886391925, 0.1318336410521539, 6.524963747666362, 1.4753678011323714, -5.998009009830614, 4.067624571012594, 0.601290460741339, -2.0390779215773494, 0.7615423409130626, 1.23248794596851};
+    const std::vector<double> b = {-0.3031327426433563, 0.6610565185546875, -0.008114634081721306, -0.3177083730697632, 0.1786208599805832, 0.3990940451622009, -1.7405102252960205, -1.4382987022399902, -0.11065821349620819, -0.5439820885658264};
+    for (bool room : {true, false}) {
+        const CertifiedRun run = room ? runCertified(Q, b, defaultTolerance(Q.data(), b.data(), 10), 10000000)
+                                      : runCertified(Q, b, defaultTolerance(Q.data(), b.data(), 10), 1000000,
+                                                     refusing());
+        EXPECT_EQ(run.report.converged, room);
+        double sum = 0;
+        for (double w : run.x) {
+            EXPECT_GE(w, 0.0);
+            sum += w;
+        }
+        // What InitialPoint accepts: (n + 16) eps.
+        EXPECT_LE(std::fabs(sum - 1), (10 + 16) * 0x1p-52) << (room ? "symmetric part" : "Q itself");
+        long double error;
+        EXPECT_LE(violationOfF(Q, b, run.x, error) - error, static_cast<long double>(run.report.gap));
+    }
+}
+
 TEST(CertifiedSMO, ZeroAndSubnormalDataMeetTheDefaultTolerance)
 {
     // All zero: every point is a minimiser.
@@ -251,6 +325,105 @@ TEST(CertifiedSMO, ZeroAndSubnormalDataMeetTheDefaultTolerance)
             EXPECT_TRUE(run.report.converged) << "seed " << seed << ", 2^" << exponent;
             checkAnswer(scaled(p.Q, exponent), scaled(p.b, exponent), run, "subnormal");
         }
+    }
+    // Near-duplicate columns at scales where the polish, which computes in
+    // the data's units, works among subnormals: its points' gaps carry a
+    // few units of 2^-1074 per weight, which the default tolerance allows.
+    for (uint64_t seed = 1; seed <= 300; ++seed) {
+        CorpusProblem p = positiveDefinite(4 + seed % 12, 3, 1e-3, seed);
+        Draw draw{seed};
+        for (uint32_t r = 0; r < p.n; ++r)
+            p.Q[r + p.n] = p.Q[1 + r * p.n] = p.Q[r] + 1e-12 * (2 * unit(draw) - 1);
+        p.Q[1 + p.n] = p.Q[0] + 1e-12;
+        for (int exponent : {-1040, -1060}) {
+            run = runWithDefault(scaled(p.Q, exponent), scaled(p.b, exponent));
+            EXPECT_TRUE(run.report.converged) << "near-duplicate, seed " << seed << ", 2^" << exponent << ": gap "
+                                              << run.report.gap << " above " << run.tol;
+        }
+    }
+}
+
+// Q = B B' for an n-by-rank B of entries in [-1, 1], its columns scaled by
+// 10^(spread (2u - 1)): low rank, and for spread > 0 ill-conditioned on
+// every support larger than the rank. b in [-1, 1], or Q times a random
+// point (a fit whose target is a mixture of the columns).
+CorpusProblem lowRankFit(uint32_t n, uint32_t rank, double spread, bool mixture, uint64_t seed)
+{
+    Draw draw{seed * 7919 + n};
+    std::vector<double> B(static_cast<size_t>(n) * rank);
+    for (uint32_t c = 0; c < rank; ++c) {
+        const double scale = std::pow(10.0, spread * (2 * unit(draw) - 1));
+        for (uint32_t r = 0; r < n; ++r)
+            B[r + c * n] = scale * (2 * unit(draw) - 1);
+    }
+    CorpusProblem p;
+    p.n = n;
+    p.Q.assign(static_cast<size_t>(n) * n, 0.0);
+    for (uint32_t c = 0; c < n; ++c)
+        for (uint32_t r = c; r < n; ++r) {
+            double sum = 0;
+            for (uint32_t k = 0; k < rank; ++k)
+                sum += B[r + k * n] * B[c + k * n];
+            p.Q[r + c * n] = p.Q[c + r * n] = sum;
+        }
+    p.b.resize(n);
+    std::vector<double> point(n);
+    for (uint32_t i = 0; i < n; ++i) {
+        p.b[i] = 2 * unit(draw) - 1;
+        point[i] = unit(draw);
+    }
+    if (mixture)
+        for (uint32_t i = 0; i < n; ++i) {
+            double sum = 0;
+            for (uint32_t k = 0; k < n; ++k)
+                sum += p.Q[i + k * n] * point[k];
+            p.b[i] = sum;
+        }
+    return p;
+}
+
+TEST(CertifiedSMO, SmallLowRankFitsMeetTheDefaultTolerance)
+{
+    // Thousands of small fits of low rank, some ill-conditioned: runs used
+    // to end a hair above the default tolerance (the gap fell, but by less
+    // than half, where f no longer moves) or far above it (rounds too short
+    // for steps that zig-zag, a polish that waited for a gap they did not
+    // reach), where a warm restart from their point converged.
+    int unconverged = 0;
+    for (uint64_t seed = 1; seed <= 6000; ++seed) {
+        const uint32_t n = 5 + seed % 20, rank = 1 + (seed / 20) % 6;
+        const double spread = seed % 3 == 0 ? 1.0 : 0.0;
+        const CorpusProblem p = lowRankFit(n, rank, spread, seed % 5 == 0, seed);
+        const CertifiedRun run = runWithDefault(p.Q, p.b);
+        if (!run.report.converged) {
+            ++unconverged;
+            ADD_FAILURE() << "seed " << seed << ", n " << n << ", rank " << rank << ": gap " << run.report.gap
+                          << " above " << run.tol << " after " << run.report.iterations << " steps";
+        }
+        if (seed % 50 == 0)
+            checkAnswer(p.Q, p.b, run, "low rank");
+    }
+    EXPECT_EQ(unconverged, 0);
+}
+
+TEST(CertifiedSMO, EntriesFarAboveTheDiagonalAndBKeepTheProductsFinite)
+{
+    // The diagonal, b and the start's column (coordinate 2) near 1e-300,
+    // and Q(0,1) = Q(1,0) = -big: the run goes from e_2 to the edge from
+    // e_0 to e_1, whose minimum, near (0.5, 0.5, 0), has products of Q and
+    // x near big / 2, finite; so must the gap and objective be.
+    for (double big : {1e10, 1e200, 1.7e308}) {
+        const std::vector<double> Q = {2e-300, -big, 0, -big, 2e-300, 0, 0, 0, 1e-300};
+        const std::vector<double> b = {3e-300, 3e-300, 3.5e-300};
+        // A tol below e_2's gap (the default, relative to big, is far above it).
+        const CertifiedRun run = runCertified(Q, b, 1e-305);
+        EXPECT_TRUE(std::isfinite(run.report.gap)) << big;
+        EXPECT_TRUE(std::isfinite(run.report.objective)) << big;
+        // Where the tiny entries still show at big's scale, the steps reach the edge.
+        if (big < 1e100) {
+            EXPECT_LT(run.report.objective, -big / 8) << big;
+        }
+        checkAnswer(Q, b, run, "wide span");
     }
 }
 

@@ -4,6 +4,7 @@
 // from a poor point, MaxIterations = 0 as a certificate of the start, and
 // what Display prints and has the host show.
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -28,6 +29,16 @@ mxArray* scalar(double value)
 mxArray* column(const std::vector<double>& values)
 {
     return standInCreateDouble(values.size(), 1, values.data());
+}
+
+// A char row of these characters, NULs included.
+mxArray* charRow(const std::string& characters)
+{
+    mxArray* row = standInCreateArray(standInChar, 1, characters.size(), false, false, 0);
+    uint16_t* stored = static_cast<uint16_t*>(standInRealData(row));
+    for (size_t k = 0; k < characters.size(); ++k)
+        stored[k] = static_cast<unsigned char>(characters[k]);
+    return row;
 }
 
 mxArray* emptyDouble()
@@ -104,6 +115,13 @@ TEST_F(OptOptions, EveryBadOptionGivesItsMessage)
         {optionsOf({{"Display", standInCreateString("")}}), "options.Display must be 'off', 'final' or 'iter'; got ''"},
         {optionsOf({{"Display", standInCreateString("abcdefghijklmnopqrstuvwxyz0123456789")}}),
          "options.Display must be 'off', 'final' or 'iter'; got 'abcdefghijklmnopqrstuvwxyz01...'"},
+        // Compared over its whole length, not up to a NUL.
+        {optionsOf({{"Display", charRow(std::string("iter\0zzz", 8))}}),
+         "options.Display must be 'off', 'final' or 'iter'; got 'iter' followed by a NUL character"},
+        {optionsOf({{"Display", charRow(std::string("off\0", 4))}}),
+         "options.Display must be 'off', 'final' or 'iter'; got 'off' followed by a NUL character"},
+        {optionsOf({{"Display", charRow(std::string("final\0", 6) + std::string(40, 'z'))}}),
+         "options.Display must be 'off', 'final' or 'iter'; got 'final...' followed by a NUL character"},
         {optionsOf({{"Display", scalar(1)}}),
          "options.Display must be 'off', 'final' or 'iter'; got a 1-by-1 double matrix"},
         {optionsOf({{"InitialPoint", column({0.5, 0.5})}}),

@@ -183,7 +183,7 @@ Polished polishFrom(const std::vector<double>& Q, const std::vector<double>& b, 
     std::vector<double> gradient(n), products(n), magnitudes(n), weights(n);
     std::vector<uint32_t> columns(n);
     const CheckScratch scratch{gradient.data(), columns.data(), products.data(), magnitudes.data(), weights.data(),
-                               nullptr};
+                               false, nullptr};
     Polished p;
     p.before = checkExactly(Q.data(), b.data(), n, x.data(), 1.0, scratch, settings.path);
     p.after = p.before;
@@ -195,23 +195,6 @@ Polished polishFrom(const std::vector<double>& Q, const std::vector<double>& b, 
     ExactCheck again = checkExactly(Q.data(), b.data(), n, x.data(), 1.0, scratch, settings.path);
     EXPECT_EQ(bitsOf(again.gap), bitsOf(p.after.gap));
     return p;
-}
-
-void* refuse(size_t)
-{
-    return nullptr;
-}
-
-void neverGiven(void*)
-{
-    ADD_FAILURE() << "a refused block was given back";
-}
-
-SolverSettings refusing()
-{
-    SolverSettings settings = defaultSettings();
-    settings.optional = OptionalScratch{refuse, neverGiven};
-    return settings;
 }
 
 // Optional scratch that gives blocksLeft blocks and refuses the rest.

@@ -69,6 +69,10 @@ struct CheckScratch {
     double* products;
     double* magnitudes;
     double* weights;
+    // Q is not the caller's but its symmetric part rounded, 0.5 Q(i,k) +
+    // 0.5 Q(k,i) to nearest (certified_smo.cpp): the gap then also counts
+    // how far each entry may be from the exact one.
+    bool symmetrised;
     const double* upper;
 };
 
@@ -87,12 +91,21 @@ ExactCheck checkExactly(const double* Q, const double* b, uint32_t n, const doub
 ExactCheck countAsymmetry(const double* Q, uint32_t n, const double* x, double scale, CheckScratch scratch,
                           const ExactCheck& check);
 
+// max over i of |Q(i,k) - Q(k,i)|: how unsymmetric Q is at column k.
+double largestAsymmetryAt(const double* Q, uint32_t n, uint32_t k);
+
+// S (n*n) = 0.5 Q + 0.5 Q', each entry rounded to nearest: exactly
+// symmetric, and within u of its size (plus 2^-1074) of f's own matrix.
+void symmetricPart(const double* Q, uint32_t n, double* S);
+
 // The power of two that brings Q and b near 1 (working units), so that
 // the steps' scores and the check's products neither underflow nor
 // overflow where the data's own values do not: 2^-e for the exponent e of
 // the largest of |Q(k,k)| (in diagonal), |b_k| and |Q(k, start)| (all of Q
 // if those are 0, read on path), at most 2^1023; 1 for all-zero data.
+// Where largestQ, max |Q(r,c)|, is given (not 0), e is at least its
+// exponent, so that no product with an entry of Q overflows.
 double workingScale(const double* Q, const double* diagonal, const double* b, uint32_t n, uint32_t start,
-                    VectorPath path);
+                    double largestQ, VectorPath path);
 
 #endif

@@ -28,6 +28,10 @@
 // already met the target and only the rounding bound (or drift of the kept
 // gradients) is in the way, the target is lowered to leave room for it.
 //
+// f depends on Q's symmetric part alone. A Q whose asymmetry matters at
+// tol (at the start's column, or at a check that would end the run) is
+// left for that part, rounded, which the rounds then solve instead.
+//
 // The gap need not fall from one check to the next (steps lower f, not the
 // gap), so the run keeps the checked point of least gap and, if it ends
 // unconverged at a worse one, answers with that point and its report.
@@ -60,6 +64,7 @@
 #include "polish.h"
 #include "../common/host_scratch.h"
 #include "../common/problem.h"
+#include "../common/vector_loops.h"
 
 namespace {
 
@@ -86,6 +91,10 @@ constexpr uint64_t roundGrowth = 4;
 constexpr double objectiveNoise = 0x1p-40;
 constexpr double lowering = 0.5;
 constexpr int flatRounds = 8;
+// The largest n whose Q's symmetric part is copied (8n² bytes, 512 MiB).
+constexpr uint32_t largestSymmetrisedOrder = 8192;
+// Within this factor of tol, a round that lowers the gap at all is progress.
+constexpr double lastStretch = 4.0;
 // The polish (polish.h) is first tried once the exact gap is this far below
 // the start vertex's: before that the support is far from the answer's and
 // the polish spends its steps dropping and adding. Measured at the default
@@ -252,6 +261,31 @@ void writeWeights(const ActiveSet& set, uint32_t n, double* x)
         x[set.index[k]] = set.weight[k];
 }
 
+// Each pair step's rounding moves sum(x) by an ulp or so; millions of them
+// (a run to the cap) can take it further from 1 than rounding a sum of n
+// weights explains, (n + 16) eps, the margin within which x is accepted
+// back as a start. Past a quarter of that, the largest weight takes up the
+// difference (before x is checked, so that the check is of the point
+// answered); below it, x is left as it is, to the last bit. With bounds
+// (upper, or null) the weight stays within its own.
+bool keepOnTheSimplex(double* x, uint32_t n, const double* upper)
+{
+    double sum = 0.0;
+    uint32_t largest = 0;
+    for (uint32_t k = 0; k < n; ++k) {
+        sum += x[k];
+        largest = x[k] > x[largest] ? k : largest;
+    }
+    const double off = sum - 1.0;
+    if (!(std::fabs(off) > (n + 16.0) * 0x1p-54))
+        return false;
+    const double moved = x[largest] - off;
+    x[largest] = moved > 0.0 ? moved : 0.0;
+    if (upper && !(x[largest] < upper[largest]))
+        x[largest] = upper[largest];
+    return true;
+}
+
 uint32_t supportSize(const double* x, uint32_t n)
 {
     uint32_t count = 0;
@@ -291,16 +325,66 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint
     certifiedSMO(Q, b, n, CertifiedSettings{tol, maxIterations, nullptr, nullptr, nullptr, &solver, nullptr}, x, report);
 }
 
-void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedSettings& settings, double* x,
-                  CertifiedReport& report)
+namespace {
+
+// Whether Q's asymmetry, counted in the gap, is what keeps a point from
+// converging: more than half of tol (or of the rounding floor of the
+// default tolerance, (16n + 128) u in working units) where the gap is
+// above tol. Below that a run on Q itself gets there (a last-bit
+// asymmetry, as kernels computed by matrix products have, costs about one
+// rounding of the gap).
+bool asymmetryMatters(const ExactCheck& counted, const ExactCheck& uncounted, double tol, uint32_t n, double scale)
 {
+    const double floor = (16.0 * n + 128.0) * 0x1p-53 / scale;
+    return counted.gap > tol && counted.gap - uncounted.gap > 0.5 * (tol > floor ? tol : floor);
+}
+
+// Which matrix the rounds run on.
+enum class RunOn : uint8_t {
+    callerMayLeave,  // the caller's Q, left as soon as its asymmetry matters
+    caller,          // the caller's Q to the end, its asymmetry counted
+    symmetricPart,   // Q is the caller's symmetric part, rounded: the gap counts the rounding
+};
+
+// A gap that would end the run must also bound f's own gradient, which is
+// not Qx - b where Q is not symmetric: check's gap then counts Q's
+// asymmetry (counted says so). Returns whether that asymmetry matters at
+// tol on a run that may leave Q for its symmetric part.
+bool countWhereItEnds(const double* Q, uint32_t n, const double* x, double scale, CheckScratch scratch, double tol,
+                      RunOn on, ExactCheck& check, bool& counted)
+{
+    counted = on == RunOn::symmetricPart || check.gap <= tol;
+    if (!counted || on == RunOn::symmetricPart)
+        return false;
+    const ExactCheck uncounted = check;
+    check = countAsymmetry(Q, n, x, scale, scratch, check);
+    return on == RunOn::callerMayLeave && asymmetryMatters(check, uncounted, tol, n, scale);
+}
+
+// How the rounds ended.
+enum class RunEnd : uint8_t {
+    answered,    // x and report are the answer
+    symmetrise,  // Q's asymmetry matters at tol: solve its symmetric part
+    rescale,     // products overflowed at a working scale that did not know all of Q
+};
+
+// The rounds on Q. Where they end otherwise than answered, x and report
+// are meaningless but for report.iterations. A run that may leave it
+// leaves Q when its asymmetry matters at tol (at the start vertex's
+// column, at a check that would otherwise end the run, or at an
+// unconverged end). largestQ is max |Q(r,c)| where known (0: not read,
+// and the scale comes from the diagonal, b and one column; a check whose
+// products overflow then asks for it). The steps are counted from
+// stepsBefore.
+RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSettings& settings,
+                 const SolverSettings& solver, RunOn on, double largestQ, uint64_t stepsBefore, double* x,
+                 CertifiedReport& report)
+{
+    const bool symmetrised = on == RunOn::symmetricPart;
+    const bool mayLeave = on == RunOn::callerMayLeave;
     const double tol = settings.tol;
     const uint64_t maxIterations = settings.maxIterations;
-    const SolverSettings solver = settings.solver ? *settings.solver : defaultSettings();
     const double* const upper = settings.upper;
-    report = CertifiedReport{0.0, 0.0, 0, 0.0 <= tol, 0, 0, 0};
-    if (n == 0)
-        return;
     Scratch s = takeScratch(n, settings.start != nullptr, upper != nullptr, solver.host);
     double largestDiagonal = 0.0;
     for (uint32_t k = 0; k < n; ++k) {
@@ -313,10 +397,19 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
 
     // The steps and the checks work in units where the data's magnitude is
     // near 1 (certified_parts.h), the same numbers at every scale 2^k.
-    const double scale = workingScale(Q, s.diagonal, b, n, vertex, solver.path);
+    const double scale = workingScale(Q, s.diagonal, b, n, vertex, largestQ, solver.path);
     const double tau = tauFraction * (largestDiagonal > 0.0 ? largestDiagonal * scale : 1.0);
     for (uint32_t k = 0; k < n; ++k)
         s.diagonal[k] *= scale;
+    // A strongly unsymmetric Q shows at the start's column already, before
+    // any step follows Qx - b, which is not f's gradient.
+    if (mayLeave && n > 1) {
+        const double half = 0.5 * (largestAsymmetryAt(Q, n, vertex) * scale);
+        if (half > tol * scale && half > (16.0 * n + 128.0) * 0x1p-53) {
+            releaseScratch(s);
+            return RunEnd::symmetrise;
+        }
+    }
 
     // A warm start is checked before any step, as the rounds' checks are:
     // its exact gradients are where the steps begin. So is the cold start
@@ -345,7 +438,8 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
     }
     activateAll(s.set, x, s.diagonal, upper, n);
     ColumnCache cache = takeColumnCache(n, cacheBytes, scale, solver.host);
-    const CheckScratch checkScratch{s.set.gradient, s.columns, s.products, s.magnitudes, s.weights, upper};
+    const CheckScratch checkScratch{s.set.gradient, s.columns, s.products, s.magnitudes, s.weights, symmetrised,
+                                    upper};
 
     const double workingTol = tol * scale;
     double target = workingTol;
@@ -354,25 +448,33 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
     // Whether a report's gap counts Q's asymmetry (exact_check.cpp).
     bool counted = false, bestCounted = false, startCounted = false;
     double bestGap = infinity(), bestObjective = infinity();
-    uint64_t iterations = 0, polishSteps = 0, roundBudget = maxIterations, loweringSteps = 0;
+    uint64_t iterations = stepsBefore, polishSteps = 0, roundBudget = maxIterations, loweringSteps = 0;
     int flat = 0;
     bool stepFirst = !warm && !filled;
+    // Once a run, a round that would end it flat sends its point to the
+    // polish first, if the polish was not tried on it (below).
+    bool lastResort = false, recheck = false;
+    RunEnd leaving = RunEnd::answered;
     for (;;) {
         StepsEnd end = StepsEnd::gapReached;
         const uint64_t roundStart = iterations;
-        if (stepFirst) {
+        if (stepFirst && !recheck) {
             roundTarget = roundTarget > target ? roundTarget : target;
             const uint64_t roundCap =
                 maxIterations - iterations > roundBudget ? iterations + roundBudget : maxIterations;
             end = takePairSteps(Q, n, s.set, cache, roundTarget, tau, shrinkEvery, roundCap, iterations);
             writeWeights(s.set, n, x);
+            keepOnTheSimplex(x, n, upper);
         }
         ExactCheck check = checkExactly(Q, b, n, x, scale, checkScratch, solver.path);
-        // A gap that would end the run must also bound f's own gradient,
-        // which is not Qx - b where Q is not symmetric.
-        counted = check.gap <= tol;
-        if (counted)
-            check = countAsymmetry(Q, n, x, scale, checkScratch, check);
+        if (check.gap == infinity() && largestQ == 0.0) {
+            leaving = RunEnd::rescale;
+            break;
+        }
+        if (countWhereItEnds(Q, n, x, scale, checkScratch, tol, on, check, counted)) {
+            leaving = RunEnd::symmetrise;
+            break;
+        }
         if (n == 1)
             check.gap = 0.0;  // x = (1), the only feasible point: g_0 - g_0 is exactly 0
         report.objective = check.objective;
@@ -392,11 +494,14 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
                 polishBelow = polishTrigger * check.gap;
             }
         }
-        tellProgress(settings, report, iterations, x, n,
-                     stepFirst ? CertifiedPhase::pairSteps : CertifiedPhase::start);
+        if (!recheck)
+            tellProgress(settings, report, iterations, x, n,
+                         stepFirst ? CertifiedPhase::pairSteps : CertifiedPhase::start);
         stepFirst = true;
+        recheck = false;
         // No polish where no step may be taken (a call that only certifies).
-        if (check.gap > tol && check.gap <= polishBelow && iterations < maxIterations) {
+        const bool polishing = check.gap > tol && check.gap <= polishBelow && iterations < maxIterations;
+        if (polishing) {
             // The polish computes in the data's units.
             const double room = tol - (check.gap - check.workingGap / scale);
             for (uint32_t k = 0; k < n; ++k)
@@ -409,11 +514,14 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
                     s.set.gradient[k] = s.set.gradient[k] * scale;
             if (polish.lowered) {
                 // Its point checked again in working units, for the steps
-                // that may follow and the asymmetry.
-                check = checkExactly(Q, b, n, x, scale, checkScratch, solver.path);
-                counted = check.gap <= tol;
-                if (counted)
-                    check = countAsymmetry(Q, n, x, scale, checkScratch, check);
+                // that may follow and the asymmetry (at scale 1 the
+                // polish's own check is that check, unless x was moved).
+                if (keepOnTheSimplex(x, n, upper) || scale != 1.0)
+                    check = checkExactly(Q, b, n, x, scale, checkScratch, solver.path);
+                if (countWhereItEnds(Q, n, x, scale, checkScratch, tol, on, check, counted)) {
+                    leaving = RunEnd::symmetrise;
+                    break;
+                }
                 report.objective = check.objective;
                 report.gap = check.gap;
                 if (check.gap < bestReport.gap) {
@@ -432,17 +540,36 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
             break;
         // A round that neither halves the gap nor lowers the objective
         // beyond rounding ends the run (gaps that creep down by the last
-        // bits are rounding too).
+        // bits are rounding too), but for a gap within lastStretch of tol
+        // that it lowered: there f cannot fall beyond rounding any more,
+        // and a few more rounds reach tol (as a warm restart from the
+        // point would).
+        const double noise = objectiveNoise * (std::fabs(bestObjective) + bestGap);
+        const bool fell = bestObjective - check.objective > noise;
         if (check.gap < lowering * bestGap) {
             flat = 0;
             loweringSteps = iterations - roundStart;
         } else {
-            const double noise = objectiveNoise * (std::fabs(bestObjective) + bestGap);
-            if (!(bestObjective - check.objective > noise) || ++flat >= flatRounds)
-                break;
+            const bool crept = check.gap < bestGap && check.gap <= lastStretch * tol;
+            if (!(fell || crept) || ++flat >= flatRounds) {
+                // Pair steps that stall on an ill-conditioned Q far above
+                // tol (a small fit whose polish waits for a gap they do
+                // not reach, rounds too short for steps that zig-zag) get
+                // what a warm restart from their point would: the polish
+                // at once, and rounds afresh from its point.
+                if (lastResort || polishing)
+                    break;
+                lastResort = recheck = true;
+                polishBelow = infinity();
+                flat = 0;
+                continue;
+            }
         }
         const uint64_t least = n;
-        roundBudget = roundGrowth * (loweringSteps > least ? loweringSteps : least);
+        // Each flat round that still lowered f beyond rounding doubles the
+        // next one's budget: steps that zig-zag on an ill-conditioned face
+        // (a small fit of low rank) lower f steadily but the gap slowly.
+        roundBudget = (roundGrowth * (loweringSteps > least ? loweringSteps : least)) << (fell ? flat : 0);
         bestGap = check.gap < bestGap ? check.gap : bestGap;
         bestObjective = check.objective < bestObjective ? check.objective : bestObjective;
         if (check.workingGap <= target) {
@@ -451,6 +578,12 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
         }
         roundTarget = roundFraction * check.workingGap;
         activateAll(s.set, x, s.diagonal, upper, n);
+    }
+    if (leaving != RunEnd::answered) {
+        report.iterations = iterations;
+        releaseColumnCache(cache);
+        releaseScratch(s);
+        return leaving;
     }
     if (bestReport.gap < report.gap) {
         for (uint32_t k = 0; k < n; ++k)
@@ -467,9 +600,12 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
         report = startReport;
         counted = startCounted;
     }
+    RunEnd end = RunEnd::answered;
     if (!counted && n > 1) {
-        const ExactCheck check = countAsymmetry(Q, n, x, scale, checkScratch,
-                                                checkExactly(Q, b, n, x, scale, checkScratch, solver.path));
+        const ExactCheck uncounted = checkExactly(Q, b, n, x, scale, checkScratch, solver.path);
+        const ExactCheck check = countAsymmetry(Q, n, x, scale, checkScratch, uncounted);
+        if (mayLeave && asymmetryMatters(check, uncounted, tol, n, scale))
+            end = RunEnd::symmetrise;
         report.objective = check.objective;
         report.gap = check.gap;
     }
@@ -479,4 +615,50 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
     report.atUpperBound = boundCount(x, upper, n);
     releaseColumnCache(cache);
     releaseScratch(s);
+    return end;
+}
+
+}  // namespace
+
+// f depends on Q's symmetric part alone, and so does its minimiser. Where
+// Q's asymmetry matters at tol, the run solves that part, rounded, in a
+// copy of n*n doubles from the optional scratch (a refusal leaves the run
+// on Q itself, with its honest, unconverged gap). Symmetric Q, and Q
+// unsymmetric in the last bits, never take the copy.
+void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedSettings& settings, double* x,
+                  CertifiedReport& report)
+{
+    report = CertifiedReport{0.0, 0.0, 0, 0.0 <= settings.tol, 0, 0, 0};
+    if (n == 0)
+        return;
+    const SolverSettings solver = settings.solver ? *settings.solver : defaultSettings();
+    const double* matrix = Q;
+    double* S = nullptr;
+    RunOn on = RunOn::callerMayLeave;
+    double largestQ = 0.0;
+    for (;;) {
+        const RunEnd end = runRounds(matrix, b, n, settings, solver, on, largestQ, report.iterations, x, report);
+        if (end == RunEnd::answered)
+            break;
+        if (end == RunEnd::rescale) {
+            // Q's entries span more than the diagonal, b and the start's
+            // column showed: the scale from all of Q keeps finite products finite.
+            largestQ = largestMagnitudeOf(solver.path, Q, static_cast<size_t>(n) * n);
+            continue;
+        }
+        // At most 512 MiB: a copy as large as Q itself, for a Q far larger,
+        // could take what the host needs (the system may promise memory it
+        // cannot give when it is written).
+        const bool fits = n <= largestSymmetrisedOrder && static_cast<uint64_t>(n) * n <= SIZE_MAX / sizeof(double);
+        S = fits ? static_cast<double*>(solver.optional.take(sizeof(double) * static_cast<size_t>(n) * n)) : nullptr;
+        if (S) {
+            symmetricPart(Q, n, S);
+            matrix = S;
+            on = RunOn::symmetricPart;
+        } else {
+            on = RunOn::caller;
+        }
+    }
+    if (S)
+        solver.optional.give(S);
 }

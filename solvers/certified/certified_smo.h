@@ -14,9 +14,11 @@
 // g = ((Q + Q')/2) x - b, f's gradient: zero exactly at the points that
 // satisfy the first-order conditions. The steps follow Qx - b, which is
 // f's gradient for symmetric Q; where Q is not symmetric the gap also
-// counts the difference, so a run on such a Q converges only where x is
-// first-order for f (a last-bit asymmetry, as a kernel computed by
-// matrix products has, costs about one rounding of the gap). For positive semidefinite Q it bounds f(x) - f*; for any
+// counts the difference (a last-bit asymmetry, as a kernel computed by
+// matrix products has, costs about one rounding of the gap), and where
+// that difference matters at tol the run solves Q's symmetric part,
+// rounded, in a copy from the optional scratch (n*n doubles), the gap
+// counting the rounding. For positive semidefinite Q it bounds f(x) - f*; for any
 // other Q a small gap says that x satisfies the first-order conditions
 // nearly (a local minimum or a saddle point of f on the simplex), nothing
 // about f*.
@@ -98,8 +100,8 @@ struct CertifiedSettings {
 };
 
 // The tolerance used when the caller gives none: (16n + 128) u M, with
-// u = 2^-53 and M the larger of max |Q(r,c)| and max |b_i|, plus 16 units
-// of 2^-1074; close to machine precision relative to the problem's scale,
+// u = 2^-53 and M the larger of max |Q(r,c)| and max |b_i|, plus 4n + 16
+// units of 2^-1074; close to machine precision relative to the problem's scale,
 // and above the rounding allowance of the gap for every n and every scale,
 // zero and subnormal data included (exact_check.cpp), so that it can be met.
 // Reads all of Q once, on the path of defaultSettings().

@@ -30,6 +30,12 @@
 // asked for (certified_smo.cpp asks when the gap without it would end the
 // run, and for the point it answers with).
 //
+// Where Q is the caller's Q symmetrised, each entry 0.5 Q(i,k) + 0.5
+// Q(k,i) rounded to nearest, it is off the exact mean by at most u of its
+// size plus 2^-1074 (each halving of a subnormal loses at most 2^-1075):
+// 2^-52 A~_i + 2^-1073 sum(x) more for e_i, in working units times scale,
+// with 2^-1074 more where that product underflows.
+//
 // The true violation max over x_i > 0 of g_i, minus min over x_j < u_j of
 // g_j (over all j without bounds), is then at most hi - lo with hi = max
 // (g~_i + e_i + w_i) and lo = min (g~_j - e_j - w_j); computing hi, lo and
@@ -191,8 +197,9 @@ ExactCheck checkExactly(const double* Q, const double* b, uint32_t n, const doub
     check.objective = objective / scale;
 
     // Each gradient's error bound takes the place of its magnitude.
-    const double relative = (count + 2.0) * 0x1p-52;
-    const double absolute = (2.0 * count + 4.0) * 0x1p-1074;
+    const double symmetrised = scratch.symmetrised ? 1.0 : 0.0;
+    const double relative = (count + 2.0 + symmetrised) * 0x1p-52;
+    const double absolute = (2.0 * count + 4.0) * 0x1p-1074 + symmetrised * (0x1p-1072 * scale + 0x1p-1074);
     double* const error = magnitudes;
     for (uint32_t i = 0; i < n; ++i)
         error[i] = (relative * magnitudes[i] + 0x1p-52 * std::fabs(gradient[i])) + absolute;
@@ -218,9 +225,12 @@ ExactCheck countAsymmetry(const double* Q, uint32_t n, const double* x, double s
 // |g_i| <= 2M, so the allowance the bound above adds to the gap is at most
 // (4c + 48) u M for c <= n terms. The default, (16n + 128) u M, leaves
 // more than that again for the violation the solver can reach in rounded
-// arithmetic. Where M is subnormal or zero, rounding the gap up to a
-// multiple of 2^-1074 can leave a few such units more, which the second
-// term allows for; at any other scale it is far below the first's last bit.
+// arithmetic. Where M is subnormal or zero, what is computed at scale 1
+// (the polish's points, checked in the data's units) carries an allowance
+// of 2c + 4 units of 2^-1074 on each side of the gap, and rounding it up
+// to a multiple of 2^-1074 leaves a few such units more: the second term,
+// (4n + 16) units, allows for both; at any other scale it is far below
+// the first's last bit.
 double defaultTolerance(const double* Q, const double* b, uint32_t n)
 {
     const VectorPath path = defaultSettings().path;
@@ -231,5 +241,5 @@ double defaultToleranceAtScale(double largestQ, const double* b, uint32_t n, Vec
 {
     const double largestB = largestMagnitudeOf(path, b, n);
     const double scale = largestQ > largestB ? largestQ : largestB;
-    return scale * ((8.0 * n + 64.0) * 0x1p-52) + 16.0 * 0x1p-1074;
+    return scale * ((8.0 * n + 64.0) * 0x1p-52) + (4.0 * n + 16.0) * 0x1p-1074;
 }

@@ -26,7 +26,7 @@ double inversePowerOfTwo(double value)
 }  // namespace
 
 double workingScale(const double* Q, const double* diagonal, const double* b, uint32_t n, uint32_t start,
-                    VectorPath path)
+                    double largestQ, VectorPath path)
 {
     double largest = 0.0;
     for (uint32_t k = 0; k < n; ++k) {
@@ -37,5 +37,9 @@ double workingScale(const double* Q, const double* diagonal, const double* b, ui
     // Only Q's off-diagonal entries outside the start's column are left.
     if (largest == 0.0)
         largest = largestMagnitudeOf(path, Q, static_cast<size_t>(n) * n);
+    // The whole of Q, where known, may hold entries far above those: with
+    // its scale instead, every product of an entry and a weight, and every
+    // convex sum of them, stays below 2^1024.
+    largest = largestQ > largest ? largestQ : largest;
     return largest == 0.0 ? 1.0 : inversePowerOfTwo(largest);
 }
