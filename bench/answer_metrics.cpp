@@ -4,7 +4,7 @@
 #include <limits>
 #include <vector>
 
-AnswerMetrics measureAnswer(const double* Q, const double* b, uint32_t n, const double* x)
+AnswerMetrics measureAnswer(const double* Q, const double* b, uint32_t n, const double* x, const double* upper)
 {
     const long double notANumber = std::numeric_limits<long double>::quiet_NaN();
     AnswerMetrics m{true, 0.0, 0.0, notANumber, notANumber, notANumber, 0, 0};
@@ -23,6 +23,8 @@ AnswerMetrics measureAnswer(const double* Q, const double* b, uint32_t n, const 
     long double largest = 0.0L;
     for (uint32_t i = 0; i < n; ++i) {
         y[i] = x[i] > 0.0 ? x[i] / clippedSum : 0.0L;
+        if (upper)
+            y[i] = x[i] > 0.0 ? (x[i] < upper[i] ? x[i] : upper[i]) : 0.0L;
         largest = y[i] > largest ? y[i] : largest;
     }
     // Column by column, so that Q is read in memory order.
@@ -38,7 +40,10 @@ AnswerMetrics measureAnswer(const double* Q, const double* b, uint32_t n, const 
         objective += y[i] * (0.5L * g[i] - b[i]);
         g[i] -= b[i];
         yg += y[i] * g[i];
-        lowest = g[i] < lowest ? g[i] : lowest;
+        // A peer's weight a rounding below its bound is at it (LIBSVM's
+        // α = 1 divided by their sum, an interior point's never exactly there).
+        if (!upper || y[i] < upper[i] * (1 - boundRounding))
+            lowest = g[i] < lowest ? g[i] : lowest;
         if (y[i] > 0.0L) {
             highestActive = g[i] > highestActive ? g[i] : highestActive;
             ++m.positive;

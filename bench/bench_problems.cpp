@@ -1,6 +1,8 @@
 #include "bench_problems.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 
 #include "draw.h"
 
@@ -141,21 +143,73 @@ BenchProblem oneClassProblem(uint32_t n, double widthFactor)
     return p;
 }
 
-bool benchProblem(const std::string& family, uint32_t n, BenchProblem& problem)
+BenchProblem portfolioProblem(uint32_t n)
 {
-    if (family == "density")
+    constexpr uint32_t factors = 8;
+    constexpr double lambda = 0.5;
+    Draw draw{77};
+    std::vector<double> B(static_cast<size_t>(n) * factors);
+    for (uint32_t i = 0; i < n; ++i)
+        for (uint32_t f = 0; f < factors; ++f)
+            B[i + static_cast<size_t>(f) * n] = f == 0 ? 0.15 + 0.1 * unit(draw) : 0.1 * (unit(draw) - 0.5);
+    BenchProblem p{"portfolio", n, std::vector<double>(static_cast<size_t>(n) * n), std::vector<double>(n)};
+    for (uint32_t c = 0; c < n; ++c)
+        for (uint32_t r = 0; r <= c; ++r) {
+            double sum = 0.0;
+            for (uint32_t f = 0; f < factors; ++f)
+                sum += B[r + static_cast<size_t>(f) * n] * B[c + static_cast<size_t>(f) * n];
+            p.Q[r + static_cast<size_t>(c) * n] = sum;
+            p.Q[c + static_cast<size_t>(r) * n] = sum;
+        }
+    for (uint32_t i = 0; i < n; ++i) {
+        const double idiosyncratic = 0.2 * (0.5 + unit(draw));
+        p.Q[i + static_cast<size_t>(i) * n] += idiosyncratic * idiosyncratic;
+        p.b[i] = lambda * (0.1 * unit(draw) - 0.02);  // μ in [-2%, 8%)
+    }
+    return p;
+}
+
+std::vector<double> familyBounds(const std::string& family, uint32_t n, std::string& base)
+{
+    base = family;
+    for (const char* marker : {"-nu", "-cap"}) {
+        const size_t at = family.rfind(marker);
+        if (at == std::string::npos)
+            continue;
+        const double value = std::strtod(family.c_str() + at + std::strlen(marker), nullptr);
+        base = family.substr(0, at);
+        const double bound = marker[1] == 'n' ? 1.0 / (value * n) : value;
+        return std::vector<double>(n, bound);
+    }
+    return {};
+}
+
+bool benchProblem(const std::string& family, uint32_t n, BenchProblem& problem, std::vector<double>& upper)
+{
+    std::string base;
+    upper = familyBounds(family, n, base);
+    if (base == "portfolio")
+        problem = portfolioProblem(n);
+    else if (base == "density")
         problem = densityProblem(n);
-    else if (family == "mixture")
+    else if (base == "mixture")
         problem = mixtureProblem(n);
-    else if (family == "one-class")
+    else if (base == "one-class")
         problem = oneClassProblem(n);
-    else if (family == "wide-density")
+    else if (base == "wide-density")
         problem = wideDensityProblem(n);
-    else if (family == "realizable")
+    else if (base == "realizable")
         problem = realizableProblem(n);
-    else if (family == "all-positive")
+    else if (base == "all-positive")
         problem = allPositiveProblem(n);
     else
         return false;
+    problem.name = family;
     return true;
+}
+
+bool benchProblem(const std::string& family, uint32_t n, BenchProblem& problem)
+{
+    std::vector<double> upper;
+    return benchProblem(family, n, problem, upper) && upper.empty();
 }

@@ -43,9 +43,26 @@ BenchProblem mixtureProblem(uint32_t n, double widthFactor = 1.0);
 // weights stay positive: about 100 at n = 500, 160 at n = 8000.
 BenchProblem oneClassProblem(uint32_t n, double widthFactor = 1.0);
 
+// A capped long-only minimum-variance portfolio: Q = B Bᵀ + D, the
+// covariance of n assets under 8 factors (loadings B, the first a market
+// factor) and idiosyncratic variances D, and b = λμ with expected returns μ,
+// about a fifth of them negative. Run with a cap (bounded families below).
+BenchProblem portfolioProblem(uint32_t n);
+
 // The problem of the family named "density", "mixture", "one-class",
-// "wide-density", "realizable" or "all-positive".
+// "wide-density", "realizable", "all-positive" or "portfolio", or of a
+// bounded family: one of them with "-nu" and ν appended (each weight at
+// most 1/(νn), a one-class SVM's ν on the one-class family) or with "-cap"
+// and a cap (each weight at most the cap), e.g. "one-class-nu0.1",
+// "portfolio-cap0.02". upper receives the bounds (empty: none).
 // Returns false for any other name.
+bool benchProblem(const std::string& family, uint32_t n, BenchProblem& problem, std::vector<double>& upper);
+
+// The same for a family without bounds (false for a bounded one).
 bool benchProblem(const std::string& family, uint32_t n, BenchProblem& problem);
+
+// The bounds a bounded family's name asks for (above), as n entries; empty
+// for a family without "-nu" or "-cap". The name without them into base.
+std::vector<double> familyBounds(const std::string& family, uint32_t n, std::string& base);
 
 #endif

@@ -30,8 +30,8 @@ bool record(const BenchProblem& p, const char* solver, double seconds, bool sati
 
 // tol NaN: the default tolerance, passed explicitly (so that the record
 // names it) and timed with the solve, as a call without a tolerance pays it.
-bool runCertified(const BenchProblem& p, const char* solver, double tol, const std::string& answerDir, int repeats,
-                  FILE* runs)
+bool runCertified(const BenchProblem& p, const std::vector<double>& upper, const char* solver, double tol,
+                  const std::string& answerDir, int repeats, FILE* runs)
 {
     std::vector<double> x(p.n);
     CertifiedReport report{};
@@ -39,15 +39,17 @@ bool runCertified(const BenchProblem& p, const char* solver, double tol, const s
     const double seconds = bestTime(repeats, [&] {
         if (useDefault)
             tol = defaultTolerance(p.Q.data(), p.b.data(), p.n);
-        certifiedSMO(p.Q.data(), p.b.data(), p.n, tol, stepCap(p.n), x.data(), report);
+        const CertifiedSettings settings{tol, stepCap(p.n), nullptr, nullptr, nullptr, nullptr,
+                                         upper.empty() ? nullptr : upper.data()};
+        certifiedSMO(p.Q.data(), p.b.data(), p.n, settings, x.data(), report);
     });
     uint32_t support = 0;
     for (double xi : x)
         support += xi > 0.0;
     char note[200];
-    std::snprintf(note, sizeof note, "tol %.3g; %llu steps; %llu polish steps; %u positive; reported gap %.3g", tol,
-                  static_cast<unsigned long long>(report.iterations),
-                  static_cast<unsigned long long>(report.polishSteps), support, report.gap);
+    std::snprintf(note, sizeof note, "tol %.3g; %llu steps; %llu polish steps; %u positive; %u at the bound; "
+                  "reported gap %.3g", tol, static_cast<unsigned long long>(report.iterations),
+                  static_cast<unsigned long long>(report.polishSteps), support, report.atUpperBound, report.gap);
     return record(p, solver, seconds, report.converged, note, x, answerDir, runs);
 }
 
@@ -62,10 +64,11 @@ bool runSimplexQP(const BenchProblem& p, const char* solver, void (*solve)(const
 
 }  // namespace
 
-bool runOwnSolvers(const BenchProblem& p, const std::string& answerDir, int repeats, FILE* runs, bool certifiedOnly)
+bool runOwnSolvers(const BenchProblem& p, const std::vector<double>& upper, const std::string& answerDir, int repeats,
+                   FILE* runs, bool certifiedOnly)
 {
-    return runCertified(p, "certifiedSMO-default", NAN, answerDir, repeats, runs) &&
-           runCertified(p, "certifiedSMO-1e-6", 1e-6, answerDir, repeats, runs) &&
-           (certifiedOnly || (runSimplexQP(p, "simplexQP-SMO", SMO, answerDir, repeats, runs) &&
+    return runCertified(p, upper, "certifiedSMO-default", NAN, answerDir, repeats, runs) &&
+           runCertified(p, upper, "certifiedSMO-1e-6", 1e-6, answerDir, repeats, runs) &&
+           (certifiedOnly || !upper.empty() || (runSimplexQP(p, "simplexQP-SMO", SMO, answerDir, repeats, runs) &&
                               runSimplexQP(p, "simplexQP-multUpdate", multUpdate, answerDir, repeats, runs)));
 }

@@ -9,9 +9,10 @@
 #include "bench_problems.h"
 
 // Times each solver (best of `repeats`), writes its answer to answerDir and
-// its record to runs; with certifiedOnly, certifiedSMO's runs alone. False
-// when an answer cannot be written.
-bool runOwnSolvers(const BenchProblem& problem, const std::string& answerDir, int repeats, FILE* runs,
-                   bool certifiedOnly = false);
+// its record to runs; with certifiedOnly, or bounds (upper, n entries;
+// empty: none), certifiedSMO's runs alone. False when an answer cannot be
+// written.
+bool runOwnSolvers(const BenchProblem& problem, const std::vector<double>& upper, const std::string& answerDir,
+                   int repeats, FILE* runs, bool certifiedOnly = false);
 
 #endif

@@ -3,7 +3,8 @@ on the problems side_by_side wrote, for Debian's /usr/bin/python3 with its
 python3-libsvm and python3-cvxopt (bench/side_by_side.sh runs it).
 
 Usage: peers.py DIR SIZES FAMILIES [REPEATS [CVXOPT_LARGEST_N]]
-Reads DIR/problems/FAMILY-N.Q/.b (raw doubles, Q column-major), writes each
+Reads DIR/problems/FAMILY-N.Q/.b (raw doubles, Q column-major) and, for a
+bounded family, .u (each weight's upper bound), writes each
 answer to DIR/answers/FAMILY-N.SOLVER.x (raw doubles) and one record a run
 to DIR/runs-peers.csv (family,n,solver,seconds,status,note).
 Times are CPU seconds of the solve call alone (svm_train, qp), the best of
@@ -50,11 +51,12 @@ def best_time(repeats, solve):
 
 
 class Libsvm:
-    """One-class SVM, ν = 1/n, on the kernel matrix held in memory (-t 4).
-    Its dual is min ½αᵀQα over 0 ≤ α ≤ 1, Σα = νn: the simplex problem with
-    constant b, whose bᵀx is then the same at every feasible point."""
+    """One-class SVM on the kernel matrix held in memory (-t 4), at ν = 1/n,
+    or 1/(un) for a bound u on every weight. Its dual is min ½αᵀQα over
+    0 ≤ α ≤ 1, Σα = νn: the simplex problem with constant b, whose bᵀx is
+    then the same at every feasible point, and x = α / (νn) ≤ 1/(νn)."""
 
-    def __init__(self, Q, n):
+    def __init__(self, Q, n, nu):
         import svm
         self.svm = svm
         # One row per point, in LIBSVM's precomputed form: node 0 holds the
@@ -85,11 +87,12 @@ class Libsvm:
         self.problem.x = self.rows
         self.nodes = nodes
         self.n = n
+        self.nu = nu
 
     def solve(self, epsilon):
         n = self.n
         cache_mb = 4 * n * n // 2 ** 20 + 100  # the whole kernel in LIBSVM's float cache
-        parameter = self.svm.svm_parameter("-s 2 -t 4 -n %r -e %g -m %d -q" % (1.0 / n, epsilon, cache_mb))
+        parameter = self.svm.svm_parameter("-s 2 -t 4 -n %r -e %g -m %d -q" % (self.nu, epsilon, cache_mb))
         started = time.process_time()
         pointer = self.svm.libsvm.svm_train(self.problem, parameter)
         seconds = time.process_time() - started
@@ -103,16 +106,19 @@ class Libsvm:
 
 
 class Cvxopt:
-    """CVXOPT's qp (interior point): min ½xᵀQx - bᵀx, -x ≤ 0, Σx = 1."""
+    """CVXOPT's qp (interior point): min ½xᵀQx - bᵀx, -x ≤ 0, Σx = 1, and
+    x ≤ u where u is given and finite."""
 
-    def __init__(self, Q, b, n):
+    def __init__(self, Q, b, n, upper=None):
         import cvxopt
         from cvxopt import solvers
         self.solvers = solvers
         self.P = cvxopt.matrix(Q, (n, n))
         self.q = cvxopt.matrix(b, (n, 1)) * -1.0
-        self.G = cvxopt.spmatrix(-1.0, range(n), range(n))
-        self.h = cvxopt.matrix(0.0, (n, 1))
+        capped = [i for i in range(n) if upper is not None and upper[i] < float("inf")]
+        rows = list(range(n + len(capped)))
+        self.G = cvxopt.spmatrix([-1.0] * n + [1.0] * len(capped), rows, list(range(n)) + capped)
+        self.h = cvxopt.matrix([0.0] * n + [upper[i] for i in capped], (n + len(capped), 1))
         self.A = cvxopt.matrix(1.0, (1, n))
         self.b = cvxopt.matrix(1.0)
 
@@ -153,13 +159,16 @@ def main():
         for n in sizes:
             stem = os.path.join(directory, "problems", "%s-%d" % (family, n))
             Q, b = read_doubles(stem + ".Q", n * n), read_doubles(stem + ".b", n)
+            upper = read_doubles(stem + ".u", n) if os.path.exists(stem + ".u") else None
             solvers = []
-            # LIBSVM solves this problem only when b is constant.
-            if family == "one-class" and min(b) == max(b):
-                libsvm = Libsvm(Q, n)
+            # LIBSVM solves this problem only when b is constant (a one-class
+            # problem), and the bound, if any, the same for every weight.
+            if family.startswith(("one-class", "digits-nu", "breast-cancer-nu")) and min(b) == max(b) and (
+                    upper is None or min(upper) == max(upper)):
+                libsvm = Libsvm(Q, n, 1.0 / n if upper is None else min(1.0, 1.0 / (upper[0] * n)))
                 solvers += [(name, lambda e=SETTINGS[name]: libsvm.solve(e), lambda: "")
                             for name in ("LIBSVM-e1e-3", "LIBSVM-e1e-6")]
-            cvxopt = Cvxopt(Q, b, n)
+            cvxopt = Cvxopt(Q, b, n, upper)
             solvers += [(name, lambda o=SETTINGS[name]: cvxopt.solve(o), lambda: cvxopt.status)
                         for name in ("CVXOPT-default", "CVXOPT-tight")]
             for name, solve, status in solvers:

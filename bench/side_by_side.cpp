@@ -6,9 +6,13 @@
 //     own solvers on it (certifiedSMO alone with --certified-only, for n
 //     where simplexQP's take minutes), and writes their answers
 //     (DIR/answers) and records (DIR/runs-own.csv). Families: density,
-//     mixture, one-class, wide-density, realizable, all-positive
-//     (bench_problems.h); with --from-files, any name whose problem files
-//     some other program wrote into DIR/problems (bench/digits_problem.py).
+//     mixture, one-class, wide-density, realizable, all-positive,
+//     portfolio, and any of them bounded, as one-class-nu0.1 or
+//     portfolio-cap0.02 (bench_problems.h; the bounds go to
+//     DIR/problems/FAMILY-N.u, and simplexQP's solvers, which take none,
+//     are not run); with --from-files, any name whose problem files some
+//     other program wrote into DIR/problems (bench/digits_problem.py,
+//     bench/one_class_data.py), with bounds where a .u file is there.
 // side_by_side evaluate --dir DIR [--check] RUNS.csv...
 //     measures every recorded answer the same way, prints the tables as
 //     Markdown (also to DIR/side_by_side.md) and writes DIR/side_by_side.csv
@@ -94,19 +98,23 @@ int solve(int argc, char** argv)
     for (const std::string& family : families)
         for (uint32_t n : sizes) {
             BenchProblem p{family, n, {}, {}};
+            std::vector<double> upper;
             const std::string stem = problemStem(dir + "/problems", family, n);
             if (fromFiles) {
                 written = readDoubles(stem + ".Q", static_cast<size_t>(n) * n, p.Q) &&
                           readDoubles(stem + ".b", n, p.b) &&
-                          runOwnSolvers(p, dir + "/answers", repeats, runs, certifiedOnly);
-            } else if (!benchProblem(family, n, p)) {
+                          (!std::filesystem::exists(stem + ".u") || readDoubles(stem + ".u", n, upper)) &&
+                          runOwnSolvers(p, upper, dir + "/answers", repeats, runs, certifiedOnly);
+            } else if (!benchProblem(family, n, p, upper)) {
                 std::fprintf(stderr, "side_by_side: unknown family %s (density, mixture, one-class, "
-                             "wide-density, realizable, all-positive)\n", family.c_str());
+                             "wide-density, realizable, all-positive, portfolio, any of them with -nu or -cap)\n",
+                             family.c_str());
                 std::fclose(runs);
                 return 2;
             } else {
                 written = written && writeDoubles(stem + ".Q", p.Q) && writeDoubles(stem + ".b", p.b) &&
-                          runOwnSolvers(p, dir + "/answers", repeats, runs, certifiedOnly);
+                          (upper.empty() || writeDoubles(stem + ".u", upper)) &&
+                          runOwnSolvers(p, upper, dir + "/answers", repeats, runs, certifiedOnly);
             }
             if (!written)
                 break;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 
 #include "raw_doubles.h"
 
@@ -98,7 +100,7 @@ bool evaluateRuns(std::vector<RunRecord> runs, const std::string& problemDir, co
     });
 
     evaluated.clear();
-    std::vector<double> Q, b, x;
+    std::vector<double> Q, b, x, upper;
     for (size_t first = 0; first < runs.size();) {
         size_t end = first;
         while (end < runs.size() && runs[end].family == runs[first].family && runs[end].n == runs[first].n)
@@ -107,6 +109,9 @@ bool evaluateRuns(std::vector<RunRecord> runs, const std::string& problemDir, co
         const std::string stem = problemStem(problemDir, runs[first].family, n);
         if (!readDoubles(stem + ".Q", static_cast<size_t>(n) * n, Q) || !readDoubles(stem + ".b", n, b))
             return false;
+        const bool bounded = std::filesystem::exists(stem + ".u");
+        if (bounded && !readDoubles(stem + ".u", n, upper))
+            return false;
         long double best = INFINITY;
         const size_t problemStart = evaluated.size();
         for (size_t r = first; r < end; ++r) {
@@ -114,7 +119,7 @@ bool evaluateRuns(std::vector<RunRecord> runs, const std::string& problemDir, co
             if (e.answered) {
                 if (!readDoubles(answerPath(answerDir, runs[r]), n, x))
                     return false;
-                e.metrics = measureAnswer(Q.data(), b.data(), n, x.data());
+                e.metrics = measureAnswer(Q.data(), b.data(), n, x.data(), bounded ? upper.data() : nullptr);
                 if (e.metrics.objective < best)
                     best = e.metrics.objective;
             }
@@ -158,7 +163,9 @@ void printRunTable(FILE* out, const std::vector<EvaluatedRun>& evaluated)
 
 void printRatios(FILE* out, const std::vector<EvaluatedRun>& evaluated)
 {
-    // Each peer against the certifiedSMO run it should be measured with.
+    // Each peer against the certifiedSMO run it should be measured with, on
+    // the families whose names start so (bounded ones, "one-class-nu0.1",
+    // and the data sets' one-class problems, "digits-nu0.1", included).
     struct Comparison {
         const char *family, *peer, *own;
     };
@@ -166,27 +173,38 @@ void printRatios(FILE* out, const std::vector<EvaluatedRun>& evaluated)
         {"one-class", "LIBSVM-e1e-6", "certifiedSMO-1e-6"},
         {"one-class", "LIBSVM-e1e-3", "certifiedSMO-default"},
         {"one-class", "LIBSVM-e1e-6", "certifiedSMO-default"},
+        {"digits-nu", "LIBSVM-e1e-6", "certifiedSMO-1e-6"},
+        {"digits-nu", "LIBSVM-e1e-6", "certifiedSMO-default"},
+        {"breast-cancer-nu", "LIBSVM-e1e-6", "certifiedSMO-1e-6"},
+        {"breast-cancer-nu", "LIBSVM-e1e-6", "certifiedSMO-default"},
         {"mixture", "CVXOPT-default", "certifiedSMO-default"},
         {"mixture", "CVXOPT-tight", "certifiedSMO-default"},
+        {"portfolio", "CVXOPT-tight", "certifiedSMO-default"},
     };
     std::fprintf(out, "|     n | problem   | peer           | peer s   | against              | its s    | "
                       "peer s / its s | peer KKT gap | its KKT gap |\n");
     std::fprintf(out, "|------:|-----------|----------------|---------:|----------------------|---------:|"
                       "---------------:|-------------:|------------:|\n");
+    const std::vector<std::string> families = inOrderMet(evaluated, familyOf);
     for (const Comparison& c : comparisons)
-        for (uint32_t n : inOrderMet(evaluated, sizeOf)) {
-            const EvaluatedRun* peer = find(evaluated, c.family, n, c.peer);
-            const EvaluatedRun* own = find(evaluated, c.family, n, c.own);
-            if (!peer || !own || !peer->answered || !own->answered)
+        for (const std::string& family : families) {
+            if (family.compare(0, std::strlen(c.family), c.family) != 0)
                 continue;
-            char ratio[48] = "-";
-            if (own->run.seconds > 0) {
-                const double times = peer->run.seconds / own->run.seconds;
-                std::snprintf(ratio, sizeof ratio, times >= 10 ? "%.0f" : times >= 1 ? "%.1f" : "%.2g", times);
+            for (uint32_t n : inOrderMet(evaluated, sizeOf)) {
+                const EvaluatedRun* peer = find(evaluated, family, n, c.peer);
+                const EvaluatedRun* own = find(evaluated, family, n, c.own);
+                if (!peer || !own || !peer->answered || !own->answered)
+                    continue;
+                char ratio[48] = "-";
+                if (own->run.seconds > 0) {
+                    const double times = peer->run.seconds / own->run.seconds;
+                    std::snprintf(ratio, sizeof ratio, times >= 10 ? "%.0f" : times >= 1 ? "%.1f" : "%.2g", times);
+                }
+                std::fprintf(out, "| %5u | %-9s | %-14s | %8s | %-20s | %8s | %14s | %12s | %11s |\n", n,
+                             family.c_str(), c.peer, secondsText(peer->run.seconds).c_str(), c.own,
+                             secondsText(own->run.seconds).c_str(), ratio, gapText(peer->metrics.kktGap).c_str(),
+                             gapText(own->metrics.kktGap).c_str());
             }
-            std::fprintf(out, "| %5u | %-9s | %-14s | %8s | %-20s | %8s | %14s | %12s | %11s |\n", n, c.family,
-                         c.peer, secondsText(peer->run.seconds).c_str(), c.own, secondsText(own->run.seconds).c_str(), ratio,
-                         gapText(peer->metrics.kktGap).c_str(), gapText(own->metrics.kktGap).c_str());
         }
 }
 

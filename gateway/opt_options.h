@@ -1,6 +1,6 @@
 // simplexQPopt's third argument: tol, or an options struct (as quadprog's
 // and qp's users write them) with the fields Tolerance, MaxIterations,
-// Display and InitialPoint, each optional. Checked as the other arguments
+// Display, InitialPoint and UpperBound, each optional. Checked as the other arguments
 // are, before anything is created or computed: every error names the
 // field, what it must be and what was given, and a field this plug-in does
 // not know is an error that lists the ones it does, so that a misspelt
@@ -27,11 +27,12 @@ struct Options {
     uint64_t maxIterations;
     Display display;
     const mxArray* initialPoint;  // null: the solver's own start
+    const mxArray* upperBound;    // null: no bound
 };
 
 inline Options defaults()
 {
-    return Options{false, 0.0, false, 0, Display::off, nullptr};
+    return Options{false, 0.0, false, 0, Display::off, nullptr, nullptr};
 }
 
 using argumentChecks::append;
@@ -106,7 +107,7 @@ inline bool textOf(const mxArray* value, char (&text)[32], bool& nul)
     Message message = emptyMessage();
     append(message, "options has an unknown field '");
     append(message, name);
-    append(message, "'; the known fields are Tolerance, MaxIterations, Display and InitialPoint");
+    append(message, "'; the known fields are Tolerance, MaxIterations, Display, InitialPoint and UpperBound");
     mexErrMsgTxt(message.text);
 }
 
@@ -164,16 +165,29 @@ inline Display checkDisplay(const mxArray* value)
     mexErrMsgTxt(message.text);
 }
 
-inline void checkInitialPointShape(const mxArray* value, size_t n)
+// "<expected> <n> element(s); got <what was given>".
+[[noreturn]] inline void rejectShape(const char* expected, size_t n, const mxArray* value)
 {
-    if (argumentChecks::isRealFullDoubleVectorOf(value, n))
-        return;
     Message message = emptyMessage();
-    append(message, "options.InitialPoint must be a real, full, double vector of ");
+    append(message, expected);
     appendCount(message, n);
     append(message, n == 1 ? " element" : " elements");
     argumentChecks::appendWhatWasGiven(message, value);
     mexErrMsgTxt(message.text);
+}
+
+inline void checkInitialPointShape(const mxArray* value, size_t n)
+{
+    if (!argumentChecks::isRealFullDoubleVectorOf(value, n))
+        rejectShape("options.InitialPoint must be a real, full, double vector of ", n, value);
+}
+
+// A scalar (every weight's bound) or a vector of n bounds.
+inline void checkUpperBoundShape(const mxArray* value, size_t n)
+{
+    if (!(argumentChecks::isRealFullDouble(value) && argumentChecks::isMatrixShaped(value) &&
+          (mxGetNumberOfElements(value) == 1 || argumentChecks::isRealFullDoubleVectorOf(value, n))))
+        rejectShape("options.UpperBound must be a real, full, double scalar or vector of ", n, value);
 }
 
 // The third argument, given that Q is n-by-n: a struct is options, and
@@ -194,7 +208,8 @@ inline Options checkThird(const mxArray* third, size_t n)
         const char* name = mxGetFieldNameByNumber(third, f);
         const mxArray* value = fieldValue(third, f);
         const bool known = sameText(name, "Tolerance") || sameText(name, "MaxIterations") ||
-                           sameText(name, "Display") || sameText(name, "InitialPoint");
+                           sameText(name, "Display") || sameText(name, "InitialPoint") ||
+                           sameText(name, "UpperBound");
         if (!known)
             rejectUnknownField(name);
         if (!value || isEmptyDefault(value))
@@ -208,23 +223,82 @@ inline Options checkThird(const mxArray* third, size_t n)
             options.hasMaxIterations = true;
         } else if (sameText(name, "Display")) {
             options.display = checkDisplay(value);
-        } else {
+        } else if (sameText(name, "InitialPoint")) {
             checkInitialPointShape(value, n);
             options.initialPoint = value;
+        } else {
+            checkUpperBoundShape(value, n);
+            options.upperBound = value;
         }
     }
     return options;
 }
 
+// The bounds' values, after Q and b: count entries (1 for a scalar bound
+// on all n weights), none NaN, none below 0 (+Inf: no bound), and their sum
+// over the n weights at least 1 - startRounding(n), or no point is
+// feasible. Returns whether any bound is below 1: bounds of 1 or more
+// never bind, and the run takes its unbounded course.
+inline bool checkUpperBoundValues(const double* u, size_t count, size_t n)
+{
+    bool binds = false;
+    double sum = 0.0;
+    for (size_t i = 0; i < count; ++i) {
+        const double value = u[i];
+        if (!(value >= 0.0)) {
+            Message message = emptyMessage();
+            append(message, value != value ? "options.UpperBound must not be NaN; got NaN"
+                                           : "options.UpperBound must be >= 0; got ");
+            if (value == value) {
+                if (value < -largestDouble)
+                    append(message, "-Inf");
+                else
+                    appendNumber(message, value);
+            }
+            append(message, " at UpperBound(");
+            appendCount(message, i + 1);
+            append(message, ")");
+            mexErrMsgTxt(message.text);
+        }
+        binds = binds || value < 1.0;
+        sum += value;
+    }
+    if (count == 1)
+        sum = sum * static_cast<double>(n);
+    if (n > 0 && !(sum >= 1.0 - startRounding(n))) {
+        Message message = emptyMessage();
+        append(message, count == 1 ? "options.UpperBound times n must be at least 1, or no x is feasible; got "
+                                     "n * UpperBound = "
+                                   : "options.UpperBound must sum to at least 1, or no x is feasible; got "
+                                     "sum(UpperBound) = ");
+        appendNumber(message, sum);
+        mexErrMsgTxt(message.text);
+    }
+    return binds && n > 0;
+}
+
 // After Q and b: the initial point's values. Every entry finite and at
 // least -startRounding(n), and the entries' sum, those below 0 counted as
 // 0, within startRounding(n) of 1 (summed in ascending order from +0.0).
-inline void checkInitialPointValues(const double* x0, size_t n)
+// With bounds u (count entries, 1 for a scalar), no entry above
+// u_i + startRounding(n) u_i.
+inline void checkInitialPointValues(const double* x0, size_t n, const double* u, size_t count)
 {
     const double rounding = startRounding(n);
     double sum = 0.0;
     for (size_t i = 0; i < n; ++i) {
         const double value = x0[i];
+        const double bound = u ? u[count == 1 ? 0 : i] : infinity();
+        if (std::isfinite(value) && value > bound + rounding * bound) {
+            Message message = emptyMessage();
+            append(message, "options.InitialPoint must be <= options.UpperBound; got ");
+            appendNumber(message, value);
+            append(message, " at InitialPoint(");
+            appendCount(message, i + 1);
+            append(message, "), above its bound ");
+            appendNumber(message, bound);
+            mexErrMsgTxt(message.text);
+        }
         if (!std::isfinite(value) || value < -rounding) {
             Message message = emptyMessage();
             append(message, std::isfinite(value) ? "options.InitialPoint must be >= 0; got "
@@ -252,11 +326,15 @@ inline void checkInitialPointValues(const double* x0, size_t n)
 }
 
 // The checked point on the simplex: entries below 0 (within rounding) set
-// to +0.0, every other entry as given.
-inline void projectInitialPoint(const double* x0, size_t n, double* x)
+// to +0.0, those above their bound (within rounding) to the bound, every
+// other entry as given. upper: n bounds, or null.
+inline void projectInitialPoint(const double* x0, size_t n, const double* upper, double* x)
 {
     for (size_t i = 0; i < n; ++i)
         x[i] = x0[i] > 0.0 ? x0[i] : 0.0;
+    if (upper)
+        for (size_t i = 0; i < n; ++i)
+            x[i] = x[i] < upper[i] ? x[i] : upper[i];
 }
 
 }  // namespace optOptions

@@ -38,11 +38,12 @@ void checkCounts(int nlhs, int nrhs)
 
 mxArray* infoStruct(const CertifiedReport& report)
 {
-    const char* fields[] = {"objective", "gap", "iterations", "converged", "support"};
+    const char* fields[] = {"objective", "gap", "iterations", "converged", "support", "atUpperBound"};
     mxArray* values[] = {mxCreateDoubleScalar(report.objective), mxCreateDoubleScalar(report.gap),
                          mxCreateDoubleScalar(static_cast<double>(report.iterations)),
                          mxCreateLogicalScalar(report.converged),
-                         mxCreateDoubleScalar(static_cast<double>(report.support))};
+                         mxCreateDoubleScalar(static_cast<double>(report.support)),
+                         mxCreateDoubleScalar(static_cast<double>(report.atUpperBound))};
     const int count = static_cast<int>(sizeof fields / sizeof fields[0]);
 #ifdef SIMPLEXQP_CREATE_700
     mxArray* info = mxCreateStructMatrix_700(1, 1, count, fields);
@@ -83,9 +84,12 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
     const double* b = mxGetPr(prhs[1]);
     const double largestQ = argumentChecks::checkQValues(Q, n, solver.path);
     argumentChecks::checkBFinite(b, n);
+    const double* given = options.upperBound ? mxGetPr(options.upperBound) : nullptr;
+    const size_t givenCount = given ? mxGetNumberOfElements(options.upperBound) : 0;
+    const bool bounded = given && optOptions::checkUpperBoundValues(given, givenCount, n);
     const double* x0 = options.initialPoint ? mxGetPr(options.initialPoint) : nullptr;
     if (x0)
-        optOptions::checkInitialPointValues(x0, n);
+        optOptions::checkInitialPointValues(x0, n, given, givenCount);
 
     const uint32_t order = static_cast<uint32_t>(n);
     // With no result asked for the host still takes the first one (as ans).
@@ -93,6 +97,13 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
     // has no memory for the result.
     plhs[0] = pluginEntry::createRowVector(order);
     double* x = mxGetPr(plhs[0]);
+    // A scalar bound becomes one per weight, its block taken in the
+    // caller's mode too; bounds that cannot bind are none, so that such a
+    // run has the unbounded run's bits.
+    double* const spread = bounded && givenCount == 1 ? static_cast<double*>(mxMalloc(sizeof(double) * n)) : nullptr;
+    for (size_t i = 0; spread && i < n; ++i)
+        spread[i] = given[0];
+    const double* const upper = spread ? spread : bounded ? given : nullptr;
     // The answer's bits and its certificate hold in the standard mode only
     // (the rounding bound counts subnormal results), whatever the caller's.
     floatEnvironment::Saved callers = floatEnvironment::enterStandard();
@@ -100,10 +111,10 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
     const double tol =
         options.hasTolerance ? options.tolerance : defaultToleranceAtScale(largestQ, b, order, solver.path);
     if (x0)
-        optOptions::projectInitialPoint(x0, n, x);
+        optOptions::projectInitialPoint(x0, n, upper, x);
 
     CertifiedSettings settings{tol, options.hasMaxIterations ? options.maxIterations : iterationCap(order),
-                               x0 ? x : nullptr, nullptr, nullptr, &solver};
+                               x0 ? x : nullptr, nullptr, nullptr, &solver, upper};
     if (options.display == optOptions::Display::iter) {
         floatEnvironment::restore(callers);
         optDisplay::showHeading(order, tol);
@@ -113,6 +124,8 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
     }
     CertifiedReport report;
     certifiedSMO(Q, b, order, settings, x, report);
+    if (spread)
+        mxFree(spread);
     floatEnvironment::restore(callers);
     if (options.display != optOptions::Display::off)
         optDisplay::showEnd(report, tol);

@@ -9,14 +9,16 @@
 %   Returns the 1-by-n row vector x, with x >= 0 and sum(x) = 1, that
 %   minimises 1/2*x*Q*x' - x*b(:) for a dense real n-by-n matrix Q and a
 %   real vector b of n entries, as simplexQP does, but solved until its
-%   KKT violation (the gap) is at most tol. A call of
+%   KKT violation (the gap) is at most tol; with options.UpperBound u, also
+%   x <= u (a one-class SVM's dual at any nu, a capped portfolio). A call of
 %   simplexQP can switch to simplexQPopt by changing only the name.
 %   Every answer is the same to the last bit on every platform and host,
 %   whatever rounding mode or flush-to-zero setting the host has left on
 %   (the call computes in the standard mode and gives the host's back).
 %
 %   The gap of x bounds max(g(x > 0)) - min(g), g = (Q + Q')/2*x(:) - b(:)
-%   the gradient of f, from above: computed from gradients summed afresh
+%   the gradient of f (with bounds, max(g(x > 0)) - min(g(x < u)), and 0
+%   where every weight is at its bound), from above: computed from gradients summed afresh
 %   and a rigorous bound of that computation's rounding error (a few units
 %   in the last place of the data: the true violation is 0 exactly at the
 %   points that satisfy the first-order conditions, the gap never quite).
@@ -62,6 +64,17 @@
 %                    objective (positive semidefinite Q). From the answer
 %                    of a nearby problem (b or Q changed a little) it is
 %                    usually several times faster than a cold start.
+%     UpperBound     u, a bound on each weight: a scalar (the same for
+%                    all) or a vector of n entries, each >= 0 (Inf: no
+%                    bound), summing to at least 1 less (n + 16)*eps, or
+%                    no x is feasible. x then meets 0 <= x <= u exactly.
+%                    Where the bounds sum to 1 (up to that rounding), x is
+%                    u, the one feasible point, with gap 0. Bounds of 1 or
+%                    more never bind: a call with no other bound has the
+%                    bits of a call without UpperBound. An InitialPoint
+%                    must lie within the bounds (entries above a bound by
+%                    (n + 16)*eps of it at most are taken as the bound).
+%                    For a one-class SVM with parameter nu, u = 1/(nu*n).
 %   options = struct ("Display", "iter", "InitialPoint", x_previous), say.
 %
 %   info, a 1-by-1 struct:
@@ -72,6 +85,7 @@
 %                 taken more after it)
 %     converged   logical: gap <= tol
 %     support     the number of positive weights in x
+%     atUpperBound  the number of weights at their bound (0 without one)
 %   A run ends unconverged after max(1e7, 100*n) pair steps (or
 %   MaxIterations), or when tol cannot be met in double precision (tol = 0,
 %   say); x is then the point of least gap among those the run checked
@@ -102,17 +116,26 @@
 %         also "got -Inf" and "got a negative number".
 %     options must be a 1-by-1 struct; got a 1-by-2 struct array
 %     options has an unknown field 'Tol'; the known fields are Tolerance,
-%         MaxIterations, Display and InitialPoint
+%         MaxIterations, Display, InitialPoint and UpperBound
 %     options.Tolerance must be ..., as tol above
 %     options.MaxIterations must be a whole number >= 0; got 2.5
 %     options.Display must be 'off', 'final' or 'iter'; got 'Iter'
 %     options.InitialPoint must be a real, full, double vector of 3
 %         elements; got a 2-by-1 double matrix
+%     options.UpperBound must be a real, full, double scalar or vector of
+%         3 elements; got a 1-by-2 double matrix
 %     Q must be finite; got NaN at Q(2,1)
 %     b must be finite; got Inf at b(3)
+%     options.UpperBound must not be NaN; got NaN at UpperBound(2)
+%     options.UpperBound must be >= 0; got -0.5 at UpperBound(1)
+%     options.UpperBound must sum to at least 1, or no x is feasible; got
+%         sum(UpperBound) = 0.75 (for a scalar: "options.UpperBound times
+%         n must be at least 1, ...; got n * UpperBound = 0.75")
 %     options.InitialPoint must be finite; got NaN at InitialPoint(2)
 %     options.InitialPoint must be >= 0; got -0.1 at InitialPoint(3)
 %     options.InitialPoint must sum to 1; got sum(InitialPoint) - 1 = 0.5
+%     options.InitialPoint must be <= options.UpperBound; got 0.5 at
+%         InitialPoint(2), above its bound 0.25
 %   Unlike simplexQP, any finite b will do (b = 0 gives the minimum of
 %   x*Q*x'): this solver does not start from b / sum(b).
 %
@@ -124,6 +147,9 @@
 %   and again for b changed by 1%, from that answer, showing each check:
 %     b2 = ones (500, 1) .* (1 + 0.01 * randn (500, 1));
 %     x2 = simplexQPopt (K, b2, struct ("InitialPoint", x, "Display", "iter"));
+%   The same SVM at nu = 0.1, where many weights sit at the bound 1/(nu*n):
+%     [x, info] = simplexQPopt (K, ones (500, 1), struct ("UpperBound", 1 / 50));
+%     info.atUpperBound
 %
 %   simplexQPopt @PROJECT_VERSION@, under the BSD 3-Clause license (LICENSE).
 %
@@ -201,7 +227,7 @@
 %! assert (size (x), [1 3]);
 %! assert (all (x >= 0));
 %! assert (sum (x), 1, 4 * eps);
-%! assert (fieldnames (info), {"objective"; "gap"; "iterations"; "converged"; "support"});
+%! assert (fieldnames (info), {"objective"; "gap"; "iterations"; "converged"; "support"; "atUpperBound"});
 %! assert (info.support, nnz (x));
 %! assert (size (info), [1 1]);
 %! assert (islogical (info.converged) && info.converged);
@@ -214,7 +240,7 @@
 %! assert (simplexQPopt (Q, zeros (3, 1)) * ones (3, 1), 1, 4 * eps);
 
 %!error <^simplexQPopt: options must be a 1-by-1 struct; got a 1-by-2 struct array$> x = simplexQPopt (Q, b, struct ("Display", {"off", "iter"}))
-%!error <^simplexQPopt: options has an unknown field 'TolFun'; the known fields are Tolerance, MaxIterations, Display and InitialPoint$> x = simplexQPopt (Q, b, optimset ("TolFun", 1e-9))
+%!error <^simplexQPopt: options has an unknown field 'TolFun'; the known fields are Tolerance, MaxIterations, Display, InitialPoint and UpperBound$> x = simplexQPopt (Q, b, optimset ("TolFun", 1e-9))
 %!error <^simplexQPopt: options.Tolerance must be a non-negative number; got NaN$> x = simplexQPopt (Q, b, struct ("Tolerance", NaN))
 %!error <^simplexQPopt: options.MaxIterations must be a whole number .= 0; got 2.5$> x = simplexQPopt (Q, b, struct ("MaxIterations", 2.5))
 %!error <^simplexQPopt: options.Display must be 'off', 'final' or 'iter'; got 'Iter'$> x = simplexQPopt (Q, b, struct ("Display", "Iter"))
@@ -223,6 +249,36 @@
 %!error <^simplexQPopt: options.InitialPoint must be .= 0; got -0.1 at InitialPoint\(3\)$> x = simplexQPopt (Q, b, struct ("InitialPoint", [0.6 0.5 -0.1]))
 %!error <^simplexQPopt: options.InitialPoint must sum to 1; got sum\(InitialPoint\) - 1 = 0.5$> x = simplexQPopt (Q, b, struct ("InitialPoint", [0.5 0.5 0.5]))
 %!error <^simplexQPopt: options.InitialPoint must be finite; got NaN at InitialPoint\(2\)$> x = simplexQPopt (Q, b, struct ("InitialPoint", [0.5 NaN 0.5]))
+%!error <^simplexQPopt: options.UpperBound must be a real, full, double scalar or vector of 3 elements; got a 1-by-2 double matrix$> x = simplexQPopt (Q, b, struct ("UpperBound", [0.5 0.5]))
+%!error <^simplexQPopt: options.UpperBound must be a real, full, double scalar or vector of 3 elements; got a 1-by-1 single matrix$> x = simplexQPopt (Q, b, struct ("UpperBound", single (0.5)))
+%!error <^simplexQPopt: options.UpperBound must not be NaN; got NaN at UpperBound\(2\)$> x = simplexQPopt (Q, b, struct ("UpperBound", [0.5 NaN 0.5]))
+%!error <^simplexQPopt: options.UpperBound must be .= 0; got -0.5 at UpperBound\(1\)$> x = simplexQPopt (Q, b, struct ("UpperBound", [-0.5 1 1]))
+%!error <^simplexQPopt: options.UpperBound must sum to at least 1, or no x is feasible; got sum\(UpperBound\) = 0.75$> x = simplexQPopt (Q, b, struct ("UpperBound", [0.25 0.25 0.25]))
+%!error <^simplexQPopt: options.UpperBound times n must be at least 1, or no x is feasible; got n \* UpperBound = 0.75$> x = simplexQPopt (Q, b, struct ("UpperBound", 0.25))
+%!error <^simplexQPopt: options.InitialPoint must be .= options.UpperBound; got 0.5 at InitialPoint\(2\), above its bound 0.4$> x = simplexQPopt (Q, b, struct ("UpperBound", 0.4, "InitialPoint", [0.25 0.5 0.25]))
+
+%!test
+%! ## Upper bounds: a one-class SVM at nu = 0.2 meets 0 <= x <= u exactly,
+%! ## with weights at the bound and the KKT conditions over the weights
+%! ## below it; bounds that cannot bind keep the unbounded bits; bounds
+%! ## summing to 1 leave their one point.
+%! [K, k] = one_class_problem (200, 13);
+%! u = 1 / (0.2 * 200);
+%! [x, info] = simplexQPopt (K, k, struct ("UpperBound", u));
+%! assert (info.converged);
+%! assert (all (x >= 0 & x <= u));
+%! assert (info.atUpperBound, nnz (x == u));
+%! assert (info.atUpperBound > 0);
+%! assert (sum (x), 1, 1e-14);
+%! g = K * x' - k;
+%! assert (max (g(x > 0)) - min (g(x < u)) <= info.gap + 1e-14);
+%! [plain, pinfo] = simplexQPopt (K, k);
+%! [loose, linfo] = simplexQPopt (K, k, struct ("UpperBound", [Inf; ones(199, 1)]));
+%! assert (num2hex (loose), num2hex (plain));
+%! assert (linfo.atUpperBound, 0);
+%! [one, oinfo] = simplexQPopt (Q, b, struct ("UpperBound", [0.5 0.25 0.25]));
+%! assert (one, [0.5 0.25 0.25]);
+%! assert (oinfo.gap, 0);
 
 %!test
 %! ## Options: Tolerance as tol, empty fields as defaults, a warm start from

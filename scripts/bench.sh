@@ -7,6 +7,9 @@
 # side-by-side benchmark: certifiedSMO and simplexQP's solvers against
 # LIBSVM and CVXOPT (bench/side_by_side.sh), with its plot
 # (doc/benchmark-peers.png).
+# Then the bounded families side by side (one-class at ν = 0.01, 0.1 and
+# 0.5 against LIBSVM, capped portfolios against CVXOPT; out/bench/bounded/)
+# and the real data sets as one-class problems (out/bench/one-class-data/).
 # Then simplexQPopt's warm starts and its passes over Q
 # (bench/warm_start_bench.cpp, a few minutes).
 # Tables and CSV files go to out/bench/ (the side-by-side's to
@@ -67,6 +70,18 @@ fi
 if $run_peers; then
   bench/side_by_side.sh out/release/bench/side_by_side "$results/side-by-side" "$peer_sizes" \
     density,mixture,one-class doc/benchmark-peers.png
+  bench/side_by_side.sh out/release/bench/side_by_side "$results/bounded" "$peer_sizes" \
+    one-class-nu0.01,one-class-nu0.1,one-class-nu0.5,portfolio-cap0.02,portfolio-cap0.05
+  # The data sets' sizes differ (n = 1,797 and 569): one run each.
+  data=$results/one-class-data
+  rm -rf "$data" && /usr/bin/python3 bench/one_class_data.py "$data"
+  for set in digits:1797 breast-cancer:569; do
+    name=${set%%:*} n=${set##*:} families=$name-nu0.05,$name-nu0.1,$name-nu0.2,$name-nu0.5
+    out/release/bench/side_by_side solve --dir "$data" --sizes "$n" --families "$families" --from-files yes
+    /usr/bin/python3 bench/peers.py "$data" "$n" "$families"
+    out/release/bench/side_by_side evaluate --dir "$data" "$data/runs-own.csv" "$data/runs-peers.csv" |
+      tee "$data/$name.md"
+  done
 fi
 
 if $run_warm; then

@@ -132,16 +132,16 @@ TEST_F(CertifiedPlugin, GivesCertifiedSMOsBitsAndInfo)
         ASSERT_TRUE(outcome.second);
         EXPECT_EQ(outcome.secondRows, 1u);
         EXPECT_EQ(outcome.secondColumns, 1u);
-        ASSERT_EQ(outcome.fields.size(), 5u);
-        const char* names[] = {"objective", "gap", "iterations", "converged", "support"};
-        const char* classes[] = {"double", "double", "double", "logical", "double"};
+        ASSERT_EQ(outcome.fields.size(), 6u);
+        const char* names[] = {"objective", "gap", "iterations", "converged", "support", "atUpperBound"};
+        const char* classes[] = {"double", "double", "double", "logical", "double", "double"};
         size_t support = 0;
         for (double weight : x)
             support += weight > 0.0;
         ASSERT_EQ(report.support, support);
         const double values[] = {report.objective, report.gap, static_cast<double>(report.iterations), 1.0,
-                                 static_cast<double>(support)};
-        for (size_t f = 0; f < 5; ++f) {
+                                 static_cast<double>(support), 0.0};
+        for (size_t f = 0; f < 6; ++f) {
             EXPECT_EQ(outcome.fields[f].name, names[f]);
             EXPECT_EQ(outcome.fields[f].className, classes[f]) << names[f];
             EXPECT_EQ(bitsOf(outcome.fields[f].value), bitsOf(values[f])) << names[f];

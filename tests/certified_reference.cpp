@@ -46,10 +46,40 @@ bool solveSystem(std::vector<Wide>& A, std::vector<Wide>& rhs, size_t m)
     return true;
 }
 
+// The stationary point of f on a face: the free coordinates F, the others
+// fixed at x (x_F is 0 on entry). Solves
+//     [Q_FF -1; 1' 0] [x_F; lambda] = [b_F - Q_F x; 1 - sum x]
+// into x_F; returns lambda in lambda, false when the system is singular.
+bool solveOnFace(const std::vector<double>& Q, const std::vector<double>& b, const std::vector<size_t>& free,
+                 std::vector<Wide>& x, Wide& lambda)
+{
+    const size_t n = b.size(), s = free.size(), m = s + 1;
+    std::vector<Wide> A(m * m, 0), y(m, 0);
+    Wide fixedSum = 0;
+    for (Wide xi : x)
+        fixedSum += xi;
+    for (size_t r = 0; r < s; ++r) {
+        for (size_t c = 0; c < s; ++c)
+            A[r * m + c] = entry(Q, n, free[r], free[c]);
+        A[r * m + s] = -1;
+        A[s * m + r] = 1;
+        y[r] = b[free[r]];
+        for (size_t k = 0; k < n; ++k)
+            y[r] -= entry(Q, n, free[r], k) * x[k];
+    }
+    y[s] = 1 - fixedSum;
+    if (!solveSystem(A, y, m))
+        return false;
+    for (size_t r = 0; r < s; ++r)
+        x[free[r]] = y[r];
+    lambda = y[s];
+    return true;
+}
+
 }  // namespace
 
 long double violationInLongDouble(const std::vector<double>& Q, const std::vector<double>& b,
-                                  const std::vector<double>& x, long double& error)
+                                  const std::vector<double>& x, long double& error, const std::vector<double>& upper)
 {
     const size_t n = b.size();
     const Wide unit = std::numeric_limits<Wide>::epsilon() / 2;
@@ -66,14 +96,18 @@ long double violationInLongDouble(const std::vector<double>& Q, const std::vecto
         largestError = e > largestError ? e : largestError;
         if (x[i] > 0)
             largest = g > largest ? g : largest;
-        smallest = g < smallest ? g : smallest;
+        if (upper.empty() || x[i] < upper[i])
+            smallest = g < smallest ? g : smallest;
     }
     error = 2 * largestError;
-    return largest - smallest;
+    return smallest == INFINITY ? 0 : largest - smallest;
 }
 
-long double objectiveInLongDouble(const std::vector<double>& Q, const std::vector<double>& b,
-                                  const std::vector<double>& x)
+namespace {
+
+// f(x) for weights in double or in long double.
+template <typename Weight>
+Wide objectiveOf(const std::vector<double>& Q, const std::vector<double>& b, const std::vector<Weight>& x)
 {
     const size_t n = b.size();
     Wide f = 0;
@@ -86,6 +120,14 @@ long double objectiveInLongDouble(const std::vector<double>& Q, const std::vecto
     return f;
 }
 
+}  // namespace
+
+long double objectiveInLongDouble(const std::vector<double>& Q, const std::vector<double>& b,
+                                  const std::vector<double>& x)
+{
+    return objectiveOf(Q, b, x);
+}
+
 bool minimumBySupports(const std::vector<double>& Q, const std::vector<double>& b, long double& minimum,
                        std::vector<long double>& minimiser)
 {
@@ -96,26 +138,15 @@ bool minimumBySupports(const std::vector<double>& Q, const std::vector<double>& 
         for (size_t i = 0; i < n; ++i)
             if (mask & (1u << i))
                 support.push_back(i);
-        const size_t s = support.size(), m = s + 1;
-        // [Q_SS -1; 1' 0] [x_S; lambda] = [b_S; 1]
-        std::vector<Wide> A(m * m, 0), y(m, 0);
-        for (size_t r = 0; r < s; ++r) {
-            for (size_t c = 0; c < s; ++c)
-                A[r * m + c] = entry(Q, n, support[r], support[c]);
-            A[r * m + s] = -1;
-            A[s * m + r] = 1;
-            y[r] = b[support[r]];
-        }
-        y[s] = 1;
-        if (!solveSystem(A, y, m))
-            continue;
         std::vector<Wide> x(n, 0);
+        Wide lambda;
+        if (!solveOnFace(Q, b, support, x, lambda))
+            continue;
         bool feasible = true;
-        for (size_t r = 0; r < s; ++r) {
-            feasible = feasible && y[r] >= -1e-15L;
-            x[support[r]] = y[r] > 0 ? y[r] : 0;
+        for (size_t i : support) {
+            feasible = feasible && x[i] >= -1e-15L;
+            x[i] = x[i] > 0 ? x[i] : 0;
         }
-        const Wide lambda = y[s];
         Wide f = 0;
         for (size_t i = 0; i < n && feasible; ++i) {
             Wide g = -static_cast<Wide>(b[i]);
@@ -128,6 +159,51 @@ bool minimumBySupports(const std::vector<double>& Q, const std::vector<double>& 
             found = true;
             minimum = f;
             minimiser = x;
+        }
+    }
+    return found;
+}
+
+bool minimumWithinBounds(const std::vector<double>& Q, const std::vector<double>& b,
+                         const std::vector<double>& upper, long double& minimum)
+{
+    const size_t n = b.size();
+    size_t splits = 1;
+    for (size_t i = 0; i < n; ++i)
+        splits *= 3;
+    bool found = false;
+    for (size_t code = 0; code < splits; ++code) {
+        // Each coordinate's place, a digit of code: 0 at zero, 1 at its
+        // bound, 2 free.
+        std::vector<Wide> x(n, 0);
+        std::vector<size_t> free;
+        bool possible = true;
+        Wide fixedSum = 0;
+        for (size_t i = 0, c = code; i < n; ++i, c /= 3) {
+            if (c % 3 == 1) {
+                possible = possible && std::isfinite(upper[i]);
+                x[i] = upper[i];
+                fixedSum += x[i];
+            } else if (c % 3 == 2) {
+                free.push_back(i);
+            }
+        }
+        if (!possible)
+            continue;
+        Wide lambda;
+        if (free.empty()) {
+            possible = std::fabs(fixedSum - 1) <= 1e-15L;
+        } else {
+            possible = solveOnFace(Q, b, free, x, lambda);
+            for (size_t i : free)
+                possible = possible && x[i] >= -1e-15L && x[i] <= upper[i] + 1e-15L;
+        }
+        if (!possible)
+            continue;
+        const Wide f = objectiveOf(Q, b, x);
+        if (!found || f < minimum) {
+            found = true;
+            minimum = f;
         }
     }
     return found;

@@ -10,10 +10,13 @@
 #include "corpus/corpus.h"
 
 // The KKT violation max over x_i > 0 of g_i minus min over j of g_j, with
-// g = Qx - b summed in long double. error receives a bound on how far the
-// long double sums can be from the exact value.
+// g = Qx - b summed in long double; with bounds u (upper, n entries, +Inf
+// where none; empty: no bounds), the minimum over x_j < u_j alone, and 0
+// where there is no such j. error receives a bound on how far the long
+// double sums can be from the exact value.
 long double violationInLongDouble(const std::vector<double>& Q, const std::vector<double>& b,
-                                  const std::vector<double>& x, long double& error);
+                                  const std::vector<double>& x, long double& error,
+                                  const std::vector<double>& upper = {});
 
 // f(x) in long double.
 long double objectiveInLongDouble(const std::vector<double>& Q, const std::vector<double>& b,
@@ -25,6 +28,15 @@ long double objectiveInLongDouble(const std::vector<double>& Q, const std::vecto
 // that is the minimum. Returns false if no support gave a point.
 bool minimumBySupports(const std::vector<double>& Q, const std::vector<double>& b, long double& minimum,
                        std::vector<long double>& minimiser);
+
+// The least objective over {0 <= x <= u, sum x = 1} for small n: every
+// split of the coordinates into those at 0, those at a finite bound and
+// the free ones is tried (Q_FF x_F - b_F + Q_FU u_U = lambda, sum x = 1
+// solved by elimination), and the least f of the feasible points kept. For
+// positive definite Q the minimiser is one of them. Returns false if no
+// split gave a feasible point.
+bool minimumWithinBounds(const std::vector<double>& Q, const std::vector<double>& b,
+                         const std::vector<double>& upper, long double& minimum);
 
 // The one-class problem: a Gaussian kernel of width 0.1 on n points drawn
 // uniformly in the unit square, b = 1. Its answers are sparse.

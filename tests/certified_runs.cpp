@@ -20,7 +20,7 @@ CertifiedRun runCertified(const std::vector<double>& Q, const std::vector<double
     const uint32_t n = static_cast<uint32_t>(b.size());
     const std::vector<double> Qbefore = Q, bBefore = b;
     const size_t blocks = standInLiveBlocks();
-    CertifiedRun run{std::vector<double>(n, -12345.0), CertifiedReport{-1.0, -1.0, 0, false, 0, 0}, tol};
+    CertifiedRun run{std::vector<double>(n, -12345.0), CertifiedReport{-1.0, -1.0, 0, false, 0, 0, 0}, tol};
     certifiedSMO(Q.data(), b.data(), n, tol, cap, run.x.data(), run.report, settings);
     EXPECT_EQ(standInLiveBlocks(), blocks) << "scratch left behind";
     EXPECT_EQ(bitsOf(Q), bitsOf(Qbefore)) << "Q was written";

@@ -139,7 +139,7 @@ TEST(CertifiedSMO, OneCoordinateAndNone)
     EXPECT_EQ(one.report.iterations, 0u);
     EXPECT_EQ(one.report.objective, -7.5 * 0.5 - 2.0);
 
-    CertifiedReport report{-1, -1, 7, false, 7, 7};
+    CertifiedReport report{-1, -1, 7, false, 7, 7, 7};
     certifiedSMO(nullptr, nullptr, 0, 1e-9, 10, nullptr, report);
     EXPECT_EQ(report.gap, 0.0);
     EXPECT_EQ(report.iterations, 0u);
@@ -543,7 +543,7 @@ TEST(CertifiedSMO, ProgressTellsEachCheckAndEndsAtTheAnswer)
     Seen cold;
     std::vector<double> x(p.n);
     CertifiedReport report;
-    certifiedSMO(p.Q.data(), p.b.data(), p.n, CertifiedSettings{tol, generousCap, nullptr, Seen::note, &cold, nullptr}, x.data(),
+    certifiedSMO(p.Q.data(), p.b.data(), p.n, CertifiedSettings{tol, generousCap, nullptr, Seen::note, &cold, nullptr, nullptr}, x.data(),
                  report);
     ASSERT_TRUE(report.converged);
     ASSERT_FALSE(cold.records.empty());
@@ -579,7 +579,7 @@ TEST(CertifiedSMO, ProgressTellsEachCheckAndEndsAtTheAnswer)
     // From the answer, in place: x is both the start and the result.
     Seen warm;
     const std::vector<double> answer = x;
-    certifiedSMO(p.Q.data(), p.b.data(), p.n, CertifiedSettings{tol, generousCap, x.data(), Seen::note, &warm, nullptr},
+    certifiedSMO(p.Q.data(), p.b.data(), p.n, CertifiedSettings{tol, generousCap, x.data(), Seen::note, &warm, nullptr, nullptr},
                  x.data(), report);
     ASSERT_EQ(warm.records.size(), 1u);
     EXPECT_EQ(warm.records[0].phase, CertifiedPhase::start);
@@ -601,11 +601,11 @@ TEST(CertifiedSMO, AWarmStartNeverEndsAboveItsStart)
             start[k] = 1.0 / count;
         std::vector<double> x(p.n);
         CertifiedReport atStart, report;
-        certifiedSMO(p.Q.data(), p.b.data(), p.n, CertifiedSettings{0.0, 0, start.data(), nullptr, nullptr, nullptr},
+        certifiedSMO(p.Q.data(), p.b.data(), p.n, CertifiedSettings{0.0, 0, start.data(), nullptr, nullptr, nullptr, nullptr},
                      x.data(), atStart);
         EXPECT_EQ(bitsOf(x), bitsOf(start));
         for (uint64_t cap : {1u, 10u, 1000u, 100000u}) {
-            certifiedSMO(p.Q.data(), p.b.data(), p.n, CertifiedSettings{0.0, cap, start.data(), nullptr, nullptr, nullptr},
+            certifiedSMO(p.Q.data(), p.b.data(), p.n, CertifiedSettings{0.0, cap, start.data(), nullptr, nullptr, nullptr, nullptr},
                          x.data(), report);
             EXPECT_LE(report.objective, atStart.objective) << p.name << " cap " << cap;
             EXPECT_LE(report.gap, atStart.gap) << p.name << " cap " << cap;

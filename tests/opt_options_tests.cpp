@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "certified_reference.h"
+#include "certified/certified_smo.h"
 #include "options_struct.h"
 #include "plugin_call.h"
 #include "solve.h"
@@ -86,7 +87,7 @@ const std::vector<double> smallB = {1, 0.8, 0.3};
 
 TEST_F(OptOptions, EveryBadOptionGivesItsMessage)
 {
-    const char* known = "; the known fields are Tolerance, MaxIterations, Display and InitialPoint";
+    const char* known = "; the known fields are Tolerance, MaxIterations, Display, InitialPoint and UpperBound";
     struct Case {
         mxArray* options;
         std::string message;
@@ -138,6 +139,25 @@ TEST_F(OptOptions, EveryBadOptionGivesItsMessage)
          "options.InitialPoint must sum to 1; got sum(InitialPoint) - 1 = 9.31323e-10"},
         {optionsOf({{"InitialPoint", column({1e308, 1e308, -1e-300})}}),
          "options.InitialPoint must sum to 1; got sum(InitialPoint) - 1 = Inf"},
+        {optionsOf({{"UpperBound", column({0.5, 0.5})}}),
+         "options.UpperBound must be a real, full, double scalar or vector of 3 elements; got a 2-by-1 double matrix"},
+        {optionsOf({{"UpperBound", standInCreateString("one")}}),
+         "options.UpperBound must be a real, full, double scalar or vector of 3 elements; got a 1-by-3 char array"},
+        {optionsOf({{"UpperBound", standInCreateArray(standInSingle, 1, 1, false, false, 0)}}),
+         "options.UpperBound must be a real, full, double scalar or vector of 3 elements; got a 1-by-1 single matrix"},
+        {optionsOf({{"UpperBound", column({0.5, NAN, 0.5})}}), "options.UpperBound must not be NaN; got NaN at UpperBound(2)"},
+        {optionsOf({{"UpperBound", column({0.5, 0.5, -0.25})}}),
+         "options.UpperBound must be >= 0; got -0.25 at UpperBound(3)"},
+        {optionsOf({{"UpperBound", scalar(-INFINITY)}}), "options.UpperBound must be >= 0; got -Inf at UpperBound(1)"},
+        {optionsOf({{"UpperBound", column({0.5, 0.25, 0.125})}}),
+         "options.UpperBound must sum to at least 1, or no x is feasible; got sum(UpperBound) = 0.875"},
+        {optionsOf({{"UpperBound", scalar(0.25)}}),
+         "options.UpperBound times n must be at least 1, or no x is feasible; got n * UpperBound = 0.75"},
+        // The bounds' values are checked before the start's, which must lie within them.
+        {optionsOf({{"InitialPoint", column({0.5, 0.5, NAN})}, {"UpperBound", column({NAN, 1, 1})}}),
+         "options.UpperBound must not be NaN; got NaN at UpperBound(1)"},
+        {optionsOf({{"InitialPoint", column({0.25, 0.5, 0.25})}, {"UpperBound", scalar(0.4)}}),
+         "options.InitialPoint must be <= options.UpperBound; got 0.5 at InitialPoint(2), above its bound 0.4"},
     };
     for (const Case& c : cases) {
         const Outcome outcome = solve(2, smallQ, smallB, c.options);
@@ -176,6 +196,56 @@ TEST_F(OptOptions, EmptyFieldsAndNumericTolKeepTheirMeaning)
     const Outcome byField = solve(2, p.Q, p.b, optionsOf({{"Tolerance", scalar(1e-7)}}));
     EXPECT_EQ(bitsOf(byField.x), bitsOf(byTol.x));
     EXPECT_EQ(field(byField, "iterations"), field(byTol, "iterations"));
+}
+
+TEST_F(OptOptions, BoundsThatCannotBindGiveTheUnboundedBits)
+{
+    const CorpusProblem p = oneClassProblem(80, 21);
+    const Outcome plain = solve(2, p.Q, p.b, nullptr);
+    ASSERT_FALSE(plain.raised) << plain.message;
+    std::vector<double> mixed(p.n, 1.0);
+    mixed[3] = INFINITY;
+    mixed[40] = 2.5;
+    for (mxArray* bound : {scalar(INFINITY), scalar(1.0), scalar(3.0), column(mixed), emptyDouble()}) {
+        const Outcome bounded = solve(2, p.Q, p.b, optionsOf({{"UpperBound", bound}}));
+        ASSERT_FALSE(bounded.raised) << bounded.message;
+        EXPECT_EQ(bitsOf(bounded.x), bitsOf(plain.x));
+        for (const char* name : {"gap", "objective", "iterations", "support"})
+            EXPECT_EQ(bitsOf(field(bounded, name)), bitsOf(field(plain, name))) << name;
+        EXPECT_EQ(field(bounded, "atUpperBound"), 0.0);
+    }
+}
+
+TEST_F(OptOptions, ABoundGivesCertifiedSMOsBitsWithinIt)
+{
+    const CorpusProblem p = oneClassProblem(80, 22);
+    const std::vector<double> upper(p.n, 1.0 / (0.6 * p.n));
+    std::vector<double> x(p.n);
+    CertifiedReport report{};
+    certifiedSMO(p.Q.data(), p.b.data(), p.n,
+                 CertifiedSettings{defaultTolerance(p.Q.data(), p.b.data(), p.n), 10000000, nullptr, nullptr,
+                                   nullptr, nullptr, upper.data()},
+                 x.data(), report);
+    ASSERT_TRUE(report.converged);
+    ASSERT_GT(report.atUpperBound, 0u);
+    // A scalar, a column and a row of the same bounds.
+    for (mxArray* bound : {scalar(upper[0]), column(upper), standInCreateDouble(1, p.n, upper.data())}) {
+        const Outcome outcome = solve(2, p.Q, p.b, optionsOf({{"UpperBound", bound}}));
+        ASSERT_FALSE(outcome.raised) << outcome.message;
+        EXPECT_EQ(bitsOf(outcome.x), bitsOf(x));
+        EXPECT_EQ(field(outcome, "atUpperBound"), report.atUpperBound);
+        EXPECT_EQ(bitsOf(field(outcome, "gap")), bitsOf(report.gap));
+    }
+    // A start a rounding above its bound is brought down to it.
+    std::vector<double> start(p.n, 0.0);
+    for (uint32_t i = 0; i < 48; ++i)
+        start[i] = upper[i];
+    start[0] = upper[0] * (1 + 0x1p-50);
+    const Outcome warm = solve(2, p.Q, p.b, optionsOf({{"UpperBound", scalar(upper[0])}, {"InitialPoint", column(start)}}));
+    ASSERT_FALSE(warm.raised) << warm.message;
+    EXPECT_EQ(field(warm, "converged"), 1.0);
+    for (double weight : warm.x)
+        EXPECT_LE(weight, upper[0]);
 }
 
 TEST_F(OptOptions, WarmStartFromTheAnswerTakesNoStepAndKeepsItsBits)

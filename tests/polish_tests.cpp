@@ -182,7 +182,8 @@ Polished polishFrom(const std::vector<double>& Q, const std::vector<double>& b, 
     const uint32_t n = static_cast<uint32_t>(b.size());
     std::vector<double> gradient(n), products(n), magnitudes(n), weights(n);
     std::vector<uint32_t> columns(n);
-    const CheckScratch scratch{gradient.data(), columns.data(), products.data(), magnitudes.data(), weights.data(), false};
+    const CheckScratch scratch{gradient.data(), columns.data(), products.data(), magnitudes.data(), weights.data(),
+                               false, nullptr};
     Polished p;
     p.before = checkExactly(Q.data(), b.data(), n, x.data(), 1.0, scratch, settings.path);
     p.after = p.before;

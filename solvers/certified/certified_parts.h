@@ -18,11 +18,17 @@ struct ActiveSet {
     double* gradient;   // g = Qx - b, kept up to date by the steps
     double* weight;     // x
     double* diagonal;   // Q(i, i)
+    double* upper;      // each weight's bound; null where no weight has one
+    // With bounds, by coordinate: the weight each had when it was shrunk
+    // away (0 or its bound), which x keeps until it is back in the set.
+    double* shrunkWeight;
     uint64_t version;   // changes whenever the positions change
-    // Scratch of the steps: each position's score as a partner; the
-    // positions of positive weight (in no particular order) and where each
-    // stands in that list.
+    // Scratch of the steps: each position's score as a partner (and, with
+    // bounds, its gradient where it can receive weight, +Inf where it is at
+    // its bound); the positions of positive weight (in no particular order)
+    // and where each stands in that list.
     double* score;
+    double* receiving;
     uint32_t* giving;
     uint32_t* givingSlot;
     uint32_t givingCount;
@@ -38,7 +44,8 @@ enum class StepsEnd {
 };
 
 // Pair steps on the active set until its gap, the largest gradient of a
-// positive weight minus the smallest gradient, is at most target.
+// positive weight minus the smallest gradient of a weight below its bound,
+// is at most target.
 // tau stands in for the curvature of pairs along which f is not convex.
 // Shrinks the set after the first step and then every shrinkEvery steps. Counts steps in iterations.
 // Columns come through cache (column_cache.h).
@@ -54,7 +61,8 @@ struct ExactCheck {
 
 // Where checkExactly writes: gradient (n) receives scale (Qx - b) and
 // magnitudes (n) the error bound of each; the rest is scratch: columns
-// (n), products, weights (n each).
+// (n), products, weights (n each). upper is read: the weights' bounds (n),
+// null where there are none; the check and the polish take them from here.
 struct CheckScratch {
     double* gradient;
     uint32_t* columns;
@@ -65,6 +73,7 @@ struct CheckScratch {
     // 0.5 Q(k,i) to nearest (certified_smo.cpp): the gap then also counts
     // how far each entry may be from the exact one.
     bool symmetrised;
+    const double* upper;
 };
 
 // Gradients of x summed exactly as (Qx)_i is defined (ascending k from

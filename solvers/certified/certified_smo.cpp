@@ -8,7 +8,11 @@
 // matter costs less than starting from n weights and removing most.
 // A caller's start (the answer to a nearby problem, say) is checked
 // exactly before any step instead: if it meets tol it is the answer, and
-// its exact gradients are where the steps begin.
+// its exact gradients are where the steps begin. With bounds a vertex is
+// feasible only where its bound is 1 or more, so the cold start fills
+// weights to their bounds, greedily from that vertex by least gradient
+// (LIBSVM's one-class start fills the first ones), and is checked as a
+// caller's start is.
 //
 // Rounds: pair steps (pair_steps.cpp) until the working gap is at most a
 // round's target; then the exact check (exact_check.cpp). Its gap, the
@@ -114,7 +118,7 @@ struct Scratch {
     double* start;  // the caller's starting point, kept (null for a cold start)
 };
 
-Scratch takeScratch(uint32_t n, bool warm, const HostScratch& host)
+Scratch takeScratch(uint32_t n, bool warm, bool bounded, const HostScratch& host)
 {
     const size_t doubles = sizeof(double) * n;
     const size_t indices = sizeof(uint32_t) * n;
@@ -129,6 +133,9 @@ Scratch takeScratch(uint32_t n, bool warm, const HostScratch& host)
     s.set.giving = static_cast<uint32_t*>(takeFromHost(host, indices));
     s.set.givingSlot = static_cast<uint32_t*>(takeFromHost(host, indices));
     s.set.givingCount = 0;
+    s.set.upper = bounded ? static_cast<double*>(takeFromHost(host, doubles)) : nullptr;
+    s.set.receiving = bounded ? static_cast<double*>(takeFromHost(host, doubles)) : nullptr;
+    s.set.shrunkWeight = bounded ? static_cast<double*>(takeFromHost(host, doubles)) : nullptr;
     s.diagonal = static_cast<double*>(takeFromHost(host, doubles));
     s.columns = static_cast<uint32_t*>(takeFromHost(host, indices));
     s.products = static_cast<double*>(takeFromHost(host, doubles));
@@ -149,6 +156,11 @@ void releaseScratch(Scratch& s)
     mxFree(s.products);
     mxFree(s.columns);
     mxFree(s.diagonal);
+    if (s.set.upper) {
+        mxFree(s.set.shrunkWeight);
+        mxFree(s.set.receiving);
+        mxFree(s.set.upper);
+    }
     mxFree(s.set.givingSlot);
     mxFree(s.set.giving);
     mxFree(s.set.score);
@@ -172,6 +184,48 @@ uint32_t bestVertex(const double* diagonal, const double* b, uint32_t n)
     return best;
 }
 
+// The cold start within bounds, greedy: the vertex of least f(e_k) filled
+// to its bound, then each time the weight of least gradient at the point so
+// far (the first among equals), until the weights sum to 1, the last one
+// taking what is left; every weight at its bound where the bounds sum to
+// less. For a kernel that picks points far from those taken, the spread a
+// one-class answer's support has. One column of Q and one pass over the
+// gradients per weight filled, about what the start's exact check costs
+// again. gradient (n) is scratch; Q and b are read in working units.
+void fillToBounds(const double* Q, const double* b, double scale, const double* upper, uint32_t vertex, uint32_t n,
+                  double* x, double* gradient)
+{
+    for (uint32_t k = 0; k < n; ++k) {
+        x[k] = 0.0;
+        gradient[k] = -(b[k] * scale);
+    }
+    double sum = 0.0;
+    uint32_t next = upper[vertex] > 0.0 ? vertex : n;
+    for (;;) {
+        if (next == n) {
+            double least = infinity();
+            for (uint32_t k = 0; k < n; ++k)
+                if (x[k] == 0.0 && upper[k] > 0.0 && (next == n || gradient[k] < least)) {
+                    least = gradient[k];
+                    next = k;
+                }
+            if (next == n)
+                return;
+        }
+        const double left = 1.0 - sum;
+        const double weight = upper[next] < left ? upper[next] : left;
+        x[next] = weight;
+        sum += weight;
+        if (!(sum < 1.0) || !(weight > 0.0))
+            return;
+        const double* const column = Q + at(0, next, n);
+        const double change = weight * scale;
+        for (uint32_t k = 0; k < n; ++k)
+            gradient[k] = gradient[k] + column[k] * change;
+        next = n;
+    }
+}
+
 // The violation at the start vertex: its gradient less the smallest.
 double startGap(const double* gradient, uint32_t start, uint32_t n)
 {
@@ -182,8 +236,8 @@ double startGap(const double* gradient, uint32_t start, uint32_t n)
 }
 
 // Every coordinate in the active set again, with x and the gradient in
-// set.gradient (indexed by coordinate).
-void activateAll(ActiveSet& set, const double* x, const double* diagonal, uint32_t n)
+// set.gradient (indexed by coordinate), and the bounds where there are any.
+void activateAll(ActiveSet& set, const double* x, const double* diagonal, const double* upper, uint32_t n)
 {
     set.size = n;
     ++set.version;
@@ -192,13 +246,17 @@ void activateAll(ActiveSet& set, const double* x, const double* diagonal, uint32
         set.weight[k] = x[k];
         set.diagonal[k] = diagonal[k];
     }
+    if (upper)
+        for (uint32_t k = 0; k < n; ++k)
+            set.upper[k] = upper[k];
 }
 
-// x from the active set; coordinates outside it have weight 0.
+// x from the active set; coordinates outside it have weight 0, or with
+// bounds the weight they were shrunk away at.
 void writeWeights(const ActiveSet& set, uint32_t n, double* x)
 {
     for (uint32_t k = 0; k < n; ++k)
-        x[k] = 0.0;
+        x[k] = set.upper ? set.shrunkWeight[k] : 0.0;
     for (uint32_t k = 0; k < set.size; ++k)
         x[set.index[k]] = set.weight[k];
 }
@@ -208,8 +266,9 @@ void writeWeights(const ActiveSet& set, uint32_t n, double* x)
 // weights explains, (n + 16) eps, the margin within which x is accepted
 // back as a start. Past a quarter of that, the largest weight takes up the
 // difference (before x is checked, so that the check is of the point
-// answered); below it, x is left as it is, to the last bit.
-bool keepOnTheSimplex(double* x, uint32_t n)
+// answered); below it, x is left as it is, to the last bit. With bounds
+// (upper, or null) the weight stays within its own.
+bool keepOnTheSimplex(double* x, uint32_t n, const double* upper)
 {
     double sum = 0.0;
     uint32_t largest = 0;
@@ -222,6 +281,8 @@ bool keepOnTheSimplex(double* x, uint32_t n)
         return false;
     const double moved = x[largest] - off;
     x[largest] = moved > 0.0 ? moved : 0.0;
+    if (upper && !(x[largest] < upper[largest]))
+        x[largest] = upper[largest];
     return true;
 }
 
@@ -230,6 +291,15 @@ uint32_t supportSize(const double* x, uint32_t n)
     uint32_t count = 0;
     for (uint32_t k = 0; k < n; ++k)
         count += x[k] > 0.0;
+    return count;
+}
+
+uint32_t boundCount(const double* x, const double* upper, uint32_t n)
+{
+    uint32_t count = 0;
+    if (upper)
+        for (uint32_t k = 0; k < n; ++k)
+            count += x[k] == upper[k];
     return count;
 }
 
@@ -246,13 +316,13 @@ void tellProgress(const CertifiedSettings& settings, const CertifiedReport& repo
 void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint64_t maxIterations, double* x,
                   CertifiedReport& report)
 {
-    certifiedSMO(Q, b, n, CertifiedSettings{tol, maxIterations, nullptr, nullptr, nullptr, nullptr}, x, report);
+    certifiedSMO(Q, b, n, CertifiedSettings{tol, maxIterations, nullptr, nullptr, nullptr, nullptr, nullptr}, x, report);
 }
 
 void certifiedSMO(const double* Q, const double* b, uint32_t n, double tol, uint64_t maxIterations, double* x,
                   CertifiedReport& report, const SolverSettings& solver)
 {
-    certifiedSMO(Q, b, n, CertifiedSettings{tol, maxIterations, nullptr, nullptr, nullptr, &solver}, x, report);
+    certifiedSMO(Q, b, n, CertifiedSettings{tol, maxIterations, nullptr, nullptr, nullptr, &solver, nullptr}, x, report);
 }
 
 namespace {
@@ -314,7 +384,8 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
     const bool mayLeave = on == RunOn::callerMayLeave;
     const double tol = settings.tol;
     const uint64_t maxIterations = settings.maxIterations;
-    Scratch s = takeScratch(n, settings.start != nullptr, solver.host);
+    const double* const upper = settings.upper;
+    Scratch s = takeScratch(n, settings.start != nullptr, upper != nullptr, solver.host);
     double largestDiagonal = 0.0;
     for (uint32_t k = 0; k < n; ++k) {
         s.diagonal[k] = Q[at(k, k, n)];
@@ -341,8 +412,11 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
     }
 
     // A warm start is checked before any step, as the rounds' checks are:
-    // its exact gradients are where the steps begin.
+    // its exact gradients are where the steps begin. So is the cold start
+    // within bounds, whose round target and polish trigger then come from
+    // that check.
     const bool warm = settings.start != nullptr;
+    const bool filled = !warm && upper != nullptr;
     double roundTarget = 0.0;
     double polishBelow = infinity();
     if (warm) {
@@ -350,6 +424,8 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
             s.start[k] = settings.start[k];
         for (uint32_t k = 0; k < n; ++k)
             x[k] = s.start[k];
+    } else if (filled) {
+        fillToBounds(Q, b, scale, upper, vertex, n, x, s.set.gradient);
     } else {
         for (uint32_t k = 0; k < n; ++k) {
             x[k] = k == vertex ? 1.0 : 0.0;
@@ -360,20 +436,21 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
         // The polish's trigger compares data units (the check's gap).
         polishBelow = polishTrigger * (startGap(s.set.gradient, vertex, n) / scale);
     }
-    activateAll(s.set, x, s.diagonal, n);
+    activateAll(s.set, x, s.diagonal, upper, n);
     ColumnCache cache = takeColumnCache(n, cacheBytes, scale, solver.host);
-    const CheckScratch checkScratch{s.set.gradient, s.columns, s.products, s.magnitudes, s.weights, symmetrised};
+    const CheckScratch checkScratch{s.set.gradient, s.columns, s.products, s.magnitudes, s.weights, symmetrised,
+                                    upper};
 
     const double workingTol = tol * scale;
     double target = workingTol;
-    CertifiedReport bestReport{0.0, infinity(), 0, false, 0, 0};
-    CertifiedReport startReport{0.0, infinity(), 0, false, 0, 0};
+    CertifiedReport bestReport{0.0, infinity(), 0, false, 0, 0, 0};
+    CertifiedReport startReport{0.0, infinity(), 0, false, 0, 0, 0};
     // Whether a report's gap counts Q's asymmetry (exact_check.cpp).
     bool counted = false, bestCounted = false, startCounted = false;
     double bestGap = infinity(), bestObjective = infinity();
     uint64_t iterations = stepsBefore, polishSteps = 0, roundBudget = maxIterations, loweringSteps = 0;
     int flat = 0;
-    bool stepFirst = !warm;
+    bool stepFirst = !warm && !filled;
     // Once a run, a round that would end it flat sends its point to the
     // polish first, if the polish was not tried on it (below).
     bool lastResort = false, recheck = false;
@@ -387,7 +464,7 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
                 maxIterations - iterations > roundBudget ? iterations + roundBudget : maxIterations;
             end = takePairSteps(Q, n, s.set, cache, roundTarget, tau, shrinkEvery, roundCap, iterations);
             writeWeights(s.set, n, x);
-            keepOnTheSimplex(x, n);
+            keepOnTheSimplex(x, n, upper);
         }
         ExactCheck check = checkExactly(Q, b, n, x, scale, checkScratch, solver.path);
         if (check.gap == infinity() && largestQ == 0.0) {
@@ -412,6 +489,10 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
         if (!stepFirst) {
             startReport = report;
             startCounted = counted;
+            if (filled) {
+                roundTarget = roundFraction * check.workingGap;
+                polishBelow = polishTrigger * check.gap;
+            }
         }
         if (!recheck)
             tellProgress(settings, report, iterations, x, n,
@@ -435,7 +516,7 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
                 // Its point checked again in working units, for the steps
                 // that may follow and the asymmetry (at scale 1 the
                 // polish's own check is that check, unless x was moved).
-                if (keepOnTheSimplex(x, n) || scale != 1.0)
+                if (keepOnTheSimplex(x, n, upper) || scale != 1.0)
                     check = checkExactly(Q, b, n, x, scale, checkScratch, solver.path);
                 if (countWhereItEnds(Q, n, x, scale, checkScratch, tol, on, check, counted)) {
                     leaving = RunEnd::symmetrise;
@@ -496,7 +577,7 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
             target = room > 0.0 ? 0.5 * room : 0.5 * check.workingGap;
         }
         roundTarget = roundFraction * check.workingGap;
-        activateAll(s.set, x, s.diagonal, n);
+        activateAll(s.set, x, s.diagonal, upper, n);
     }
     if (leaving != RunEnd::answered) {
         report.iterations = iterations;
@@ -531,6 +612,7 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
     report.polishSteps = polishSteps;
     report.converged = report.gap <= tol;
     report.support = supportSize(x, n);
+    report.atUpperBound = boundCount(x, upper, n);
     releaseColumnCache(cache);
     releaseScratch(s);
     return end;
@@ -546,7 +628,7 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
 void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedSettings& settings, double* x,
                   CertifiedReport& report)
 {
-    report = CertifiedReport{0.0, 0.0, 0, 0.0 <= settings.tol, 0, 0};
+    report = CertifiedReport{0.0, 0.0, 0, 0.0 <= settings.tol, 0, 0, 0};
     if (n == 0)
         return;
     const SolverSettings solver = settings.solver ? *settings.solver : defaultSettings();

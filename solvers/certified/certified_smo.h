@@ -1,6 +1,7 @@
 // certifiedSMO: the simplex-constrained QP solved to a certified tolerance.
 //
-// Minimises f(x) = ½·xᵀQx − bᵀx subject to x ≥ 0 and Σx = 1, for a dense
+// Minimises f(x) = ½·xᵀQx − bᵀx subject to 0 ≤ x ≤ u and Σx = 1 (u an
+// optional upper bound on each weight, +Inf where there is none), for a dense
 // column-major n-by-n Q and b of n entries, until the KKT violation of x,
 // computed from exactly recomputed gradients and rounded up, is at most
 // tol, or until maxIterations pair steps were taken.
@@ -8,7 +9,8 @@
 // its exact checks found. Results are reproducible to the last bit on
 // every platform.
 //
-// The KKT violation is max over x_i > 0 of g_i minus min over all j of g_j,
+// The KKT violation is max over x_i > 0 of g_i minus min over x_j < u_j of g_j
+// (0 where no weight is below its bound: x = u is then the only feasible point),
 // g = ((Q + Q')/2) x - b, f's gradient: zero exactly at the points that
 // satisfy the first-order conditions. The steps follow Qx - b, which is
 // f's gradient for symmetric Q; where Q is not symmetric the gap also
@@ -26,7 +28,8 @@
 // the checks; the polish computes in the data's units).
 //
 // Assumes finite Q and b and n <= 65536. With n = 0 nothing is written to
-// x. Scratch through mxMalloc: 92 bytes (100 with a start) per coordinate,
+// x. Scratch through mxMalloc: 92 bytes (100 with a start, 24 more with
+// bounds) per coordinate,
 // plus at most 32 MiB of copies of columns; and, while the polish runs,
 // its factor from the optional scratch (polish.h), which it can do
 // without.
@@ -45,6 +48,7 @@ struct CertifiedReport {
     bool converged;       // gap <= tol
     uint32_t support;     // weights of x above 0
     uint64_t polishSteps; // Newton steps of the polish (polish.h), kept or not
+    uint32_t atUpperBound;  // weights of x at their bound (0 without bounds)
 };
 
 // What the run did since the exact check before, as a progress record.
@@ -84,6 +88,15 @@ struct CertifiedSettings {
     // pair steps, with bits of their own; every path gives the same bits).
     // Null: defaultSettings().
     const SolverSettings* solver;
+    // Null: no bounds. Otherwise n bounds, each >= 0 or +Inf, summing to
+    // at least 1 up to rounding (a sum that falls short by rounding leaves
+    // x = u, the one point the rounding allows). The start, if any, lies
+    // within them. Without a start the run begins from the weights of least
+    // Q(k,k)/2 - b_k filled to their bounds in that order until they sum to
+    // 1. Bounds of 1 or more never bind, but are not free: a caller whose
+    // bounds are all such passes null, which takes the unbounded run's
+    // steps, bits and speed.
+    const double* upper;
 };
 
 // The tolerance used when the caller gives none: (16n + 128) u M, with

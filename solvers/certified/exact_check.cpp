@@ -36,11 +36,18 @@
 // 2^-52 A~_i + 2^-1073 sum(x) more for e_i, in working units times scale,
 // with 2^-1074 more where that product underflows.
 //
-// The true violation max over x_i > 0 of g_i, minus min over all j of g_j,
-// is then at most hi - lo with hi = max (g~_i + e_i + w_i) and lo = min
-// (g~_j - e_j - w_j); computing hi, lo and their difference rounds each by
-// at most u of its size, which 2^-50 (|hi| + |lo|) covers. Back in the
-// data's units the gap is rounded up where dividing by scale rounds.
+// The true violation max over x_i > 0 of g_i, minus min over x_j < u_j of
+// g_j (over all j without bounds), is then at most hi - lo with hi = max
+// (g~_i + e_i + w_i) and lo = min (g~_j - e_j - w_j); computing hi, lo and
+// their difference rounds each by at most u of its size, which 2^-50
+// (|hi| + |lo|) covers. Back in the data's units the gap is rounded up
+// where dividing by scale rounds. Where every weight is at its bound, x = u
+// is the only feasible point and the gap is 0.
+//
+// Why that bounds f(x) - f* for positive semidefinite Q: for any feasible
+// y, f(x) - f(y) <= g'(x - y); x_i > y_i only where x_i > 0 and x_j < y_j
+// only where x_j < u_j, and both parts of x - y sum to the same at most 1,
+// so g'(x - y) <= (max over x_i > 0 of g_i - min over x_j < u_j of g_j).
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -114,11 +121,11 @@ double unscaledUpward(double value, double scale)
 // plus the asymmetry's where given, back in the data's units; the
 // violation of the computed gradients alone into check.workingGap.
 void boundTheGap(const double* gradient, const double* error, const double* asymmetry, double halfSum,
-                 const double* x, uint32_t n, double scale, ExactCheck& check)
+                 const double* x, const double* upper, uint32_t n, double scale, ExactCheck& check)
 {
     double hi = -infinity(), lo = infinity();
     double computedHi = -infinity(), computedLo = infinity();
-    bool numbers = true;
+    bool numbers = true, receiving = false;
     for (uint32_t i = 0; i < n; ++i) {
         const double g = gradient[i];
         numbers = numbers && g == g;
@@ -131,11 +138,19 @@ void boundTheGap(const double* gradient, const double* error, const double* asym
             hi = g + bound > hi ? g + bound : hi;
             computedHi = g > computedHi ? g : computedHi;
         }
+        if (upper && !(x[i] < upper[i]))
+            continue;
+        receiving = true;
         lo = g - bound < lo ? g - bound : lo;
         computedLo = g < computedLo ? g : computedLo;
     }
     check.gap = unscaledUpward((hi - lo) + 0x1p-50 * (std::fabs(hi) + std::fabs(lo)), scale);
     check.workingGap = computedHi - computedLo;
+    if (!receiving && numbers) {
+        check.gap = 0.0;
+        check.workingGap = 0.0;
+        return;
+    }
     // A gradient that is not a number (products that overflow) bounds nothing.
     if (!numbers || !(check.gap >= 0.0))
         check.gap = infinity();
@@ -188,7 +203,7 @@ ExactCheck checkExactly(const double* Q, const double* b, uint32_t n, const doub
     double* const error = magnitudes;
     for (uint32_t i = 0; i < n; ++i)
         error[i] = (relative * magnitudes[i] + 0x1p-52 * std::fabs(gradient[i])) + absolute;
-    boundTheGap(gradient, error, nullptr, 0.0, x, n, scale, check);
+    boundTheGap(gradient, error, nullptr, 0.0, x, scratch.upper, n, scale, check);
     return check;
 }
 
@@ -202,7 +217,7 @@ ExactCheck countAsymmetry(const double* Q, uint32_t n, const double* x, double s
     const double halfSum = 0.5 * weightSum * (1.0 + (count + 2.0) * 0x1p-52);
     largestAsymmetry(Q, n, scratch.columns, count, scratch.products);
     ExactCheck counted = check;
-    boundTheGap(scratch.gradient, scratch.magnitudes, scratch.products, halfSum, x, n, scale, counted);
+    boundTheGap(scratch.gradient, scratch.magnitudes, scratch.products, halfSum, x, scratch.upper, n, scale, counted);
     return counted;
 }
 

@@ -12,6 +12,12 @@
 // a_ij <= 0 the step moves all of x_i, the minimum over the segment
 // [0, x_i] of a concave function whose slope at 0 is negative.
 //
+// With upper bounds u (as LIBSVM's), the partner must be below its bound,
+// and the step is clipped where either end reaches one: x_i at 0 or x_j at
+// u_j. A weight at its bound can give as any positive weight can. Without
+// bounds the steps take the loops they took before bounds existed, to the
+// bit and at the same speed.
+//
 // Every choice and every number is the same on every platform: plain IEEE
 // operations in a fixed order, the first position winning ties.
 #include <cmath>
@@ -58,16 +64,34 @@ uint32_t pivotOf(const ActiveSet& set)
 // weight's (nothing to receive, since a pair lowers f only when weight flows
 // to the smaller gradient). Their gradients are no longer updated; the
 // exact check recomputes them and brings back any that turn out to matter.
+// With bounds, a weight at its bound goes too when its gradient is below
+// every weight's that can receive (nothing to give), and one whose bound is
+// 0 always.
 void shrink(ActiveSet& set, double largestGiving)
 {
+    double leastReceiving = infinity();
+    if (set.upper)
+        for (uint32_t k = 0; k < set.size; ++k)
+            if (set.weight[k] < set.upper[k] && set.gradient[k] < leastReceiving)
+                leastReceiving = set.gradient[k];
     uint32_t kept = 0;
     for (uint32_t k = 0; k < set.size; ++k) {
-        if (set.weight[k] == 0.0 && set.gradient[k] > largestGiving)
+        if (set.weight[k] == 0.0 && set.gradient[k] > largestGiving) {
+            if (set.upper)
+                set.shrunkWeight[set.index[k]] = 0.0;
             continue;
+        }
+        if (set.upper && set.weight[k] >= set.upper[k] &&
+            (set.weight[k] == 0.0 || set.gradient[k] < leastReceiving)) {
+            set.shrunkWeight[set.index[k]] = set.weight[k];
+            continue;
+        }
         set.index[kept] = set.index[k];
         set.gradient[kept] = set.gradient[k];
         set.weight[kept] = set.weight[k];
         set.diagonal[kept] = set.diagonal[k];
+        if (set.upper)
+            set.upper[kept] = set.upper[k];
         ++kept;
     }
     set.size = kept;
@@ -94,6 +118,29 @@ void scorePartners(const ActiveSet& set, uint32_t pivot, const double* columnI, 
     }
 }
 
+// The same where weights have bounds: a position at its bound scores 0 (it
+// cannot receive), and its gradient in set.receiving is +Inf, so that the
+// smallest gradient is that of the weights that can receive.
+void scoreBoundedPartners(const ActiveSet& set, uint32_t pivot, const double* columnI, double tau)
+{
+    const double gi = set.gradient[pivot];
+    const double di = set.diagonal[pivot];
+    const double* __restrict gradient = set.gradient;
+    const double* __restrict diagonal = set.diagonal;
+    const double* __restrict weight = set.weight;
+    const double* __restrict upper = set.upper;
+    double* __restrict score = set.score;
+    double* __restrict receiving = set.receiving;
+    for (uint32_t k = 0; k < set.size; ++k) {
+        const double difference = gi - gradient[k];
+        const double curvature = (di + diagonal[k]) - 2.0 * columnI[k];
+        const double promise = difference / (curvature > tau ? curvature : tau) * std::fabs(difference);
+        const bool receives = weight[k] < upper[k];
+        score[k] = receives ? promise : 0.0;
+        receiving[k] = receives ? gradient[k] : infinity();
+    }
+}
+
 // One of bestPartner's interleaved runs: its largest score so far (the
 // first position of it) and its smallest gradient.
 struct Run {
@@ -112,14 +159,13 @@ inline void visit(Run& run, double score, double gradient, uint32_t k)
 }
 
 // The first position of the largest score (none if no score is positive)
-// and the smallest gradient: four interleaved runs (held in registers), so
+// and the smallest entry of gradient: four interleaved runs (held in registers), so
 // that the comparisons need not wait for one another, combined so that the
 // first position still wins ties.
-uint32_t bestPartner(const ActiveSet& set, double& smallest)
+uint32_t bestPartner(const ActiveSet& set, const double* gradient, double& smallest)
 {
     Run r0{0.0, none, infinity()}, r1 = r0, r2 = r0, r3 = r0;
     const double* const score = set.score;
-    const double* const gradient = set.gradient;
     const uint32_t size = set.size;
     uint32_t k = 0;
     for (; k + 4 <= size; k += 4) {
@@ -181,9 +227,12 @@ StepsEnd takePairSteps(const double* Q, uint32_t n, ActiveSet& set, ColumnCache&
         if (iterations >= maxIterations)
             return StepsEnd::capReached;
         const double* const columnI = cachedColumn(cache, Q, n, set, set.index[pivot], noColumn);
-        scorePartners(set, pivot, columnI, tau);
+        if (set.upper)
+            scoreBoundedPartners(set, pivot, columnI, tau);
+        else
+            scorePartners(set, pivot, columnI, tau);
         double smallest;
-        const uint32_t partner = bestPartner(set, smallest);
+        const uint32_t partner = bestPartner(set, set.upper ? set.receiving : set.gradient, smallest);
         const double gi = set.gradient[pivot];
         // Below a few units in the last place of the gradients, the gap is
         // rounding noise that steps would chase for ever.
@@ -203,11 +252,22 @@ StepsEnd takePairSteps(const double* Q, uint32_t n, ActiveSet& set, ColumnCache&
             const double minimum = (gi - set.gradient[partner]) / curvature;
             step = minimum < wi ? minimum : wi;
         }
-        const double newI = step < wi ? wi - step : 0.0;
-        const double moved = wi - newI;
+        double newI = step < wi ? wi - step : 0.0;
+        double moved = wi - newI;
+        double newJ = wj + moved;
+        if (set.upper) {
+            // The partner stops at its bound exactly; the pivot gives what
+            // the partner took, and no more than it has.
+            const double uj = set.upper[partner];
+            if (!(newJ < uj)) {
+                newJ = uj;
+                const double taken = uj - wj;
+                newI = taken < wi ? wi - taken : 0.0;
+                moved = wi - newI;
+            }
+        }
         if (moved == 0.0)
             return StepsEnd::stalled;
-        const double newJ = wj + moved;
         set.weight[pivot] = newI;
         set.weight[partner] = newJ;
         noteStep(set, pivot, partner, wj);

@@ -16,6 +16,13 @@
 // rank-one update); once S's gradients agree better than coordinates
 // outside S undercut them, those coordinates join S (rows appended).
 //
+// With upper bounds, S is the weights strictly between their bounds: those
+// at u stay fixed there (their columns still count in the gradients), a
+// step also stops where a member reaches its bound, and a weight at its
+// bound is freed (joins S) once its gradient is above S's by more than S's
+// own spread, as one at 0 joins when below. Without bounds every test of
+// them is skipped, and the polish takes the steps it took before.
+//
 // Every step's gradients are the exact ones (the products summed as the
 // exact check sums them), so the next Newton step on the same S corrects
 // what the shift and rounding left: iterative refinement against Q itself,
@@ -132,15 +139,30 @@ struct Work {
     double* bestX;          // n: the polished point of least working gap
     double* startX;         // n: x as it came (after bestX)
     double* startGradient;  // n: its exact gradients (after startX)
+    // n, with bounds (after startGradient; null without): Q x over the
+    // weights held at their bounds, kept as they come and go, so that a
+    // step's products cost S's columns alone (at large ν most of a
+    // one-class answer sits at its bound).
+    double* held;
+    const double* upper;    // n bounds, or null
     void* block;            // all of the above, from optional
     OptionalScratch optional;
 };
 
+// Whether coordinate i, outside S, is held at a positive bound.
+inline bool heldAtBound(const Work& w, const double* x, uint32_t i)
+{
+    return w.upper && x[i] != 0.0;
+}
+
 // One block for all of it, so that the polish runs whole or not at all.
-bool takeWork(const OptionalScratch& optional, VectorPath path, uint32_t n, uint32_t capacity, Work& w)
+// With bounds (upper, n, or null), n doubles more for w.held.
+bool takeWork(const OptionalScratch& optional, VectorPath path, uint32_t n, uint32_t capacity, const double* upper,
+              Work& w)
 {
     const size_t factorDoubles = rowStart(capacity);
-    const size_t doubles = factorDoubles + 12 * static_cast<size_t>(capacity) + 3 * static_cast<size_t>(n);
+    const size_t nDoubles = upper ? 4 : 3;
+    const size_t doubles = factorDoubles + 12 * static_cast<size_t>(capacity) + nDoubles * static_cast<size_t>(n);
     const size_t indices = 3 * static_cast<size_t>(n) + capacity;
     void* const block = optional.take(sizeof(double) * doubles + sizeof(uint32_t) * indices);
     if (block == nullptr)
@@ -158,6 +180,8 @@ bool takeWork(const OptionalScratch& optional, VectorPath path, uint32_t n, uint
     w.bestX = (next += 8 * static_cast<size_t>(capacity));
     w.startX = (next += n);
     w.startGradient = (next += n);
+    w.held = upper ? (next += n) : nullptr;
+    w.upper = upper;
     uint32_t* indexNext = reinterpret_cast<uint32_t*>(next + n);
     w.members = indexNext;
     w.ascending = indexNext + n;
@@ -184,12 +208,12 @@ bool growWork(uint32_t n, Work& w)
     if (old >= most)
         return false;
     Work grown;
-    if (!takeWork(w.optional, w.factor.path, n, old < most / 2 ? 2 * old : most, grown))
+    if (!takeWork(w.optional, w.factor.path, n, old < most / 2 ? 2 * old : most, w.upper, grown))
         return false;
     std::memcpy(grown.factor.lower, w.factor.lower, sizeof(double) * rowStart(w.factor.size));
     std::memcpy(grown.members, w.members, sizeof(uint32_t) * n);
     std::memcpy(grown.rowOf, w.rowOf, sizeof(uint32_t) * n);
-    std::memcpy(grown.bestX, w.bestX, sizeof(double) * 3 * static_cast<size_t>(n));
+    std::memcpy(grown.bestX, w.bestX, sizeof(double) * (w.upper ? 4 : 3) * static_cast<size_t>(n));
     grown.count = w.count;
     grown.factor.size = w.factor.size;
     grown.factor.ones = w.factor.ones;
@@ -199,7 +223,8 @@ bool growWork(uint32_t n, Work& w)
     return true;
 }
 
-// g = Qx - b summed as the exact check sums it.
+// g = Qx - b summed as the exact check sums it (with bounds, S's terms so
+// summed, then the held weights' added).
 void exactGradients(const double* Q, const double* b, uint32_t n, VectorPath path, const double* x, Work& w,
                     double* products, double* gradient)
 {
@@ -209,8 +234,30 @@ void exactGradients(const double* Q, const double* b, uint32_t n, VectorPath pat
         count += w.rowOf[k] != none;
     }
     rowProductsOver(path, Q, x, n, w.ascending, count, products);
+    if (w.upper)
+        for (uint32_t i = 0; i < n; ++i)
+            products[i] = products[i] + w.held[i];
     for (uint32_t i = 0; i < n; ++i)
         gradient[i] = products[i] - b[i];
+}
+
+// w.held from scratch: the weights outside S that are not 0.
+void sumHeld(const double* Q, uint32_t n, VectorPath path, const double* x, Work& w)
+{
+    uint32_t count = 0;
+    for (uint32_t k = 0; k < n; ++k) {
+        w.ascending[count] = k;
+        count += w.rowOf[k] == none && heldAtBound(w, x, k);
+    }
+    rowProductsOver(path, Q, x, n, w.ascending, count, w.held);
+}
+
+// w.held += Q(:,i) change, as weight i comes to (or leaves) its bound.
+void shiftHeld(const double* Q, uint32_t n, uint32_t i, double change, Work& w)
+{
+    const double* const column = Q + at(0, i, n);
+    for (uint32_t r = 0; r < n; ++r)
+        w.held[r] = w.held[r] + column[r] * change;
 }
 
 // Factors Q_SS + ones 11ᵀ + shift I for S = members, the shift as small as
@@ -294,20 +341,30 @@ bool newtonStep(const double* gradient, Work& w)
     return numbers;
 }
 
-// x += alpha d with the largest alpha <= 1 that keeps x >= 0, the member
-// that stops it at exactly 0. Keeps S's weights before the step in w.u.
-// Returns whether a member stopped the step.
+// x += alpha d with the largest alpha <= 1 that keeps 0 <= x <= u, the
+// member that stops it at exactly 0 or exactly its bound. Keeps S's
+// weights before the step in w.u. Returns whether a member stopped the step.
 bool stepToBoundary(double* x, Work& w)
 {
     const uint32_t m = w.count;
     double alpha = 1.0;
     uint32_t blocking = none;
+    bool blockedAbove = false;
     for (uint32_t r = 0; r < m; ++r)
         if (w.d[r] < 0.0) {
             const double ratio = x[w.members[r]] / -w.d[r];
             if (ratio < alpha) {
                 alpha = ratio;
                 blocking = r;
+                blockedAbove = false;
+            }
+        } else if (w.upper && w.d[r] > 0.0) {
+            const uint32_t i = w.members[r];
+            const double ratio = (w.upper[i] - x[i]) / w.d[r];
+            if (ratio < alpha) {
+                alpha = ratio;
+                blocking = r;
+                blockedAbove = true;
             }
         }
     for (uint32_t r = 0; r < m; ++r) {
@@ -315,6 +372,8 @@ bool stepToBoundary(double* x, Work& w)
         w.u[r] = x[i];
         const double moved = x[i] + alpha * w.d[r];
         x[i] = r == blocking || !(moved > 0.0) ? 0.0 : moved;
+        if (w.upper && ((r == blocking && blockedAbove) || !(moved < w.upper[i])))
+            x[i] = w.upper[i];
     }
     return blocking != none;
 }
@@ -363,14 +422,16 @@ void followOnSupport(const double* Q, uint32_t n, const double* x, Work& w, doub
     }
 }
 
-// Members whose weight is 0 leave S, from the last row, so that the rows
-// still to visit keep their numbers.
-void dropZeros(const double* x, Work& w)
+// Members whose weight is 0 (or at its bound, held from now on) leave S,
+// from the last row, so that the rows still to visit keep their numbers.
+void dropZeros(const double* Q, uint32_t n, const double* x, Work& w)
 {
     for (uint32_t r = w.count; r-- > 0;) {
         const uint32_t i = w.members[r];
-        if (x[i] > 0.0)
+        if (x[i] > 0.0 && !(w.upper && !(x[i] < w.upper[i])))
             continue;
+        if (x[i] > 0.0)
+            shiftHeld(Q, n, i, x[i], w);
         removeRow(w.factor, r, w.spare);
         w.rowOf[i] = none;
         for (uint32_t t = r + 1; t < w.count; ++t) {
@@ -381,38 +442,52 @@ void dropZeros(const double* x, Work& w)
     }
 }
 
-// sum x = 1 again, as far as one correction of the largest weight (the
-// first among equals) can make it: d sums to 0 only up to rounding.
+// sum x = 1 again, as far as one correction of S's largest weight (the
+// first among equals) can make it: d sums to 0 only up to rounding. The
+// weights held at their bounds count in the sum; the corrected weight
+// stays within its bounds.
 void restoreSum(double* x, uint32_t n, const Work& w)
 {
     double sum = 0.0;
     uint32_t largest = none;
     for (uint32_t i = 0; i < n; ++i) {
-        if (w.rowOf[i] == none)
+        if (w.rowOf[i] == none) {
+            if (heldAtBound(w, x, i))
+                sum = sum + x[i];
             continue;
+        }
         sum = sum + x[i];
         if (largest == none || x[i] > x[largest])
             largest = i;
     }
-    if (largest != none)
-        x[largest] = x[largest] + (1.0 - sum);
+    if (largest == none)
+        return;
+    x[largest] = x[largest] + (1.0 - sum);
+    if (w.upper) {
+        x[largest] = x[largest] > 0.0 ? x[largest] : 0.0;
+        x[largest] = x[largest] < w.upper[largest] ? x[largest] : w.upper[largest];
+    }
 }
 
 struct Spread {
     double highestIn, lowestIn;  // over S
-    uint32_t lowestOut;          // the coordinate outside S of least gradient (the first), or none
+    uint32_t lowestOut;          // the coordinate at 0 outside S of least gradient (the first), or none
+    double highestHeld;          // the largest gradient of a weight held at its bound (-Inf: none)
 };
 
-Spread spreadOf(const double* gradient, uint32_t n, const Work& w)
+// Outside S, a weight at a bound of 0 can neither give nor take.
+Spread spreadOf(const double* gradient, const double* x, uint32_t n, const Work& w)
 {
-    Spread s{-infinity(), infinity(), none};
+    Spread s{-infinity(), infinity(), none, -infinity()};
     double lowestOut = infinity();
     for (uint32_t i = 0; i < n; ++i) {
         const double g = gradient[i];
         if (w.rowOf[i] != none) {
             s.highestIn = g > s.highestIn ? g : s.highestIn;
             s.lowestIn = g < s.lowestIn ? g : s.lowestIn;
-        } else if (g < lowestOut) {
+        } else if (heldAtBound(w, x, i)) {
+            s.highestHeld = g > s.highestHeld ? g : s.highestHeld;
+        } else if (g < lowestOut && !(w.upper && w.upper[i] == 0.0)) {
             lowestOut = g;
             s.lowestOut = i;
         }
@@ -431,10 +506,12 @@ Spread spreadOf(const double* gradient, uint32_t n, const Work& w)
 // there took runs to the cap).
 constexpr uint32_t joinFraction = 8;
 
-// The coordinates outside S whose gradient is below threshold join S, the
-// lowest ones first if there are more than S can take now. Returns how many
-// joined (their rows are S's last); 0 when none could.
-uint32_t join(const double* Q, uint32_t n, const double* gradient, double threshold, uint32_t batch, Work& w)
+// The coordinates outside S at 0 whose gradient is below threshold join S
+// (and, with bounds, those held at their bound whose gradient is above
+// ceiling), those furthest beyond first if there are more than S can take
+// now. Returns how many joined (their rows are S's last); 0 when none could.
+uint32_t join(const double* Q, uint32_t n, const double* gradient, const double* x, double threshold,
+              double ceiling, uint32_t batch, Work& w)
 {
     const uint32_t largest = 1 + w.count / joinFraction;
     uint32_t most = batch < largest ? batch : largest;
@@ -444,11 +521,24 @@ uint32_t join(const double* Q, uint32_t n, const double* gradient, double thresh
     uint32_t count = 0;
     for (uint32_t i = 0; i < n; ++i) {
         candidates[count] = i;
-        count += w.rowOf[i] == none && gradient[i] < threshold;
+        if (w.upper)
+            count += w.rowOf[i] == none && w.upper[i] > 0.0 &&
+                     (x[i] == 0.0 ? gradient[i] < threshold : gradient[i] > ceiling);
+        else
+            count += w.rowOf[i] == none && gradient[i] < threshold;
     }
     const uint32_t room = w.factor.capacity - w.count;
     most = most < room ? most : room;
-    if (count > most) {
+    if (count > most && w.upper) {
+        // How far beyond, the larger first, ties to the lower index.
+        const auto beyond = [gradient, x, threshold, ceiling](uint32_t a) {
+            return x[a] == 0.0 ? threshold - gradient[a] : gradient[a] - ceiling;
+        };
+        keepFirst(candidates, count, most, [beyond](uint32_t a, uint32_t c) {
+            return beyond(a) > beyond(c) || (beyond(a) == beyond(c) && a < c);
+        });
+        count = most;
+    } else if (count > most) {
         // The lowest gradients, ties to the lower index: a total order, so
         // the choice is the same on every platform.
         keepFirst(candidates, count, most, [gradient](uint32_t a, uint32_t c) {
@@ -471,22 +561,30 @@ uint32_t join(const double* Q, uint32_t n, const double* gradient, double thresh
         factored = true;
     }
     const uint32_t rows = w.factor.size - first;  // the rows completed
-    for (uint32_t k = 0; k < rows; ++k)
-        w.rowOf[w.members[first + k]] = first + k;
+    for (uint32_t k = 0; k < rows; ++k) {
+        const uint32_t i = w.members[first + k];
+        w.rowOf[i] = first + k;
+        if (x[i] != 0.0)
+            shiftHeld(Q, n, i, -x[i], w);
+    }
     w.count = w.factor.size;
     return factored || rows > 0 ? rows : 0;
 }
 
-// Removes the newcomers (S's last `joined` rows) whose step is not positive.
+// Removes the newcomers (S's last `joined` rows) whose step would not take
+// them off their bound: not positive from 0, not negative from above.
 // Returns true when none was removed (the step stands).
-bool dropRefused(uint32_t joined, Work& w)
+bool dropRefused(const double* Q, uint32_t n, uint32_t joined, const double* x, Work& w)
 {
     bool kept = true;
     const uint32_t firstNew = w.count - joined;
     for (uint32_t r = w.count; r-- > firstNew;) {
-        if (w.d[r] > 0.0)
+        const uint32_t i = w.members[r];
+        if (x[i] == 0.0 ? w.d[r] > 0.0 : w.d[r] < 0.0)
             continue;
         kept = false;
+        if (x[i] != 0.0)
+            shiftHeld(Q, n, i, x[i], w);
         removeRow(w.factor, r, w.spare);
         w.rowOf[w.members[r]] = none;
         for (uint32_t t = r + 1; t < w.count; ++t) {
@@ -514,9 +612,10 @@ uint32_t iterate(const double* Q, const double* b, uint32_t n, double target, Ve
     for (;;) {
         uint32_t joined = 0;
         if (fresh) {
-            const Spread s = spreadOf(gradient, n, w);
+            const Spread s = spreadOf(gradient, x, n, w);
             const double lowestOut = s.lowestOut == none ? infinity() : gradient[s.lowestOut];
-            const double gap = s.highestIn - (lowestOut < s.lowestIn ? lowestOut : s.lowestIn);
+            const double highest = s.highestHeld > s.highestIn ? s.highestHeld : s.highestIn;
+            const double gap = highest - (lowestOut < s.lowestIn ? lowestOut : s.lowestIn);
             const bool lowerGap = gap < bestGap, lowerObjective = objective < bestObjective;
             if (lowerGap) {
                 bestGap = gap;
@@ -532,8 +631,10 @@ uint32_t iterate(const double* Q, const double* b, uint32_t n, double target, Ve
             // Coordinates join S only once S's own gradients agree better
             // than they undercut them: before that, the Newton step on S
             // moves the multiplier more than a newcomer would.
-            if (lowestOut < s.lowestIn && s.lowestIn - lowestOut > s.highestIn - s.lowestIn) {
-                joined = join(Q, n, gradient, s.lowestIn - (s.highestIn - s.lowestIn), batch, w);
+            const double spread = s.highestIn - s.lowestIn;
+            if ((lowestOut < s.lowestIn && s.lowestIn - lowestOut > spread) ||
+                (s.highestHeld > s.highestIn && s.highestHeld - s.highestIn > spread)) {
+                joined = join(Q, n, gradient, x, s.lowestIn - spread, s.highestIn + spread, batch, w);
                 if (joined == 0)
                     break;
             }
@@ -544,7 +645,7 @@ uint32_t iterate(const double* Q, const double* b, uint32_t n, double target, Ve
         // disagree too much) leave again at once, and the step is taken
         // again without them.
         bool welcome = true;
-        if (joined > 0 && !(welcome = dropRefused(joined, w)) && !newtonStep(gradient, w))
+        if (joined > 0 && !(welcome = dropRefused(Q, n, joined, x, w)) && !newtonStep(gradient, w))
             break;
         const bool stopped = stepToBoundary(x, w);
         if (joined > 0)
@@ -554,7 +655,7 @@ uint32_t iterate(const double* Q, const double* b, uint32_t n, double target, Ve
         fresh = !stopped;
         if (stopped)
             followOnSupport(Q, n, x, w, gradient);
-        dropZeros(x, w);
+        dropZeros(Q, n, x, w);
         if (fresh) {
             exactGradients(Q, b, n, path, x, w, products, gradient);
             objective = objectiveOverSupport(b, x, products, n);
@@ -571,21 +672,23 @@ PolishOutcome polishSupport(const double* Q, const double* b, uint32_t n, double
 {
     double* const gradient = scratch.gradient;
     double* const products = scratch.products;
+    const double* const upper = scratch.upper;
+    // S starts as the weights strictly between their bounds.
     uint32_t support = 0;
     for (uint32_t k = 0; k < n; ++k)
-        support += x[k] > 0.0;
+        support += x[k] > 0.0 && !(upper && !(x[k] < upper[k]));
     if (support == 0 || support > largestPolishedSupport)
         return PolishOutcome{0, false};
     // Room for S to grow by half before the block must grow (growWork).
     const uint32_t room = support + support / 2 + 16;
     const uint32_t capacity = room < n ? (room < largestPolishedSupport ? room : largestPolishedSupport) : n;
     Work w;
-    if (!takeWork(settings.optional, settings.path, n, capacity, w))
+    if (!takeWork(settings.optional, settings.path, n, capacity, upper, w))
         return PolishOutcome{0, false};
     w.count = 0;
     for (uint32_t k = 0; k < n; ++k) {
         w.rowOf[k] = none;
-        if (x[k] > 0.0) {
+        if (x[k] > 0.0 && !(upper && !(x[k] < upper[k]))) {
             w.rowOf[k] = w.count;
             w.members[w.count++] = k;
         }
@@ -594,6 +697,8 @@ PolishOutcome polishSupport(const double* Q, const double* b, uint32_t n, double
     if (factorAll(Q, n, w)) {
         std::memcpy(w.startX, x, sizeof(double) * n);
         std::memcpy(w.startGradient, gradient, sizeof(double) * n);
+        if (upper)
+            sumHeld(Q, n, settings.path, x, w);
         const uint32_t maxSteps = 64 + 4 * support;
         outcome.steps = iterate(Q, b, n, target, settings.path, maxSteps, x, gradient, products, w);
         const ExactCheck polished = checkExactly(Q, b, n, x, 1.0, scratch, settings.path);

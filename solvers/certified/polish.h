@@ -17,7 +17,8 @@ struct PolishOutcome {
     bool lowered;    // the exact gap is below the one x had
 };
 
-// From x (on the simplex, gradient its exact gradients and check its exact
+// From x (on the simplex, within the bounds in scratch.upper if any;
+// gradient its exact gradients and check its exact
 // check), Newton steps on the support toward a working gap of target,
 // coordinates dropped at the boundary and added where their gradient is
 // below the support's. x, gradient and check then hold the point of least

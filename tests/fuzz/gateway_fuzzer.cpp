@@ -17,6 +17,11 @@
 //   arrays one value each (see value), for other classes their raw bytes;
 //   after the last argument, the floating-point mode the caller leaves set
 //   (0, as past the end: the standard one; else one of hostFloatModes()).
+//   For opt_gateway_fuzzer a full 1-by-1 struct argument is an options
+//   struct: a field count byte (% 6), then for each field a name byte (% 6:
+//   Tolerance, MaxIterations, Display, InitialPoint, UpperBound, or a name
+//   it does not know; a name already given is skipped) and its value, an
+//   argument as above (one that is itself a struct has no fields).
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -72,7 +77,35 @@ size_t dimension(Input& in)
     return d < 250 ? d % 25 : large[d - 250];
 }
 
-mxArray* argument(Input& in)
+mxArray* argument(Input& in, bool inStruct = false);
+
+mxArray* optionsStruct(Input& in)
+{
+    static const char* const names[6] = {"Tolerance", "MaxIterations", "Display", "InitialPoint", "UpperBound",
+                                         "TolFun"};
+    const int count = byte(in) % 6;
+    std::vector<const char*> fields;
+    std::vector<mxArray*> values;
+    for (int f = 0; f < count; ++f) {
+        const char* name = names[byte(in) % 6];
+        mxArray* value = argument(in, true);
+        bool given = false;
+        for (const char* other : fields)
+            given = given || other == name;
+        if (given) {
+            mxDestroyArray(value);
+            continue;
+        }
+        fields.push_back(name);
+        values.push_back(value);
+    }
+    mxArray* options = mxCreateStructMatrix(1, 1, static_cast<int>(fields.size()), fields.data());
+    for (size_t f = 0; f < fields.size(); ++f)
+        mxSetField(options, 0, fields[f], values[f]);
+    return options;
+}
+
+mxArray* argument(Input& in, bool inStruct)
 {
     const StandInClass arrayClass = static_cast<StandInClass>(byte(in) % 14);
     const uint8_t flags = byte(in);
@@ -80,6 +113,12 @@ mxArray* argument(Input& in)
     const size_t n = dimension(in);
     if (m > 24 || n > 24)
         return standInCreateHollow(arrayClass, m, n);
+#ifdef SIMPLEXQP_FUZZ_OPT
+    if (arrayClass == standInStruct && m == 1 && n == 1 && !(flags & 6) && !inStruct)
+        return optionsStruct(in);
+#else
+    (void)inStruct;
+#endif
     const bool sparse = flags & 2;
     const size_t capacity = sparse ? byte(in) % 32 : 0;
     mxArray* array;
@@ -181,7 +220,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         require(nlhs <= 2 && results[0] != nullptr);  // with nlhs = 0 the host still takes the first
         if (nlhs == 2) {
             require(results[1] != nullptr && mxGetM(results[1]) == 1 && mxGetN(results[1]) == 1);
-            require(standInFieldCount(results[1]) == 5);  // objective, gap, iterations, converged, support
+            // objective, gap, iterations, converged, support, atUpperBound
+            require(standInFieldCount(results[1]) == 6);
             mxDestroyArray(results[1]);
         }
 #else

@@ -4,7 +4,8 @@ import math
 import os
 import struct
 
-DOUBLE, SINGLE, LOGICAL, CHAR = 0, 1, 2, 3
+DOUBLE, SINGLE, LOGICAL, CHAR, STRUCT = 0, 1, 2, 3, 13
+FIELDS = {"Tolerance": 0, "MaxIterations": 1, "Display": 2, "InitialPoint": 3, "UpperBound": 4, "TolFun": 5}
 COMPLEX, SPARSE = 1, 2
 
 
@@ -28,6 +29,12 @@ def array(rows, cols, values=(), cls=DOUBLE, flags=0, capacity=0):
     if flags & SPARSE:
         out += bytes([capacity])
     return out + b"".join(value(v) for v in values)
+
+
+def options(**fields):
+    """An options struct for opt_gateway_fuzzer: field name, then value."""
+    out = bytes([STRUCT, 0]) + dimension(1) + dimension(1) + bytes([len(fields)])
+    return out + b"".join(bytes([FIELDS[name]]) + value for name, value in fields.items())
 
 
 def call(*arguments, nlhs=1):
@@ -59,6 +66,13 @@ SEEDS = {
     "large_entries": call(array(3, 3, [1e308] * 9), array(3, 1, [1e300, -1e300, 1]), array(1, 1, [2])),
     "too_few_arguments": call(array(3, 3, Q3)),
     "no_result": call(array(3, 3, Q3), array(3, 1, B3), nlhs=0),
+    "opt_bounded": call(array(6, 6, Q6), array(6, 1, B6), options(UpperBound=array(1, 1, [0.25])), nlhs=2),
+    "opt_bound_vector_start": call(array(3, 3, Q3), array(3, 1, B3),
+                                   options(UpperBound=array(1, 3, [0.5, math.inf, 0.125]),
+                                           InitialPoint=array(3, 1, [0.5, 0.375, 0.125])), nlhs=2),
+    "opt_bounds_sum_to_one": call(array(3, 3, Q3), array(3, 1, B3),
+                                  options(UpperBound=array(3, 1, [0.5, 0.25, 0.25]), Tolerance=array(1, 1, [0])),
+                                  nlhs=2),
 }
 
 here = os.path.join(os.path.dirname(os.path.abspath(__file__)), "seeds")
