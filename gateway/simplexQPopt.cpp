@@ -36,14 +36,35 @@ void checkCounts(int nlhs, int nrhs)
         mexErrMsgTxt("Outputs one or two results");
 }
 
-mxArray* infoStruct(const CertifiedReport& report)
+// The report's counts as the host's doubles. Converted in the standard
+// floating-point mode: a 32-bit x86 build turns an unsigned count into a
+// double by subtracting 2^52 from a double that holds it, which gives -0
+// for a count of 0 when the caller rounds downward.
+struct InfoFigures {
+    double objective;
+    double gap;
+    double iterations;
+    bool converged;
+    double support;
+    double atUpperBound;
+};
+
+InfoFigures figuresOf(const CertifiedReport& report)
+{
+    return InfoFigures{report.objective,
+                       report.gap,
+                       static_cast<double>(report.iterations),
+                       report.converged,
+                       static_cast<double>(report.support),
+                       static_cast<double>(report.atUpperBound)};
+}
+
+mxArray* infoStruct(const InfoFigures& figures)
 {
     const char* fields[] = {"objective", "gap", "iterations", "converged", "support", "atUpperBound"};
-    mxArray* values[] = {mxCreateDoubleScalar(report.objective), mxCreateDoubleScalar(report.gap),
-                         mxCreateDoubleScalar(static_cast<double>(report.iterations)),
-                         mxCreateLogicalScalar(report.converged),
-                         mxCreateDoubleScalar(static_cast<double>(report.support)),
-                         mxCreateDoubleScalar(static_cast<double>(report.atUpperBound))};
+    mxArray* values[] = {mxCreateDoubleScalar(figures.objective), mxCreateDoubleScalar(figures.gap),
+                         mxCreateDoubleScalar(figures.iterations), mxCreateLogicalScalar(figures.converged),
+                         mxCreateDoubleScalar(figures.support), mxCreateDoubleScalar(figures.atUpperBound)};
     const int count = static_cast<int>(sizeof fields / sizeof fields[0]);
 #ifdef SIMPLEXQP_CREATE_700
     mxArray* info = mxCreateStructMatrix_700(1, 1, count, fields);
@@ -126,15 +147,16 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
     certifiedSMO(Q, b, order, settings, x, report);
     if (spread)
         mxFree(spread);
+    const InfoFigures figures = figuresOf(report);
     floatEnvironment::restore(callers);
     if (options.display != optOptions::Display::off)
         optDisplay::showEnd(report, tol);
     if (nlhs == 2)
-        plhs[1] = infoStruct(report);
+        plhs[1] = infoStruct(figures);
     else if (!report.converged)
         mexWarnMsgIdAndTxt("simplexQPopt:notConverged",
                            "not converged: gap %g is above tol %g; x is the checked point of least "
                            "gap, reached after %.0f pair steps ([x, info] = simplexQPopt(...) "
                            "reports the gap without this warning)",
-                           report.gap, tol, static_cast<double>(report.iterations));
+                           report.gap, tol, figures.iterations);
 }
