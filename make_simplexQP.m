@@ -189,11 +189,11 @@ end
 args = [args, sources];
 end
 
-% The solvers' sources, room by room (common/ and one room per family),
-% without the AVX2 loops.
+% The solvers' sources, room by room (common/, one room per family, and
+% the sources of Q), without the AVX2 loops.
 function sources = solver_sources(root)
 sources = {};
-for room = {'common', 'smo', 'mult_update', 'certified'}
+for room = {'common', 'smo', 'mult_update', 'certified', 'sources'}
     files = dir(fullfile(root, 'solvers', room{1}, '*.cpp'));
     names = setdiff(sort({files.name}), {'vector_loops_avx2.cpp'});
     sources = [sources, cellfun(@(name) fullfile(root, 'solvers', room{1}, name), names, 'UniformOutput', false)];
