@@ -79,6 +79,7 @@ size_t dimension(Input& in)
 
 mxArray* argument(Input& in, bool inStruct = false);
 
+#ifdef SIMPLEXQP_FUZZ_OPT
 mxArray* optionsStruct(Input& in)
 {
     static const char* const names[6] = {"Tolerance", "MaxIterations", "Display", "InitialPoint", "UpperBound",
@@ -104,6 +105,7 @@ mxArray* optionsStruct(Input& in)
         mxSetField(options, 0, fields[f], values[f]);
     return options;
 }
+#endif
 
 mxArray* argument(Input& in, bool inStruct)
 {
