@@ -662,3 +662,21 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
     if (S)
         solver.optional.give(S);
 }
+
+// Interim: Q formed from the source in full (n*n doubles) until the rounds
+// read a source directly.
+void certifiedSMO(const QSource& q, const double* b, const CertifiedSettings& settings, double* x,
+                  CertifiedReport& report)
+{
+    const uint32_t n = q.n;
+    if (q.held && q.held(q.context, 0)) {
+        certifiedSMO(q.held(q.context, 0), b, n, settings, x, report);
+        return;
+    }
+    const SolverSettings solver = settings.solver ? *settings.solver : defaultSettings();
+    double* Q = static_cast<double*>(takeFromHost(solver.host, sizeof(double) * static_cast<size_t>(n) * n));
+    for (uint32_t c = 0; c < n; ++c)
+        q.column(q.context, c, nullptr, n, Q + at(0, c, n));
+    certifiedSMO(Q, b, n, settings, x, report);
+    mxFree(Q);
+}

@@ -39,6 +39,7 @@
 #include <cstdint>
 
 #include "../common/solver_settings.h"
+#include "../sources/q_source.h"
 
 // What a run reports besides x.
 struct CertifiedReport {
@@ -97,7 +98,13 @@ struct CertifiedSettings {
     // bounds are all such passes null, which takes the unbounded run's
     // steps, bits and speed.
     const double* upper;
+    // Bytes of copies of Q's columns the pair steps may keep (at least two
+    // columns are kept, whatever it says); 0: cacheBytesByDefault.
+    double cacheBytes = 0.0;
 };
+
+// The copies of columns a run keeps when the caller does not say.
+constexpr double cacheBytesByDefault = 32.0 * 1024 * 1024;
 
 // The tolerance used when the caller gives none: (16n + 128) u M, with
 // u = 2^-53 and M the larger of max |Q(r,c)| and max |b_i|, plus 4n + 16
@@ -114,6 +121,16 @@ double defaultToleranceAtScale(double largestQ, const double* b, uint32_t n, Vec
 // Q (n*n) and b (n) are read; x (n) is written; report is written. A gap of
 // +Inf means that the gradients could not be computed (products overflow).
 void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedSettings& settings, double* x,
+                  CertifiedReport& report);
+
+// The same for Q from any source (sources/q_source.h): q.n weights, b of
+// q.n entries. A dense source gives the bits of the call above. Where the
+// source computes its own gradients (q.gradients), report.objective is what
+// they return, f plus the source's constant. Q not symmetric is solved only
+// for a source that holds its columns (its symmetric part is then copied,
+// as above); n is limited only by the scratch: about 100 bytes a weight,
+// the cache of columns, and the polish's factor.
+void certifiedSMO(const QSource& q, const double* b, const CertifiedSettings& settings, double* x,
                   CertifiedReport& report);
 
 // A cold run, silent: the settings above with no start and no progress call.

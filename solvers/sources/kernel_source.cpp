@@ -45,5 +45,5 @@ ProductBound products(const void* context, VectorPath, const double* x, const ui
 
 QSource kernelSource(const VectorKernel& kernel)
 {
-    return QSource{&kernel, kernel.n, true, kernelProductScratch(kernel), held, column, diagonal, largestEntry, block, products};
+    return QSource{&kernel, kernel.n, true, kernelProductScratch(kernel), held, column, diagonal, largestEntry, block, products, nullptr, 0};
 }

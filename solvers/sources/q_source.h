@@ -68,6 +68,22 @@ struct QSource {
     // vector loops where it has them (the same bits on every path).
     ProductBound (*products)(const void* context, VectorPath path, const double* x, const uint32_t* columns,
                              uint32_t count, double* p, double* magnitudes, double* scratch);
+
+    // Null for a source whose problem is Q and b alone: the exact check
+    // then subtracts b from the products. A source whose problem is given
+    // by data computes f's gradient itself, more accurately than Qx - b
+    // (least squares: C'(Cx - d), from the residual, rather than
+    // fl(C'C)x - C'd, which squares C's condition number): into gradient[i]
+    // scale times it, rounded, and into error[i] a bound on how far that is
+    // from scale times the exact gradient of the source's f at x (its
+    // rounding counted); it returns f(x) in the data's units, plus the
+    // source's constant (least squares: the residual's ½|Cx - d|², f +
+    // ½|d|²). x is the point (n weights; columns lists its count positive
+    // ones, ascending), scale the run's working units, a power of two.
+    // Scratch: gradientScratch doubles.
+    double (*gradients)(const void* context, VectorPath path, const double* x, const uint32_t* columns,
+                        uint32_t count, double scale, double* gradient, double* error, double* scratch);
+    uint32_t gradientScratch;
 };
 
 #endif
