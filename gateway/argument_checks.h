@@ -14,7 +14,7 @@
 // Windows versions differ (no %zu in the system's) or pull in locale and
 // wide-character machinery the plug-in otherwise does without.
 //
-// Header-only, and included by the two gateways alone, so that every build
+// Header-only, and included by the gateways alone, so that every build
 // of them (each host and platform) gets it without listing a new source.
 #ifndef SIMPLEXQP_ARGUMENT_CHECKS_H
 #define SIMPLEXQP_ARGUMENT_CHECKS_H
@@ -166,6 +166,11 @@ inline bool isRealFullDoubleVectorOf(const mxArray* array, size_t n)
            (n == 0 || mxGetM(array) == 1 || mxGetN(array) == 1);
 }
 
+inline bool isRealFullDoubleMatrix(const mxArray* array)
+{
+    return isRealFullDouble(array) && isMatrixShaped(array);
+}
+
 inline bool isRealNumericScalar(const mxArray* array)
 {
     return mxIsNumeric(array) && !mxIsComplex(array) && mxGetNumberOfElements(array) == 1;
@@ -216,24 +221,27 @@ inline void checkMethod(const mxArray* method)
 }
 
 // NaN or Inf anywhere leaves no sound answer: the objective and the weights
-// would be undefined. Reports the first one in column-major order, 1-based.
-// One vectorised pass answers for a finite Q, and gives its largest
-// magnitude (returned: the scale of simplexQPopt's default tolerance); only
-// a Q that is not finite is read again, to name the first culprit. path:
-// the one the call's settings give the solvers.
-inline double checkQValues(const double* Q, size_t n, VectorPath path)
+// would be undefined. One vectorised pass answers for a finite matrix, and
+// gives its largest magnitude (returned); only a matrix that is not finite
+// is read again, to name the first culprit in column-major order, 1-based:
+// "<name> must be finite; got NaN at <name>(2,1)". A is rows-by-columns,
+// read on path.
+inline double checkMatrixFinite(const char* name, const double* A, size_t rows, size_t columns, VectorPath path)
 {
-    const double largest = largestMagnitudeOf(path, Q, n * n);
+    const double largest = largestMagnitudeOf(path, A, rows * columns);
     if (largest <= largestDouble)
         return largest;
-    for (size_t c = 0; c < n; ++c) {
-        for (size_t r = 0; r < n; ++r) {
-            const double value = Q[r + c * n];
+    for (size_t c = 0; c < columns; ++c) {
+        for (size_t r = 0; r < rows; ++r) {
+            const double value = A[r + c * rows];
             if (!std::isfinite(value)) {
                 Message message = emptyMessage();
-                append(message, "Q must be finite; got ");
+                append(message, name);
+                append(message, " must be finite; got ");
                 append(message, nonFiniteName(value));
-                append(message, " at Q(");
+                append(message, " at ");
+                append(message, name);
+                append(message, "(");
                 appendCount(message, r + 1);
                 append(message, ",");
                 appendCount(message, c + 1);
@@ -243,6 +251,13 @@ inline double checkQValues(const double* Q, size_t n, VectorPath path)
         }
     }
     return largest;
+}
+
+// Q's values; the largest magnitude is the scale of simplexQPopt's default
+// tolerance. path: the one the call's settings give the solvers.
+inline double checkQValues(const double* Q, size_t n, VectorPath path)
+{
+    return checkMatrixFinite("Q", Q, n, n, path);
 }
 
 inline void checkBFinite(const double* b, size_t n)

@@ -1,4 +1,4 @@
-// What simplexQPopt shows while it runs and when it ends (options.Display
+// What simplexQPopt (and simplexLSQ, per column) shows while it runs and when it ends (options.Display
 // 'iter' and 'final'): lines printed through the host, each followed by a
 // command that has the host show them at once, so that a long run's
 // progress appears as it is made rather than when the call returns.
@@ -80,11 +80,14 @@ inline const char* phaseName(CertifiedPhase phase)
     return "";
 }
 
+// Each line about a run starts with who is speaking: "simplexQPopt: ", or
+// for one of several runs, e.g. "simplexLSQ: column 2 of 5, ".
 // 'iter': the heading, before the run.
-inline void showHeading(uint32_t n, double tol)
+inline void showHeading(uint32_t n, double tol, const char* speaker = "simplexQPopt: ")
 {
     Message line = emptyMessage();
-    append(line, "simplexQPopt: n = ");
+    append(line, speaker);
+    append(line, "n = ");
     argumentChecks::appendCount(line, n);
     append(line, ", tol = ");
     appendValue(line, tol);
@@ -108,10 +111,11 @@ inline void showCheck(void*, const CertifiedProgress& progress)
 }
 
 // 'final' and 'iter': how the run ended.
-inline void showEnd(const CertifiedReport& report, double tol)
+inline void showEnd(const CertifiedReport& report, double tol, const char* speaker = "simplexQPopt: ")
 {
     Message line = emptyMessage();
-    append(line, report.converged ? "simplexQPopt: converged, gap " : "simplexQPopt: not converged, gap ");
+    append(line, speaker);
+    append(line, report.converged ? "converged, gap " : "not converged, gap ");
     appendValue(line, report.gap);
     append(line, report.converged ? " <= tol " : " > tol ");
     appendValue(line, tol);

@@ -176,10 +176,39 @@ inline Display checkDisplay(const mxArray* value)
     mexErrMsgTxt(message.text);
 }
 
-inline void checkInitialPointShape(const mxArray* value, size_t n)
+// How many initial points a call takes: one (a row or a column of n), or
+// one per column of a right-hand side of columns (an n-by-columns matrix,
+// or one n-by-1 start that every column shares).
+struct StartShape {
+    bool perColumn;
+    size_t columns;
+};
+
+inline StartShape onePoint()
 {
-    if (!argumentChecks::isRealFullDoubleVectorOf(value, n))
-        rejectShape("options.InitialPoint must be a real, full, double vector of ", n, value);
+    return StartShape{false, 0};
+}
+
+inline void checkInitialPointShape(const mxArray* value, size_t n, StartShape shape = onePoint())
+{
+    if (!shape.perColumn) {
+        if (!argumentChecks::isRealFullDoubleVectorOf(value, n))
+            rejectShape("options.InitialPoint must be a real, full, double vector of ", n, value);
+        return;
+    }
+    if (argumentChecks::isRealFullDoubleMatrix(value) && mxGetM(value) == n &&
+        (mxGetN(value) == shape.columns || mxGetN(value) == 1))
+        return;
+    Message message = emptyMessage();
+    append(message, "options.InitialPoint must be a real, full, double ");
+    appendCount(message, n);
+    append(message, "-by-");
+    appendCount(message, shape.columns);
+    append(message, " or ");
+    appendCount(message, n);
+    append(message, "-by-1 matrix");
+    argumentChecks::appendWhatWasGiven(message, value);
+    mexErrMsgTxt(message.text);
 }
 
 // A scalar (every weight's bound) or a vector of n bounds.
@@ -190,9 +219,10 @@ inline void checkUpperBoundShape(const mxArray* value, size_t n)
         rejectShape("options.UpperBound must be a real, full, double scalar or vector of ", n, value);
 }
 
-// The third argument, given that Q is n-by-n: a struct is options, and
-// anything else tol, checked as before options existed.
-inline Options checkThird(const mxArray* third, size_t n)
+// The third argument, given n weights: a struct is options, and anything
+// else tol, checked as before options existed. starts: the initial points
+// the call takes.
+inline Options checkThird(const mxArray* third, size_t n, StartShape starts = onePoint())
 {
     Options options = defaults();
     if (!mxIsStruct(third)) {
@@ -224,7 +254,7 @@ inline Options checkThird(const mxArray* third, size_t n)
         } else if (sameText(name, "Display")) {
             options.display = checkDisplay(value);
         } else if (sameText(name, "InitialPoint")) {
-            checkInitialPointShape(value, n);
+            checkInitialPointShape(value, n, starts);
             options.initialPoint = value;
         } else {
             checkUpperBoundShape(value, n);
@@ -282,7 +312,21 @@ inline bool checkUpperBoundValues(const double* u, size_t count, size_t n)
 // 0, within startRounding(n) of 1 (summed in ascending order from +0.0).
 // With bounds u (count entries, 1 for a scalar), no entry above
 // u_i + startRounding(n) u_i.
-inline void checkInitialPointValues(const double* x0, size_t n, const double* u, size_t count)
+// "(i)", or "(i,column)" for one column of several (column > 0).
+inline void appendPlace(Message& message, size_t i, size_t column)
+{
+    append(message, "(");
+    appendCount(message, i + 1);
+    if (column) {
+        append(message, ",");
+        appendCount(message, column);
+    }
+    append(message, ")");
+}
+
+// column: 0 for the one point, or which column of several (1-based) x0 is,
+// as the messages name it.
+inline void checkInitialPointValues(const double* x0, size_t n, const double* u, size_t count, size_t column = 0)
 {
     const double rounding = startRounding(n);
     double sum = 0.0;
@@ -293,9 +337,9 @@ inline void checkInitialPointValues(const double* x0, size_t n, const double* u,
             Message message = emptyMessage();
             append(message, "options.InitialPoint must be <= options.UpperBound; got ");
             appendNumber(message, value);
-            append(message, " at InitialPoint(");
-            appendCount(message, i + 1);
-            append(message, "), above its bound ");
+            append(message, " at InitialPoint");
+            appendPlace(message, i, column);
+            append(message, ", above its bound ");
             appendNumber(message, bound);
             mexErrMsgTxt(message.text);
         }
@@ -307,16 +351,19 @@ inline void checkInitialPointValues(const double* x0, size_t n, const double* u,
                 appendNumber(message, value);
             else
                 append(message, argumentChecks::nonFiniteName(value));
-            append(message, " at InitialPoint(");
-            appendCount(message, i + 1);
-            append(message, ")");
+            append(message, " at InitialPoint");
+            appendPlace(message, i, column);
             mexErrMsgTxt(message.text);
         }
         sum += value > 0.0 ? value : 0.0;
     }
     if (n > 0 && !(sum - 1.0 <= rounding && 1.0 - sum <= rounding)) {
         Message message = emptyMessage();
-        append(message, "options.InitialPoint must sum to 1; got sum(InitialPoint) - 1 = ");
+        append(message, column ? "options.InitialPoint's columns must each sum to 1; got sum(InitialPoint(:,"
+                               : "options.InitialPoint must sum to 1; got sum(InitialPoint");
+        if (column)
+            appendCount(message, column);
+        append(message, column ? ")) - 1 = " : ") - 1 = ");
         if (sum <= largestDouble)
             appendNumber(message, sum - 1.0);
         else

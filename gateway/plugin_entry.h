@@ -1,4 +1,4 @@
-// What the two plug-ins' gateways (simplexQP.cpp, simplexQPopt.cpp) share:
+// What the plug-ins' gateways (simplexQP.cpp, simplexQPopt.cpp, simplexLSQ.cpp) share:
 // how their entry points are exported, mexVersion, the argument count they
 // take, and how the result row is created on each host. Each plug-in's
 // gateway is the one source of it that includes this header, so the
@@ -35,13 +35,19 @@ inline bool takesTwoOrThreeArguments(int nrhs)
 // SIMPLEXQP_CREATE_700: the 64-bit MATLAB builds bind the compatibility
 // entry points (32-bit dimensions and indices) of the calls that take them;
 // every other build binds the plain ones.
-inline mxArray* createRowVector(uint32_t n)
+// rows and columns below 2^31 (the 32-bit hosts' and the _700 call's int).
+inline mxArray* createMatrix(uint32_t rows, uint32_t columns)
 {
 #ifdef SIMPLEXQP_CREATE_700
-    return mxCreateDoubleMatrix_700(1, static_cast<int>(n), mxREAL);
+    return mxCreateDoubleMatrix_700(static_cast<int>(rows), static_cast<int>(columns), mxREAL);
 #else
-    return mxCreateDoubleMatrix(1, n, mxREAL);
+    return mxCreateDoubleMatrix(rows, columns, mxREAL);
 #endif
+}
+
+inline mxArray* createRowVector(uint32_t n)
+{
+    return createMatrix(1, n);
 }
 
 }  // namespace pluginEntry

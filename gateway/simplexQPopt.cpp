@@ -12,6 +12,7 @@
 
 #include "../solvers/certified/certified_smo.h"
 #include "argument_checks.h"
+#include "certified_gateway.h"
 #include "float_environment.h"
 #include "mex_host.h"
 #include "opt_display.h"
@@ -20,73 +21,13 @@
 
 namespace {
 
-// Pair steps before a run ends unconverged: as LIBSVM, at least ten million
-// and 100 per coordinate.
-uint64_t iterationCap(uint32_t n)
+// info: the report's figures as scalars, converged as a logical.
+mxArray* infoStruct(const double (&figures)[certifiedGateway::infoFieldCount])
 {
-    const uint64_t perCoordinate = 100ull * n;
-    return perCoordinate > 10000000ull ? perCoordinate : 10000000ull;
-}
-
-void checkCounts(int nlhs, int nrhs)
-{
-    if (!pluginEntry::takesTwoOrThreeArguments(nrhs))
-        mexErrMsgTxt("Takes 2-3 input arguments");
-    if (nlhs > 2)
-        mexErrMsgTxt("Outputs one or two results");
-}
-
-// The report's counts as the host's doubles. Converted in the standard
-// floating-point mode: a 32-bit x86 build turns an unsigned count into a
-// double by subtracting 2^52 from a double that holds it, which gives -0
-// for a count of 0 when the caller rounds downward.
-struct InfoFigures {
-    double objective;
-    double gap;
-    double iterations;
-    bool converged;
-    double support;
-    double atUpperBound;
-};
-
-InfoFigures figuresOf(const CertifiedReport& report)
-{
-    return InfoFigures{report.objective,
-                       report.gap,
-                       static_cast<double>(report.iterations),
-                       report.converged,
-                       static_cast<double>(report.support),
-                       static_cast<double>(report.atUpperBound)};
-}
-
-mxArray* infoStruct(const InfoFigures& figures)
-{
-    const char* fields[] = {"objective", "gap", "iterations", "converged", "support", "atUpperBound"};
-    mxArray* values[] = {mxCreateDoubleScalar(figures.objective), mxCreateDoubleScalar(figures.gap),
-                         mxCreateDoubleScalar(figures.iterations), mxCreateLogicalScalar(figures.converged),
-                         mxCreateDoubleScalar(figures.support), mxCreateDoubleScalar(figures.atUpperBound)};
-    const int count = static_cast<int>(sizeof fields / sizeof fields[0]);
-#ifdef SIMPLEXQP_CREATE_700
-    mxArray* info = mxCreateStructMatrix_700(1, 1, count, fields);
-    for (int f = 0; f < count; ++f)
-        mxSetField_700(info, 0, fields[f], values[f]);
-#else
-    mxArray* info = mxCreateStructMatrix(1, 1, count, fields);
-    for (int f = 0; f < count; ++f)
-        mxSetField(info, 0, fields[f], values[f]);
-#endif
-    return info;
-}
-
-// Display 'iter' prints through the host (and has it flush its output,
-// where an interrupt may end the call) in the caller's floating-point mode;
-// context holds that mode.
-void showCheckInCallersMode(void* context, const CertifiedProgress& progress)
-{
-    const floatEnvironment::Saved& callers = *static_cast<const floatEnvironment::Saved*>(context);
-    floatEnvironment::restore(callers);
-    optDisplay::showCheck(nullptr, progress);
-    floatEnvironment::enterStandard();
+    mxArray* values[] = {mxCreateDoubleScalar(figures[0]), mxCreateDoubleScalar(figures[1]),
+                         mxCreateDoubleScalar(figures[2]), mxCreateLogicalScalar(figures[3] != 0.0),
+                         mxCreateDoubleScalar(figures[4]), mxCreateDoubleScalar(figures[5])};
+    return certifiedGateway::infoStruct(values);
 }
 
 }  // namespace
@@ -95,7 +36,7 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
 {
     // Every check before anything is created: each argument's class and
     // shape (options' fields too), then the values.
-    checkCounts(nlhs, nrhs);
+    certifiedGateway::checkCounts(nlhs, nrhs);
     // The processor is asked for its vector path here, once per call.
     SolverSettings solver = defaultSettings();
     const size_t n = argumentChecks::checkQShape(prhs[0]);
@@ -118,13 +59,9 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
     // has no memory for the result.
     plhs[0] = pluginEntry::createRowVector(order);
     double* x = mxGetPr(plhs[0]);
-    // A scalar bound becomes one per weight, its block taken in the
-    // caller's mode too; bounds that cannot bind are none, so that such a
-    // run has the unbounded run's bits.
-    double* const spread = bounded && givenCount == 1 ? static_cast<double*>(mxMalloc(sizeof(double) * n)) : nullptr;
-    for (size_t i = 0; spread && i < n; ++i)
-        spread[i] = given[0];
-    const double* const upper = spread ? spread : bounded ? given : nullptr;
+    // A scalar bound's block is taken in the caller's mode too.
+    const certifiedGateway::Bounds bounds = certifiedGateway::boundsOf(given, givenCount, bounded, n);
+    const double* const upper = bounds.upper;
     // The answer's bits and its certificate hold in the standard mode only
     // (the rounding bound counts subnormal results), whatever the caller's.
     floatEnvironment::Saved callers = floatEnvironment::enterStandard();
@@ -134,20 +71,21 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
     if (x0)
         optOptions::projectInitialPoint(x0, n, upper, x);
 
-    CertifiedSettings settings{tol, options.hasMaxIterations ? options.maxIterations : iterationCap(order),
+    CertifiedSettings settings{tol, options.hasMaxIterations ? options.maxIterations : certifiedGateway::iterationCap(order),
                                x0 ? x : nullptr, nullptr, nullptr, &solver, upper};
     if (options.display == optOptions::Display::iter) {
         floatEnvironment::restore(callers);
         optDisplay::showHeading(order, tol);
         floatEnvironment::enterStandard();
-        settings.progress = showCheckInCallersMode;
+        settings.progress = certifiedGateway::showCheckInCallersMode;
         settings.progressContext = &callers;
     }
     CertifiedReport report;
     certifiedSMO(Q, b, order, settings, x, report);
-    if (spread)
-        mxFree(spread);
-    const InfoFigures figures = figuresOf(report);
+    if (bounds.spread)
+        mxFree(bounds.spread);
+    double figures[certifiedGateway::infoFieldCount];
+    certifiedGateway::figuresOf(report, figures);
     floatEnvironment::restore(callers);
     if (options.display != optOptions::Display::off)
         optDisplay::showEnd(report, tol);
@@ -158,5 +96,5 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
                            "not converged: gap %g is above tol %g; x is the checked point of least "
                            "gap, reached after %.0f pair steps ([x, info] = simplexQPopt(...) "
                            "reports the gap without this warning)",
-                           report.gap, tol, figures.iterations);
+                           report.gap, tol, figures[2]);
 }

@@ -51,10 +51,13 @@ protected:
         EXPECT_STREQ(plugin.version(), "MATLAB R14 native");
     }
 
-    // One field of a struct result: its name, class and first value.
+    // One field of a struct result: its name, class and first value, and
+    // for a double field its shape and every value.
     struct Field {
         std::string name, className;
         double value;
+        size_t rows, columns;
+        std::vector<double> values;
     };
 
     // What one call gave: the error text, or the result's shape and data,
@@ -94,8 +97,15 @@ protected:
             for (int f = 0; f < standInFieldCount(results[1]); ++f) {
                 const char* name = standInFieldName(results[1], f);
                 const mxArray* value = standInGetField(results[1], 0, name);
-                outcome.fields.push_back(
-                    Field{name, value ? mxGetClassName(value) : "unset", value ? mxGetScalar(value) : 0.0});
+                Field field{name, value ? mxGetClassName(value) : "unset", 0.0, 0, 0, {}};
+                if (value) {
+                    field.rows = mxGetM(value);
+                    field.columns = mxGetN(value);
+                    field.value = field.rows && field.columns ? mxGetScalar(value) : 0.0;
+                    if (mxIsDouble(value))
+                        field.values.assign(mxGetPr(value), mxGetPr(value) + field.rows * field.columns);
+                }
+                outcome.fields.push_back(field);
             }
             mxDestroyArray(results[1]);
         }
