@@ -1,9 +1,9 @@
 function args = make_simplexQP(action, host, arch, plugin)
-% make_simplexQP  Build the plug-ins simplexQP and simplexQPopt with this
-% host's own mex.
+% make_simplexQP  Build the plug-ins simplexQP, simplexQPopt and simplexLSQ
+% with this host's own mex.
 %
 %   make_simplexQP           compiles each plug-in (simplexQP.<mexext>,
-%                            simplexQPopt.<mexext>) into the folder
+%                            simplexQPopt.<mexext>, ...) into the folder
 %                            out/mex of this source tree, beside a copy of
 %                            its help file (simplexQP.m, ...), tries it on a small
 %                            problem and prints the addpath line that makes
@@ -26,7 +26,7 @@ function args = make_simplexQP(action, host, arch, plugin)
 
 % Every plug-in the project provides: a gateway/<name>.cpp over the
 % solvers/ sources (every room), and its help file gateway/<name>.m.
-plugins = {'simplexQP', 'simplexQPopt'};
+plugins = {'simplexQP', 'simplexQPopt', 'simplexLSQ'};
 
 root = fileparts(mfilename('fullpath'));
 outdir = fullfile(root, 'out', 'mex');
@@ -137,8 +137,9 @@ addpath(outdir);
 if ~strcmp(which(plugin), target)
     error('make_simplexQP: %s resolves to %s, not to the new %s', plugin, which(plugin), target);
 end
+% The same numbers serve simplexLSQ's C and D: its x is a column.
 x = feval(plugin, [2 0.5; 0.5 1], [1; 1]);
-if ~isequal(size(x), [1 2]) || any(x < 0) || abs(sum(x) - 1) > 4 * eps
+if ~isequal(sort(size(x)), [1 2]) || any(x < 0) || abs(sum(x) - 1) > 4 * eps
     error('make_simplexQP: %s built but its smoke solve gave [%s]', plugin, strtrim(sprintf('%.6g ', x)));
 end
 fprintf('%s: built %s; %s([2 0.5; 0.5 1], [1; 1]) = [%s]\n', mfilename(), target, plugin, strtrim(sprintf('%.6g ', x)));
@@ -189,11 +190,11 @@ end
 args = [args, sources];
 end
 
-% The solvers' sources, room by room (common/, one room per family, and
-% the sources of Q), without the AVX2 loops.
+% The solvers' sources, room by room (common/, one room per family, the
+% sources of Q and the least-squares solver), without the AVX2 loops.
 function sources = solver_sources(root)
 sources = {};
-for room = {'common', 'smo', 'mult_update', 'certified', 'sources'}
+for room = {'common', 'smo', 'mult_update', 'certified', 'sources', 'least_squares'}
     files = dir(fullfile(root, 'solvers', room{1}, '*.cpp'));
     names = setdiff(sort({files.name}), {'vector_loops_avx2.cpp'});
     sources = [sources, cellfun(@(name) fullfile(root, 'solvers', room{1}, name), names, 'UniformOutput', false)];

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the deliverables of every plug-in (simplexQP, simplexQPopt) from the
+# Builds the deliverables of every plug-in (simplexQP, simplexQPopt, simplexLSQ) from the
 # same sources, each platform in its own
 # tree under out/ with its toolchain file from toolchains/, and gathers them
 # in out/deliverables/:
@@ -29,7 +29,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 run_tests=false
 [ "${1:-}" = "--test" ] && run_tests=true
-plugins=(simplexQP simplexQPopt)
+plugins=(simplexQP simplexQPopt simplexLSQ)
 jobs=$(nproc)
 gathered=out/deliverables
 reference=$PWD/$gathered/corpus-answers.txt

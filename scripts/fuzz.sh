@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds both gateways' libFuzzer targets with clang (ASan and UBSan) in
-# out/fuzz, gateway_fuzzer (simplexQP) and opt_gateway_fuzzer
-# (simplexQPopt), and runs each for half the given number of seconds
+# Builds the gateways' libFuzzer targets with clang (ASan and UBSan) in
+# out/fuzz, gateway_fuzzer (simplexQP), opt_gateway_fuzzer (simplexQPopt)
+# and lsq_gateway_fuzzer (simplexLSQ), and runs each for a third of the given number of seconds
 # (default 60 in all) from the seeds in tests/fuzz/seeds. Fails on any
 # finding: a crash, a sanitiser report, a leak, a floating-point mode not
 # given back, or one input running longer than 60 s (some finite inputs
@@ -17,9 +17,9 @@ dir=out/fuzz
 
 cmake -S . -B "$dir" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DSIMPLEXQP_FUZZ=ON -DSIMPLEXQP_TESTS=OFF
-cmake --build "$dir" -j "$(nproc)" --target gateway_fuzzer opt_gateway_fuzzer
-for fuzzer in gateway_fuzzer opt_gateway_fuzzer; do
-  share=$(((seconds + 1) / 2))
+cmake --build "$dir" -j "$(nproc)" --target gateway_fuzzer opt_gateway_fuzzer lsq_gateway_fuzzer
+for fuzzer in gateway_fuzzer opt_gateway_fuzzer lsq_gateway_fuzzer; do
+  share=$(((seconds + 2) / 3))
   echo "== $dir: $fuzzer (${share} s)"
   mkdir -p "$dir/corpus-$fuzzer"
   # New inputs go to the first folder, never into the committed seeds.

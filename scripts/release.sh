@@ -60,11 +60,11 @@ deliverables_outdated() {
 }
 
 # The README's sections for someone who uses the plug-ins: the introduction,
-# Install, the two plug-ins' calls, Errors, what happens when a solver does
+# Install, the plug-ins' calls, Errors, what happens when a solver does
 # not converge, the links to the doc pages, License. (Not the quick start,
 # whose scripts are not in the archive.)
 readme_user_part() {
-  awk -v wanted="Install|Calling simplexQP|Calling simplexQPopt|Errors|When a solver stops without converging|More|License" '
+  awk -v wanted="Install|Calling simplexQP|Calling simplexQPopt|Calling simplexLSQ|Errors|When a solver stops without converging|More|License" '
     BEGIN { keep = 1; split(wanted, names, "|"); for (i in names) missing[names[i]] = 1 }
     /^## / { title = substr($0, 4); keep = (title in missing); if (keep) delete missing[title] }
     keep { print }

@@ -4,7 +4,7 @@
 # Every plug-in the project ships: gateway/<name>.cpp, its help file
 # gateway/<name>.m, its export lists build/linux/<name>.map and
 # build/macos/<name>.exports.
-plugins=(simplexQP simplexQPopt)
+plugins=(simplexQP simplexQPopt simplexLSQ)
 
 # The version, from the one place it is set.
 project_version() {

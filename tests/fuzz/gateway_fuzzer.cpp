@@ -1,12 +1,15 @@
 // libFuzzer target: calls mexFunction through the stand-in host with
 // whatever a fuzz input describes, any counts, classes, shapes and values.
-// Built once for each plug-in's gateway: gateway_fuzzer (simplexQP) and,
-// with SIMPLEXQP_FUZZ_OPT, opt_gateway_fuzzer (simplexQPopt).
+// Built once for each plug-in's gateway: gateway_fuzzer (simplexQP),
+// with SIMPLEXQP_FUZZ_OPT, opt_gateway_fuzzer (simplexQPopt) and, with
+// SIMPLEXQP_FUZZ_LSQ too, lsq_gateway_fuzzer (simplexLSQ(C, D, ...)).
 // The host makes the arguments read-only during the call and faults on any
 // read past an array's storage; after the call nothing may be left behind,
 // the processor's floating-point mode must be the caller's again, and a
 // call that returns must return a 1-by-n row (simplexQP: exactly one
-// result; simplexQPopt: also a 1-by-1 info struct when two were asked for).
+// result; simplexQPopt: also a 1-by-1 info struct when two were asked for;
+// simplexLSQ: an n-by-p X, C being m-by-n and D m-by-p, and an info struct
+// of 1-by-p rows).
 //
 // Input layout, read front to back (past the end every byte reads as 0):
 //   nlhs byte (% 4), nrhs byte (% 5), then for each argument:
@@ -17,7 +20,7 @@
 //   arrays one value each (see value), for other classes their raw bytes;
 //   after the last argument, the floating-point mode the caller leaves set
 //   (0, as past the end: the standard one; else one of hostFloatModes()).
-//   For opt_gateway_fuzzer a full 1-by-1 struct argument is an options
+//   For opt_gateway_fuzzer and lsq_gateway_fuzzer a full 1-by-1 struct argument is an options
 //   struct: a field count byte (% 6), then for each field a name byte (% 6:
 //   Tolerance, MaxIterations, Display, InitialPoint, UpperBound, or a name
 //   it does not know; a name already given is skipped) and its value, an
@@ -70,10 +73,17 @@ double value(Input& in)
 // Up to 24, or one of a few sizes past the largest problem accepted; arrays
 // that large are hollow (they claim the size but store nothing), which is
 // safe only because the plug-in must reject them without reading them.
+// simplexLSQ takes any m, n and p below 2^31, so its large sizes lie at
+// and past that (on a 64-bit host; 2^31 and up do not fit a 32-bit one).
 size_t dimension(Input& in)
 {
     const uint8_t d = byte(in);
+#ifdef SIMPLEXQP_FUZZ_LSQ
+    static const size_t large[6] = {size_t{1} << 31, (size_t{1} << 31) + 1, size_t{1} << 32, size_t{1} << 33,
+                                    size_t{1} << 40, size_t{1} << 62};
+#else
     static const size_t large[6] = {65537, 70000, 100000, size_t{1} << 20, size_t{1} << 24, size_t{1} << 30};
+#endif
     return d < 250 ? d % 25 : large[d - 250];
 }
 
@@ -220,17 +230,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } else {
 #ifdef SIMPLEXQP_FUZZ_OPT
         require(nlhs <= 2 && results[0] != nullptr);  // with nlhs = 0 the host still takes the first
+#ifdef SIMPLEXQP_FUZZ_LSQ
+        const size_t rows = mxGetN(arguments[0]), columns = mxGetN(arguments[1]), fieldColumns = columns;
+#else
+        const size_t rows = 1, columns = mxGetN(arguments[0]), fieldColumns = 1;
+#endif
         if (nlhs == 2) {
             require(results[1] != nullptr && mxGetM(results[1]) == 1 && mxGetN(results[1]) == 1);
             // objective, gap, iterations, converged, support, atUpperBound
             require(standInFieldCount(results[1]) == 6);
+            for (int f = 0; f < 6; ++f) {
+                const mxArray* field = standInGetField(results[1], 0, standInFieldName(results[1], f));
+                require(field && mxGetM(field) == 1 && mxGetN(field) == fieldColumns);
+            }
             mxDestroyArray(results[1]);
         }
 #else
         require(nlhs == 1 && results[0] != nullptr);
+        const size_t rows = 1, columns = mxGetN(arguments[0]);
 #endif
         require(mxIsDouble(results[0]) && !mxIsComplex(results[0]));
-        require(mxGetM(results[0]) == 1 && mxGetN(results[0]) == mxGetN(arguments[0]));
+        require(mxGetM(results[0]) == rows && mxGetN(results[0]) == columns);
         mxDestroyArray(results[0]);
     }
     require(standInLiveBlocks() == blocks);

@@ -19,7 +19,9 @@ def value(v):
 
 
 def dimension(d):
-    return bytes([{65537: 250, 70000: 251, 100000: 252}.get(d, d)])
+    # Past 24 the byte picks one of the fuzzer's large sizes: simplexQP's and
+    # simplexQPopt's start at 65537, simplexLSQ's at 2^31 (the same bytes).
+    return bytes([{65537: 250, 70000: 251, 100000: 252, 2**31: 250, 2**31 + 1: 251}.get(d, d)])
 
 
 def array(rows, cols, values=(), cls=DOUBLE, flags=0, capacity=0):
@@ -45,6 +47,8 @@ Q3 = [4, 1, 1, 1, 3, 0, 1, 0, 2]
 B3 = [1, 2, 3]
 Q6 = [6 if r == c else 1.0 / (1 + abs(r - c)) for c in range(6) for r in range(6)]
 B6 = [1, 0.5, 2, 0.25, 1, 3]
+C43 = [1, 0, 0.25, 1, 0, 1, 0.125, 1, 0.5, 0.5, 1, 0]
+D42 = [0.25, 0.625, 0.5, 0.875, 1, 0, 0.25, 1]
 
 SEEDS = {
     "smo": call(array(3, 3, Q3), array(3, 1, B3)),
@@ -73,6 +77,19 @@ SEEDS = {
     "opt_bounds_sum_to_one": call(array(3, 3, Q3), array(3, 1, B3),
                                   options(UpperBound=array(3, 1, [0.5, 0.25, 0.25]), Tolerance=array(1, 1, [0])),
                                   nlhs=2),
+    # simplexLSQ(C, D, ...) in lsq_gateway_fuzzer (C 4-by-3, D 4-by-2).
+    "lsq_mixture": call(array(4, 3, C43), array(4, 2, D42), nlhs=2),
+    "lsq_shared_start_bounded": call(array(4, 3, C43), array(4, 2, D42),
+                                     options(InitialPoint=array(3, 1, [0.5, 0.25, 0.25]),
+                                             UpperBound=array(1, 1, [0.5])), nlhs=2),
+    "lsq_start_per_column": call(array(4, 3, C43), array(4, 2, D42),
+                                 options(InitialPoint=array(3, 2, [1, 0, 0, 0, 0.5, 0.5]),
+                                         Display=array(1, 4, [ord(c) for c in "iter"], cls=CHAR)), nlhs=1),
+    "lsq_rows_mismatch": call(array(4, 3, C43), array(3, 2, D42[:6])),
+    "lsq_no_columns": call(array(4, 3, C43), array(4, 0), nlhs=2),
+    "lsq_no_weights": call(array(4, 0), array(4, 2, D42), array(1, 1, [0])),
+    "lsq_nan_in_d": call(array(4, 3, C43), array(4, 2, D42[:5] + [math.nan] + D42[6:])),
+    "lsq_huge_c": call(array(2**31, 1), array(2**31, 1)),
 }
 
 here = os.path.join(os.path.dirname(os.path.abspath(__file__)), "seeds")

@@ -17,7 +17,7 @@ cat "$work/build.log"
 grep -qxF "  addpath('$built')" "$work/build.log" || fail "make_simplexQP does not print the addpath line"
 [ -z "$(ls -A "$work/cwd")" ] || fail "make_simplexQP wrote into the current folder: $(ls -A "$work/cwd")"
 check_help "addpath ('$built');" "$built"
-check_in_host_tests "addpath ('$built');"
+check_in_host_tests "addpath ('$built');" simplexLSQ
 octave_run "$use [passed, total] = test ('make_simplexQP', 'quiet', stdout); exit (passed != total || total == 0)" ||
   fail "test make_simplexQP"
 

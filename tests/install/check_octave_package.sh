@@ -10,7 +10,8 @@ mkdir "$work/unpacked"
 cp "$dist/$name.tar.gz" "$tarball"
 
 listing=$(tar -tzf "$tarball")
-for file in DESCRIPTION COPYING INDEX inst/simplexQP.m src/Makefile src/gateway/simplexQP.cpp; do
+for file in DESCRIPTION COPYING INDEX inst/simplexQP.m src/Makefile src/gateway/simplexQP.cpp \
+  inst/simplexLSQ.m src/gateway/simplexLSQ.cpp src/exports/simplexLSQ.map; do
   grep -qxF "$name/$file" <<<"$listing" || fail "the package lacks $file"
 done
 description=$(tar -xzOf "$tarball" "$name/DESCRIPTION")
@@ -21,7 +22,9 @@ grep -qx "Name: simplexqp" <<<"$description" || fail "DESCRIPTION does not name 
 grep -qx "Version: $version" <<<"$description" || fail "DESCRIPTION does not give version $version"
 tar -xzOf "$tarball" "$name/COPYING" | cmp -s - "$root/LICENSE" || fail "COPYING is not LICENSE"
 index=$(tar -xzOf "$tarball" "$name/INDEX")
-grep -qx " simplexQP" <<<"$index" || fail "INDEX does not list simplexQP"
+for plugin in simplexQP simplexQPopt simplexLSQ; do
+  grep -qx " $plugin" <<<"$index" || fail "INDEX does not list $plugin"
+done
 
 prefix=$work/prefix
 archprefix=$work/archprefix
@@ -32,10 +35,12 @@ octave_run "$use pkg install '$tarball'" || fail "pkg install failed"
 installed=$prefix/$name
 # Octave reads a plug-in's help from beside it; pkg would move a .mex left in
 # src/ into an architecture folder.
-[ -f "$installed/simplexQP.mex" ] && [ -f "$installed/simplexQP.m" ] ||
-  fail "the plug-in and its help are not together in $installed: $(find "$prefix" "$archprefix" -type f)"
+for plugin in simplexQP simplexLSQ; do
+  [ -f "$installed/$plugin.mex" ] && [ -f "$installed/$plugin.m" ] ||
+    fail "$plugin and its help are not together in $installed: $(find "$prefix" "$archprefix" -type f)"
+done
 check_help "$use pkg load simplexqp;" "$installed"
-check_in_host_tests "$use pkg load simplexqp;"
+check_in_host_tests "$use pkg load simplexqp;" simplexLSQ
 
 summary=$(SIMPLEXQP_CORPUS_DIR=$corpus_dir octave_run "$use pkg test simplexqp" 2>&1) || fail "pkg test failed: $summary"
 passed=$(awk '/^Summary:/ { summary = 1 } summary && $1 == "PASS" { print $2 }' <<<"$summary")

@@ -50,8 +50,16 @@ check_help() {  # SETUP FOLDER
 }
 
 # After SETUP, every in-host test of simplexQP passes, the corpus comparison
-# included (tests/run_octave_tests.m fails on any skip).
-check_in_host_tests() {  # SETUP
-  SIMPLEXQP_CORPUS_DIR=$corpus_dir octave_run "$1 source ('$root/tests/run_octave_tests.m')" ||
+# included (tests/run_octave_tests.m fails on any skip); and so do those of
+# every other plug-in named after it (simplexLSQ, say), which the same SETUP
+# puts on the path beside it.
+check_in_host_tests() {  # SETUP [PLUGIN...]
+  local setup=$1 plugin
+  shift
+  SIMPLEXQP_CORPUS_DIR=$corpus_dir octave_run "$setup source ('$root/tests/run_octave_tests.m')" ||
     fail "test simplexQP did not pass in full"
+  for plugin in "$@"; do
+    SIMPLEXQP_TEST_PLUGIN=$plugin octave_run "$setup source ('$root/tests/run_octave_tests.m')" ||
+      fail "test $plugin did not pass in full"
+  done
 }
