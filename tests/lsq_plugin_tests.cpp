@@ -4,8 +4,6 @@
 // against simplexQPopt's problem on C'C and C'd, the warning, Display and
 // the caller's floating-point mode.
 #include <cmath>
-#include <cstring>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -102,15 +100,6 @@ protected:
                 return f;
         ADD_FAILURE() << "no field " << name;
         return outcome.fields.at(0);
-    }
-
-    static std::vector<std::string> printedLines()
-    {
-        std::vector<std::string> lines;
-        std::istringstream text(standInPrinted());
-        for (std::string line; std::getline(text, line);)
-            lines.push_back(line);
-        return lines;
     }
 };
 
@@ -362,13 +351,7 @@ TEST_F(LsqPlugin, DisplaysEachColumnAndKeepsTheBits)
     EXPECT_FALSE(solve(1, small, optionsOf({{"Display", nullptr}})).raised);
     EXPECT_STREQ(standInPrinted(), "");
 
-    const auto text = [](const char* display) {
-        mxArray* row = standInCreateArray(standInChar, 1, std::strlen(display), false, false, 0);
-        uint16_t* stored = static_cast<uint16_t*>(standInRealData(row));
-        for (size_t k = 0; display[k]; ++k)
-            stored[k] = static_cast<unsigned char>(display[k]);
-        return optionsOf({{"Display", row}});
-    };
+    const auto text = [](const char* display) { return optionsOf({{"Display", charRow(display)}}); };
     standInClearPrinted();
     const Outcome final = solve(1, small, text("final"));
     std::vector<std::string> lines = printedLines();

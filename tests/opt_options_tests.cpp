@@ -31,16 +31,6 @@ mxArray* column(const std::vector<double>& values)
     return standInCreateDouble(values.size(), 1, values.data());
 }
 
-// A char row of these characters, NULs included.
-mxArray* charRow(const std::string& characters)
-{
-    mxArray* row = standInCreateArray(standInChar, 1, characters.size(), false, false, 0);
-    uint16_t* stored = static_cast<uint16_t*>(standInRealData(row));
-    for (size_t k = 0; k < characters.size(); ++k)
-        stored[k] = static_cast<unsigned char>(characters[k]);
-    return row;
-}
-
 mxArray* emptyDouble()
 {
     return standInCreateDouble(0, 0, nullptr);
@@ -72,14 +62,6 @@ protected:
         return NAN;
     }
 
-    static std::vector<std::string> printedLines()
-    {
-        std::vector<std::string> lines;
-        std::istringstream text(standInPrinted());
-        for (std::string line; std::getline(text, line);)
-            lines.push_back(line);
-        return lines;
-    }
 };
 
 const std::vector<double> smallQ = {2, 0.5, 0.1, 0.5, 1, 0.2, 0.1, 0.2, 3};

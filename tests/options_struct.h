@@ -4,6 +4,8 @@
 #ifndef SIMPLEXQP_TESTS_OPTIONS_STRUCT_H
 #define SIMPLEXQP_TESTS_OPTIONS_STRUCT_H
 
+#include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -21,6 +23,16 @@ inline mxArray* optionsOf(const std::vector<std::pair<const char*, mxArray*>>& f
         if (field.second)
             mxSetField(options, 0, field.first, field.second);
     return options;
+}
+
+// A char row of these characters, NULs included.
+inline mxArray* charRow(const std::string& characters)
+{
+    mxArray* row = standInCreateArray(standInChar, 1, characters.size(), false, false, 0);
+    uint16_t* stored = static_cast<uint16_t*>(standInRealData(row));
+    for (size_t k = 0; k < characters.size(); ++k)
+        stored[k] = static_cast<unsigned char>(characters[k]);
+    return row;
 }
 
 #endif

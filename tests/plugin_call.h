@@ -5,6 +5,7 @@
 #define SIMPLEXQP_TESTS_PLUGIN_CALL_H
 
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,16 @@ protected:
         EXPECT_EQ(standInLiveBlocks(), blocksBefore) << "scratch left behind";
         EXPECT_EQ(standInLiveArrays(), arraysBefore) << "arrays left behind";
         return outcome;
+    }
+
+    // What the plug-ins printed since the stand-in host's last clear, by line.
+    static std::vector<std::string> printedLines()
+    {
+        std::vector<std::string> lines;
+        std::istringstream text(standInPrinted());
+        for (std::string line; std::getline(text, line);)
+            lines.push_back(line);
+        return lines;
     }
 
     // A real host raises an error when its memory runs out (in mxMalloc or
