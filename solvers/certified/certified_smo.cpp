@@ -63,6 +63,7 @@
 #include "column_cache.h"
 #include "polish.h"
 #include "../common/host_scratch.h"
+#include "../sources/column_store.h"
 #include "../sources/dense_source.h"
 #include "../common/problem.h"
 #include "../common/vector_loops.h"
@@ -638,14 +639,12 @@ RunEnd runRounds(const QSource& q, const double* b, const CertifiedSettings& set
 // on Q itself, with its honest, unconverged gap). Symmetric Q, and Q
 // unsymmetric in the last bits, never take the copy. A source that says Q
 // is symmetric (a kernel's, computed so) has nothing to count.
-void certifiedSMO(const QSource& q, const double* b, const CertifiedSettings& settings, double* x,
-                  CertifiedReport& report)
+namespace {
+
+void runOnSource(const QSource& q, const double* b, const CertifiedSettings& settings, const SolverSettings& solver,
+                 double* x, CertifiedReport& report)
 {
     const uint32_t n = q.n;
-    report = CertifiedReport{0.0, 0.0, 0, 0.0 <= settings.tol, 0, 0, 0};
-    if (n == 0)
-        return;
-    const SolverSettings solver = settings.solver ? *settings.solver : defaultSettings();
     double* S = nullptr;
     DenseMatrix symmetrised{nullptr, n};
     QSource source = q;
@@ -677,6 +676,30 @@ void certifiedSMO(const QSource& q, const double* b, const CertifiedSettings& se
     }
     if (S)
         solver.optional.give(S);
+}
+
+}  // namespace
+
+// A source that computes its columns is read through a store of whole
+// columns (sources/column_store.h) where the room allows some: three
+// quarters of it, the rest for the active rows' copies.
+void certifiedSMO(const QSource& q, const double* b, const CertifiedSettings& settings, double* x,
+                  CertifiedReport& report)
+{
+    report = CertifiedReport{0.0, 0.0, 0, 0.0 <= settings.tol, 0, 0, 0};
+    if (q.n == 0)
+        return;
+    const SolverSettings solver = settings.solver ? *settings.solver : defaultSettings();
+    const double room = settings.cacheBytes > 0.0 ? settings.cacheBytes
+                        : q.holds                 ? cacheBytesByDefault
+                                                  : computedCacheBytesByDefault;
+    ColumnStore store;
+    const bool storing = !q.holds && takeColumnStore(q, 0.75 * room, solver.host, store);
+    CertifiedSettings run = settings;
+    run.cacheBytes = storing ? 0.25 * room : room;
+    runOnSource(storing ? storedColumnsSource(store) : q, b, run, solver, x, report);
+    if (storing)
+        releaseColumnStore(store);
 }
 
 void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedSettings& settings, double* x,

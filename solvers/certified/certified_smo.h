@@ -103,8 +103,11 @@ struct CertifiedSettings {
     double cacheBytes = 0.0;
 };
 
-// The copies of columns a run keeps when the caller does not say.
+// The copies of columns a run keeps when the caller does not say: for a
+// stored Q, and for a source that computes its columns (whose whole
+// columns are kept too, and cost a pass over the data each).
 constexpr double cacheBytesByDefault = 32.0 * 1024 * 1024;
+constexpr double computedCacheBytesByDefault = 256.0 * 1024 * 1024;
 
 // The tolerance used when the caller gives none: (16n + 128) u M, with
 // u = 2^-53 and M the larger of max |Q(r,c)| and max |b_i|, plus 4n + 16

@@ -75,7 +75,7 @@ const double* cachedColumn(ColumnCache& cache, const QSource& q, const ActiveSet
     }
     double* const values = cache.values + static_cast<size_t>(s) * cache.capacity;
     if (cache.version[s] != set.version) {
-        const double* const full = q.held(q.context, c);
+        const double* const full = q.inMemory ? q.held(q.context, c) : nullptr;
         const double scale = cache.scale;
         if (full) {
             for (uint32_t k = 0; k < set.size; ++k)

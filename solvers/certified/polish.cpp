@@ -742,7 +742,7 @@ PolishOutcome polishSupport(const QSource& q, const double* b, double target, co
     const uint32_t room = support + support / 2 + 16;
     const uint32_t capacity = room < n ? (room < largestPolishedSupport ? room : largestPolishedSupport) : n;
     Work w;
-    const bool computed = q.held(q.context, 0) == nullptr;
+    const bool computed = !q.holds;
     if (!takeWork(settings.optional, settings.path, n, capacity, upper, computed, w))
         return PolishOutcome{0, false};
     w.source = scratch.source;

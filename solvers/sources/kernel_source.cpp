@@ -45,5 +45,6 @@ ProductBound products(const void* context, VectorPath, const double* x, const ui
 
 QSource kernelSource(const VectorKernel& kernel)
 {
-    return QSource{&kernel, kernel.n, true, kernelProductScratch(kernel), held, column, diagonal, largestEntry, block, products, nullptr, 0};
+    return QSource{&kernel, kernel.n, true, kernelProductScratch(kernel), held, column, diagonal, largestEntry,
+                   block, products, nullptr, 0, false, kernel.kind == KernelKind::gaussian};
 }
