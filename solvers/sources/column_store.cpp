@@ -20,21 +20,59 @@ uint32_t leastRecentSlot(const ColumnStore& store)
     return least;
 }
 
+double* slotValues(const ColumnStore& store, uint32_t s)
+{
+    return store.values + static_cast<size_t>(s) * store.inner.n;
+}
+
+// The least recently used slot, given to column c (not yet computed).
+uint32_t newSlot(ColumnStore& store, uint32_t c)
+{
+    const uint32_t s = leastRecentSlot(store);
+    if (store.column[s] != storeEmpty)
+        store.slotOf[store.column[s]] = storeEmpty;
+    store.column[s] = c;
+    store.slotOf[c] = s;
+    store.lastUse[s] = ++store.clock;
+    return s;
+}
+
 const double* held(const void* context, uint32_t c)
 {
     ColumnStore& store = storeOf(context);
-    const uint32_t n = store.inner.n;
     uint32_t s = store.slotOf[c];
     if (s == storeEmpty) {
-        s = leastRecentSlot(store);
-        if (store.column[s] != storeEmpty)
-            store.slotOf[store.column[s]] = storeEmpty;
-        store.column[s] = c;
-        store.slotOf[c] = s;
-        store.inner.column(store.inner.context, c, nullptr, n, store.values + static_cast<size_t>(s) * n);
+        s = newSlot(store, c);
+        store.inner.column(store.inner.context, c, nullptr, store.inner.n, slotValues(store, s));
     }
     store.lastUse[s] = ++store.clock;
-    return store.values + static_cast<size_t>(s) * n;
+    return slotValues(store, s);
+}
+
+// Columns to be read together: those not in the store computed at once,
+// where the source can (sharing its reads of the data), into new slots.
+// The columns already there are marked used first, so that none of the
+// group makes room for another (the store has twice the group's slots).
+constexpr uint32_t groupColumns = fewestStoredColumns / 2;
+
+void storeGroup(ColumnStore& store, const uint32_t* columns, uint32_t count)
+{
+    for (uint32_t j = 0; j < count; ++j)
+        if (store.slotOf[columns[j]] != storeEmpty)
+            store.lastUse[store.slotOf[columns[j]]] = ++store.clock;
+    uint32_t missing[groupColumns];
+    double* out[groupColumns];
+    uint32_t m = 0;
+    for (uint32_t j = 0; j < count; ++j)
+        if (store.slotOf[columns[j]] == storeEmpty) {
+            missing[m] = columns[j];
+            out[m++] = slotValues(store, newSlot(store, columns[j]));
+        }
+    if (m > 0 && store.inner.wholeColumns)
+        store.inner.wholeColumns(store.inner.context, missing, m, out);
+    else
+        for (uint32_t j = 0; j < m; ++j)
+            store.inner.column(store.inner.context, missing[j], nullptr, store.inner.n, out[j]);
 }
 
 // A column in the store, or asked for at half the rows or more, is read
@@ -84,7 +122,10 @@ ProductBound products(const void* context, VectorPath path, const double* x, con
     if (magnitudes)
         for (uint32_t i = 0; i < n; ++i)
             magnitudes[i] = 0.0;
+    ColumnStore& store = storeOf(context);
     for (uint32_t j = 0; j < count; ++j) {
+        if (j % groupColumns == 0)
+            storeGroup(store, columns + j, count - j < groupColumns ? count - j : groupColumns);
         const double* __restrict full = held(context, columns[j]);
         const double weight = x[columns[j]];
         for (uint32_t i = 0; i < n; ++i)
@@ -140,7 +181,7 @@ QSource storedColumnsSource(ColumnStore& store)
 {
     const QSource& inner = store.inner;
     return QSource{&store,        inner.n,   inner.symmetric, inner.productScratch,
-                   held,          column,    diagonal,        largestEntry,
+                   held,          column,    nullptr,         diagonal,        largestEntry,
                    block,         products,  inner.gradients ? gradients : nullptr,
                    inner.gradientScratch,    true,            inner.columnProducts,
                    false};

@@ -50,6 +50,10 @@ struct QSource {
     // out[r] = Q(rows[r], c) for r < rowCount; every row (rowCount = n) when
     // rows is null.
     void (*column)(const void* context, uint32_t c, const uint32_t* rows, uint32_t rowCount, double* out);
+    // out[j][i] = Q(i, columns[j]) for every row i and j < count (at most
+    // fewestStoredColumns), as column computes them, or null: one column
+    // at a time then. (Several at once share the reads of the data.)
+    void (*wholeColumns)(const void* context, const uint32_t* columns, uint32_t count, double* const* out);
     // out[i] = Q(i, i) for i < n.
     void (*diagonal)(const void* context, double* out);
     // Q's scale for the default tolerance and the working units: the
