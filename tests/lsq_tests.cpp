@@ -135,6 +135,28 @@ CertifiedReport denseRoute(const std::vector<double>& C, uint32_t m, uint32_t n,
     return report;
 }
 
+// The gap the residual's gradients give x at scale 1: max over x_i > 0 of
+// g~_i + e_i minus min of g~_j - e_j.
+double residualGap(const std::vector<double>& C, uint32_t m, uint32_t n, const double* d, const double* x)
+{
+    LeastSquaresData data{gramOf(C.data(), m, n), C.data(), m, n, d, nullptr};
+    const QSource source = leastSquaresSource(data);
+    std::vector<uint32_t> support;
+    for (uint32_t k = 0; k < n; ++k)
+        if (x[k] != 0.0)
+            support.push_back(k);
+    std::vector<double> g(n), error(n), scratch(source.gradientScratch);
+    source.gradients(source.context, VectorPath::baseline, x, support.data(), static_cast<uint32_t>(support.size()),
+                     1.0, g.data(), error.data(), scratch.data());
+    double hi = -INFINITY, lo = INFINITY;
+    for (uint32_t i = 0; i < n; ++i) {
+        if (x[i] > 0.0)
+            hi = std::fmax(hi, g[i] + error[i]);
+        lo = std::fmin(lo, g[i] - error[i]);
+    }
+    return hi - lo;
+}
+
 long double halfSquaredNorm(const double* d, uint32_t m)
 {
     long double sum = 0;
@@ -187,7 +209,7 @@ TEST(LeastSquaresSource, EntriesAreTheGramMatrixsEitherWay)
 }
 
 // g~ within error of scale C'(Cx - d), the bound not far above what
-// rounding can do ((m + 1) u |C|'|r| + c u |C|'|C|x), the same bits at every
+// rounding can do ((m + 2) u |C|'|r| + (c + 1) u |C|'|C|x), the same bits at every
 // scale 2^k of C and d (2^-2k of the working scale), and an infinite bound
 // where the products overflow.
 TEST(LeastSquaresSource, GradientsWithinTheirBoundAtEveryScale)
@@ -229,7 +251,7 @@ TEST(LeastSquaresSource, GradientsWithinTheirBoundAtEveryScale)
                 magnitudeR += std::fabs(C[t + i * m] * r);
                 magnitudeM += std::fabs(C[t + i * m] * M);
             }
-            rounding = 0x1p-53L * ((m + 1) * magnitudeR + support.size() * magnitudeM) * scale;
+            rounding = 0x1p-53L * ((m + 2) * magnitudeR + (support.size() + 1) * magnitudeM) * scale;
             const long double off = std::fabs(g[i] - scale * exact[i]);
             EXPECT_LE(off, error[i] + scale * ldError[i]) << "scale 2^" << k << ", row " << i;
             EXPECT_LE(error[i], 1.01L * rounding + 0x1p-1000L) << "scale 2^" << k << ", row " << i;
@@ -397,9 +419,12 @@ TEST(LeastSquaresOnSimplex, WarmStartsAndUpperBounds)
 }
 
 // Nearly collinear columns (C's condition number near 1e8, C'C's near
-// 1e16): the answer's true KKT violation, from C'(Cx - d) in long double,
-// is within its gap, and no larger than the dense route's answer's; its f
-// no higher than the dense route's beyond the gaps. Prints the figures.
+// 1e16) and a residual far below d: the answer's true KKT violation, from
+// C'(Cx - d) in long double, is within its gap and no larger than the
+// dense route's answer's; its f no higher than the dense route's beyond
+// the gaps; and its objective, ½|r~|², has the residual's own accuracy,
+// where the dense route's f + ½|d|² loses it to cancellation. Prints the
+// figures.
 TEST(LeastSquaresOnSimplex, IllConditionedColumnsAtLeastAsAccurateAsTheDenseRoute)
 {
     const uint32_t m = 60, n = 8;
@@ -425,11 +450,20 @@ TEST(LeastSquaresOnSimplex, IllConditionedColumnsAtLeastAsAccurateAsTheDenseRout
         const std::vector<long double> h = gradientLD(C, m, n, y.data(), d.data(), denseError, &denseHalf);
         const long double violation = leastViolation(g, error, run.X.data(), nullptr);
         const long double denseViolation = leastViolation(h, denseError, y.data(), nullptr);
-        std::printf("seed %llu: tol %.3e; residual route gap %.3e, true violation %.3e, 1/2|r|^2 %.17Lg, "
-                    "converged %d; dense route gap %.3e, true violation %.3e, 1/2|r|^2 %.17Lg, converged %d\n",
+        // The residual's check of either answer bounds its true violation.
+        const double checked = residualGap(C, m, n, d.data(), run.X.data());
+        EXPECT_LE(violation, checked) << seed;
+        EXPECT_LE(denseViolation, residualGap(C, m, n, d.data(), y.data())) << seed;
+        std::printf("seed %llu: the residual's check of the answer: gap %.3e\n", static_cast<unsigned long long>(seed),
+                    checked);
+        const long double denseObjectiveError = dense.objective + halfSquaredNorm(d.data(), m) - denseHalf;
+        std::printf("seed %llu: tol %.3e; residual route gap %.3e, true violation %.3e, 1/2|r|^2 %.6Le "
+                    "(reported %.6e), converged %d; dense route gap %.3e, true violation %.3e, 1/2|r|^2 %.6Le "
+                    "(f + 1/2|d|^2 off by %.3Le), converged %d\n",
                     static_cast<unsigned long long>(seed), tol, run.reports[0].gap, static_cast<double>(violation),
-                    half, run.reports[0].converged, dense.gap, static_cast<double>(denseViolation), denseHalf,
-                    dense.converged);
+                    half, run.reports[0].objective, run.reports[0].converged, dense.gap,
+                    static_cast<double>(denseViolation), denseHalf, denseObjectiveError, dense.converged);
+        EXPECT_NEAR(run.reports[0].objective, static_cast<double>(half), 1e-6 * half) << seed;
         EXPECT_LE(violation, run.reports[0].gap) << seed;
         EXPECT_LE(violation, std::fmax(static_cast<double>(denseViolation), tol)) << seed;
         EXPECT_LE(half - denseHalf, run.reports[0].gap + dense.gap) << seed;

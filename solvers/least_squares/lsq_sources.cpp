@@ -10,39 +10,45 @@
 // term.
 //
 // How g~ is computed (u = 2^-53, eta = 2^-1075, the most a product that
-// underflows loses when rounded to nearest; gamma_k = k u / (1 - k u); c
-// the count of positive weights, scale = s1 s2 the run's working units,
-// split into two powers of two near its square root, so that neither the
-// scaled residual nor the scaled products overflow or lose bits to
-// underflow where C's entries and C'C's are normal numbers):
+// underflows loses when rounded to nearest; c the count of positive
+// weights; scale = s1 s2 the run's working units, split into two powers of
+// two near its square root, so that neither the scaled residual nor the
+// scaled products overflow or lose bits to underflow where C's entries and
+// C'C's are normal numbers):
 //     s_t   = sum over the listed k, ascending, of C(t,k) x_k, from +0.0
 //     r~_t  = fl(s_t - d_t)                (the residual, in data units)
 //     rho_t = fl(r~_t s1)
 //     h_i   = sum over ascending t of C(t,i) rho_t, from +0.0
 //     g~_i  = fl(h_i s2)
-// The classical bounds of sums of products give, with M_t = sum |C(t,k)| x_k:
-//  1. |s~_t - s_t| <= gamma_c M_t + c eta (1 + gamma_c);
-//  2. |r~_t - r_t| <= E_t = gamma_c M_t + c eta (1 + gamma_c) + u/(1 - u) |r~_t|
-//     (the subtraction rounds by at most u |s~_t - d_t| <= u |r~_t| / (1 - u));
-//  3. |rho_t - s1 r_t| <= s1 E_t + eta [s1 < 1] (scaling by a power of two
+// Each sum's error is bounded as it runs rather than by the classical
+// gamma_k sum |terms|: for a sum of k products p_j = a_j b_j, each rounded
+// to fl(p_j) = p_j (1 + delta_j) + epsilon_j (|delta_j| <= u, |epsilon_j|
+// <= eta), whose partial sums are S_j = fl(S_(j-1) + fl(p_j)), every
+// addition's rounding is at most u |S_j| (the rounded result, fl(y) =
+// y / (1 + sigma), |sigma| <= u), so
+//     |S_k - sum p_j| <= u sum |p_j| + u sum_j |S_j| + k eta,
+// at most the classical bound and far below it where the partial sums
+// cancel, as C(:,i)'r does near a good fit (the classical m u |C|'|r|
+// would exceed the default tolerance for m above about 16 n + 128).
+// With M_t = sum_k |C(t,k)| x_k, P_t = sum_k |s_(t,k)| the partial sums' magnitudes:
+//  1. |r~_t - r_t| <= E_t = u (M_t + P_t) + c eta + u/(1 - u) |r~_t|
+//     (the subtraction rounds by at most u |s_t - d_t| <= u |r~_t| / (1 - u));
+//  2. |rho_t - s1 r_t| <= s1 E_t + eta [s1 < 1] (scaling by a power of two
 //     is exact but where the result is subnormal);
-//  4. |h_i - sum_t C(t,i) rho_t| <= gamma_m sum_t |C(t,i)| |rho_t| + m eta (1 + gamma_m);
-//     with 3., |h_i - s1 (C'r)_i| <= sum_t |C(t,i)| w_t + m eta (1 + gamma_m),
-//     w_t = gamma_m |rho_t| + s1 E_t + eta [s1 < 1];
-//  5. |g~_i - s2 h_i| <= eta [s2 < 1].
-// So |g~_i - scale (C'r)_i| <= s2 (W_i + m eta (1 + gamma_m)) + eta, W_i =
-// sum_t |C(t,i)| w_t. The bound is computed in floating point from M~_t =
-// fl(sum |C(t,k)| x_k), which understates M_t by at most the factor
-// 1 - gamma_c and c eta (1 + gamma_c); every other quantity in it is a sum
-// of products of non-negative numbers, whose roundings understate it by
-// relative amounts of at most gamma_(m + 8) and by eta for each product
-// that underflows. For m u, c u <= 2^-21 (m and c below 2^32) the
-// relative ones are far inside the factors below: c and m counted as
-// c (1 + 2^-18) and m (1 + 2^-18), u as u (1 + 2^-18), and the whole times
+//  3. |h_i - s1 (C'r)_i| <= sum_t |C(t,i)| w_t + u H_i + m eta, with
+//     w_t = u |rho_t| + s1 E_t + eta [s1 < 1] and H_i the sum of |h|'s partial sums;
+//  4. |g~_i - s2 h_i| <= eta [s2 < 1].
+// So |g~_i - scale (C'r)_i| <= s2 (W_i + u H_i + m eta) + eta, W_i =
+// sum_t |C(t,i)| w_t. The bound is computed in floating point, every
+// quantity in it a sum of products of non-negative numbers, whose
+// roundings understate it by relative amounts of at most gamma_(m + 8)
+// (M~ and P~ by gamma_c) and by eta for each product that underflows. For
+// m u, c u <= 2^-21 (m and c below 2^32) the relative ones are far inside
+// the factors used: u counted as u (1 + 2^-18) and the whole times
 // 1 + 2^-16; the absolute ones inside the terms in units of 2^-1074 (2c + 2
-// in E_t, for its products' underflows and M~'s; 2 in w_t, for three
-// products each losing at most eta; 2m in W_i, for h_i's and W~_i's
-// products; 2 for g~ and the last product).
+// in E_t, for its products' underflows; 2 in w_t, for three products each
+// losing at most eta; 2m in W_i, for h_i's and W~_i's products; 2 for g~
+// and the last product).
 //
 // A residual, scaled residual or product that is not a finite number
 // leaves its rows' bound infinite: the check's gap is then infinite too.
@@ -143,8 +149,8 @@ double powerOfTwo(int e)
     return power;
 }
 
-// s_t into r and M~_t into magnitude, over the listed columns in ascending
-// k: each row's two sums term by term, the rows side by side.
+// s_t into r and M~_t + P~_t into magnitude, over the listed columns in
+// ascending k: each row's sums term by term, the rows side by side.
 void residualSums(const double* C, uint32_t m, const double* x, const uint32_t* columns, uint32_t count,
                   double* __restrict r, double* __restrict magnitude)
 {
@@ -156,48 +162,47 @@ void residualSums(const double* C, uint32_t m, const double* x, const uint32_t* 
         const double* __restrict c = C + static_cast<size_t>(columns[j]) * m;
         const double weight = x[columns[j]];
         for (uint32_t t = 0; t < m; ++t) {
-            r[t] = r[t] + c[t] * weight;
-            magnitude[t] = magnitude[t] + std::fabs(c[t]) * weight;
+            const double sum = r[t] + c[t] * weight;
+            r[t] = sum;
+            magnitude[t] = (magnitude[t] + std::fabs(c[t]) * weight) + std::fabs(sum);
         }
     }
 }
 
-// h[i] = sum_t C(t,i) rho_t and W[i] = sum_t |C(t,i)| w_t over ascending t,
-// four columns at a time: eight independent sums in flight, each in its
-// own order.
-void residualProducts(const double* C, uint32_t m, uint32_t n, const double* rho, const double* w, double* h,
-                      double* W)
+// h[i] = sum_t C(t,i) rho_t over ascending t, and into W[i] the bound's
+// W~_i + u' H~_i (sum_t |C(t,i)| w_t, and the partial sums' magnitudes
+// times unit), two columns at a time: six independent sums in flight,
+// each in its own order.
+void residualProducts(const double* C, uint32_t m, uint32_t n, const double* rho, const double* w, double unit,
+                      double* h, double* W)
 {
     uint32_t i = 0;
-    for (; i + 4 <= n; i += 4) {
+    for (; i + 2 <= n; i += 2) {
         const double* const c0 = C + static_cast<size_t>(i) * m;
         const double* const c1 = c0 + m;
-        const double* const c2 = c1 + m;
-        const double* const c3 = c2 + m;
-        double h0 = 0.0, h1 = 0.0, h2 = 0.0, h3 = 0.0, W0 = 0.0, W1 = 0.0, W2 = 0.0, W3 = 0.0;
+        double h0 = 0.0, h1 = 0.0, W0 = 0.0, W1 = 0.0, H0 = 0.0, H1 = 0.0;
         for (uint32_t t = 0; t < m; ++t) {
             const double a = rho[t], b = w[t];
             h0 = h0 + c0[t] * a;
             h1 = h1 + c1[t] * a;
-            h2 = h2 + c2[t] * a;
-            h3 = h3 + c3[t] * a;
             W0 = W0 + std::fabs(c0[t]) * b;
             W1 = W1 + std::fabs(c1[t]) * b;
-            W2 = W2 + std::fabs(c2[t]) * b;
-            W3 = W3 + std::fabs(c3[t]) * b;
+            H0 = H0 + std::fabs(h0);
+            H1 = H1 + std::fabs(h1);
         }
-        h[i] = h0, h[i + 1] = h1, h[i + 2] = h2, h[i + 3] = h3;
-        W[i] = W0, W[i + 1] = W1, W[i + 2] = W2, W[i + 3] = W3;
+        h[i] = h0, h[i + 1] = h1;
+        W[i] = W0 + unit * H0, W[i + 1] = W1 + unit * H1;
     }
     for (; i < n; ++i) {
         const double* const c = C + static_cast<size_t>(i) * m;
-        double hi = 0.0, Wi = 0.0;
+        double hi = 0.0, Wi = 0.0, Hi = 0.0;
         for (uint32_t t = 0; t < m; ++t) {
             hi = hi + c[t] * rho[t];
             Wi = Wi + std::fabs(c[t]) * w[t];
+            Hi = Hi + std::fabs(hi);
         }
         h[i] = hi;
-        W[i] = Wi;
+        W[i] = Wi + unit * Hi;
     }
 }
 
@@ -216,21 +221,18 @@ double gradients(const void* context, VectorPath, const double* x, const uint32_
     const int e = power ? exponentOf(scale) : 0;
     const int e1 = e >= 0 ? e / 2 : -((1 - e) / 2);
     const double s1 = powerOfTwo(e1), s2 = power ? powerOfTwo(e - e1) : scale;
-    const double margin = 1.0 + 0x1p-18;
-    const double gammaC = (count * 0x1p-53) * margin;
-    const double gammaM = (m * 0x1p-53) * margin;
-    const double unit = 0x1p-53 * margin;
+    const double unit = 0x1p-53 * (1.0 + 0x1p-18);
     const double residualAbsolute = (2.0 * count + 2.0) * 0x1p-1074;
     double squares = 0.0;
     for (uint32_t t = 0; t < m; ++t) {
         const double residual = r[t] - data.d[t];
         squares = squares + residual * residual;
         const double rho = residual * s1;
-        const double E = (gammaC * w[t] + unit * std::fabs(residual)) + residualAbsolute;
+        const double E = (unit * w[t] + unit * std::fabs(residual)) + residualAbsolute;
         r[t] = rho;
-        w[t] = (gammaM * std::fabs(rho) + s1 * E) + 0x1p-1073;
+        w[t] = (unit * std::fabs(rho) + s1 * E) + 0x1p-1073;
     }
-    residualProducts(data.C, m, n, r, w, gradient, error);
+    residualProducts(data.C, m, n, r, w, unit, gradient, error);
     const double productsAbsolute = (2.0 * m) * 0x1p-1074;
     for (uint32_t i = 0; i < n; ++i) {
         const double g = gradient[i] * s2;
