@@ -171,27 +171,37 @@ void residualSums(const double* C, uint32_t m, const double* x, const uint32_t* 
 
 // h[i] = sum_t C(t,i) rho_t over ascending t, and into W[i] the bound's
 // W~_i + u' H~_i (sum_t |C(t,i)| w_t, and the partial sums' magnitudes
-// times unit), two columns at a time: six independent sums in flight,
-// each in its own order.
+// times unit), four columns at a time: twelve independent sums in flight,
+// each in its own order (the sums' latency, not the arithmetic, is what
+// one column at a time would wait on).
 void residualProducts(const double* C, uint32_t m, uint32_t n, const double* rho, const double* w, double unit,
                       double* h, double* W)
 {
     uint32_t i = 0;
-    for (; i + 2 <= n; i += 2) {
+    for (; i + 4 <= n; i += 4) {
         const double* const c0 = C + static_cast<size_t>(i) * m;
         const double* const c1 = c0 + m;
-        double h0 = 0.0, h1 = 0.0, W0 = 0.0, W1 = 0.0, H0 = 0.0, H1 = 0.0;
+        const double* const c2 = c1 + m;
+        const double* const c3 = c2 + m;
+        double h0 = 0.0, h1 = 0.0, h2 = 0.0, h3 = 0.0, W0 = 0.0, W1 = 0.0, W2 = 0.0, W3 = 0.0;
+        double H0 = 0.0, H1 = 0.0, H2 = 0.0, H3 = 0.0;
         for (uint32_t t = 0; t < m; ++t) {
             const double a = rho[t], b = w[t];
             h0 = h0 + c0[t] * a;
             h1 = h1 + c1[t] * a;
+            h2 = h2 + c2[t] * a;
+            h3 = h3 + c3[t] * a;
             W0 = W0 + std::fabs(c0[t]) * b;
             W1 = W1 + std::fabs(c1[t]) * b;
+            W2 = W2 + std::fabs(c2[t]) * b;
+            W3 = W3 + std::fabs(c3[t]) * b;
             H0 = H0 + std::fabs(h0);
             H1 = H1 + std::fabs(h1);
+            H2 = H2 + std::fabs(h2);
+            H3 = H3 + std::fabs(h3);
         }
-        h[i] = h0, h[i + 1] = h1;
-        W[i] = W0 + unit * H0, W[i + 1] = W1 + unit * H1;
+        h[i] = h0, h[i + 1] = h1, h[i + 2] = h2, h[i + 3] = h3;
+        W[i] = W0 + unit * H0, W[i + 1] = W1 + unit * H1, W[i + 2] = W2 + unit * H2, W[i + 3] = W3 + unit * H3;
     }
     for (; i < n; ++i) {
         const double* const c = C + static_cast<size_t>(i) * m;
