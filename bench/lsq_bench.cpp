@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <vector>
 
 #include "cpu_time.h"
@@ -105,6 +106,14 @@ int main(int argc, char** argv)
         support += r.support;
         iterations += r.iterations;
     }
+    std::vector<uint64_t> steps;
+    for (const CertifiedReport& r : reports)
+        steps.push_back(r.iterations);
+    std::sort(steps.begin(), steps.end());
+    if (p > 0)
+        std::printf("steps: median %llu, 90th percentile %llu, 99th %llu\n",
+                    static_cast<unsigned long long>(steps[p / 2]), static_cast<unsigned long long>(steps[p * 9 / 10]),
+                    static_cast<unsigned long long>(steps[p * 99 / 100]));
     std::printf("m %u n %u p %u (%s): %.3f s, %.2f us per right-hand side, %llu converged, support %.2f, "
                 "steps %.1f (most %llu), %llu polished\n",
                 m, n, p, formed ? "Q formed" : "Q computed", seconds, 1e6 * seconds / p,
