@@ -262,10 +262,18 @@ QSource leastSquaresSource(const LeastSquaresData& data)
                    gradients, 2 * data.m};
 }
 
+// Each column's entries down to the diagonal computed, the rest mirrored
+// from the columns before (kernelBlock's way): half the sums, the same
+// bits, which Q's exact symmetry allows.
 void formGram(const VectorKernel& gram, double* out)
 {
-    for (uint32_t c = 0; c < gram.n; ++c)
-        kernelColumn(gram, c, nullptr, gram.n, out + static_cast<size_t>(c) * gram.n);
+    const size_t n = gram.n;
+    for (uint32_t c = 0; c < gram.n; ++c) {
+        double* const column = out + c * n;
+        kernelColumn(gram, c, nullptr, c + 1, column);
+        for (uint32_t r = 0; r < c; ++r)
+            out[c + r * n] = column[r];
+    }
 }
 
 void columnProductsOf(const double* C, uint32_t m, uint32_t n, const double* v, double* out)
