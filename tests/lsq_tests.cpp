@@ -470,4 +470,35 @@ TEST(LeastSquaresOnSimplex, IllConditionedColumnsAtLeastAsAccurateAsTheDenseRout
     }
 }
 
+// Degenerate sizes: one weight (x = 1, gap 0); no rows (C'C = 0 and every
+// point optimal, the gap rounding's allowance); no right-hand side (nothing written).
+TEST(LeastSquaresOnSimplex, DegenerateSizes)
+{
+    const std::vector<double> C = drawMatrix(5, 61), D = drawMatrix(10, 62);
+    for (bool formed : {false, true}) {
+        const LsqRun one = runLsq(C, 5, 1, D, 0.0, formed);
+        for (uint32_t j = 0; j < 2; ++j) {
+            EXPECT_EQ(one.X[j], 1.0);
+            EXPECT_EQ(one.reports[j].gap, 0.0);
+            EXPECT_TRUE(one.reports[j].converged);
+        }
+        std::vector<double> X(3 * 2, -1.0);
+        std::vector<CertifiedReport> reports(2);
+        const LeastSquaresSettings settings{CertifiedSettings{0.0, 1000, nullptr, nullptr, nullptr, nullptr, nullptr},
+                                            true};
+        leastSquaresColumns(nullptr, 0, 3, nullptr, 2, settings, X.data(), reports.data(), formed);
+        for (uint32_t j = 0; j < 2; ++j) {
+            EXPECT_TRUE(reports[j].converged);
+            EXPECT_LE(reports[j].gap, 0x1p-1000);  // rounding's allowance alone
+            double sum = 0.0;
+            for (uint32_t k = 0; k < 3; ++k)
+                sum += X[j * 3 + k];
+            EXPECT_EQ(sum, 1.0);
+        }
+        std::vector<double> untouched(4, -1.0);
+        leastSquaresColumns(C.data(), 5, 1, D.data(), 0, settings, untouched.data(), nullptr, formed);
+        EXPECT_EQ(untouched, std::vector<double>(4, -1.0));
+    }
+}
+
 }  // namespace
