@@ -5,8 +5,8 @@
 // with the entries of C'C and C'd, |C|'|C| x + |C|'|d|, however small the
 // residual: for nearly collinear columns (C's condition number squared in
 // C'C) that error is far above the gap the answer has. From the residual
-// r = Cx - d its error is u times |C|'|C| x (from r's own rounding, as
-// before) plus m u |C|'|r|: near a good fit r is small, and so is that
+// r = Cx - d its error is about u times |C|'|C| x (from r's own rounding)
+// plus at most m u |C|'|r|: near a good fit r is small, and so is that
 // term.
 //
 // How g~ is computed (u = 2^-53, eta = 2^-1075, the most a product that
@@ -29,7 +29,10 @@
 //     |S_k - sum p_j| <= u sum |p_j| + u sum_j |S_j| + k eta,
 // at most the classical bound and far below it where the partial sums
 // cancel, as C(:,i)'r does near a good fit (the classical m u |C|'|r|
-// would exceed the default tolerance for m above about 16 n + 128).
+// would exceed the default tolerance for m above about 16 n + 128). Where
+// they do not (a poor fit whose residual has one sign against a column's
+// entries) it is still about m u |g_i|: long columns fitted poorly can have
+// a bound above the default tolerance (simplex_lsq.h).
 // With M_t = sum_k |C(t,k)| x_k, P_t = sum_k |s_(t,k)| the partial sums' magnitudes:
 //  1. |r~_t - r_t| <= E_t = u (M_t + P_t) + c eta + u/(1 - u) |r~_t|
 //     (the subtraction rounds by at most u |s_t - d_t| <= u |r~_t| / (1 - u));
