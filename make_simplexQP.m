@@ -190,10 +190,10 @@ args = [args, sources];
 end
 
 % The solvers' sources, room by room (common/, one room per family, and
-% the sources of Q), without the AVX2 loops.
+% the sources of Q, least squares), without the AVX2 loops.
 function sources = solver_sources(root)
 sources = {};
-for room = {'common', 'smo', 'mult_update', 'certified', 'sources'}
+for room = {'common', 'smo', 'mult_update', 'certified', 'sources', 'least_squares'}
     files = dir(fullfile(root, 'solvers', room{1}, '*.cpp'));
     names = setdiff(sort({files.name}), {'vector_loops_avx2.cpp'});
     sources = [sources, cellfun(@(name) fullfile(root, 'solvers', room{1}, name), names, 'UniformOutput', false)];

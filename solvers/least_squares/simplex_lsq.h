@@ -23,7 +23,11 @@ struct LeastSquaresSettings {
 
 // The tolerance of a column given none: defaultToleranceAtScale at the
 // scale of C'C and C'd (their largest entries), as a dense Q and b would
-// have. Reads C (m n) and d (m).
+// have. Reads C (m n) and d (m). The gradients' rounding bound counts the
+// m terms of each C(:,i)'r, which a dense Q and b do not: near a good fit
+// it is far below this tolerance, but for long columns (m well above
+// 16 n + 128) fitted poorly it can be above it, and such a column ends
+// unconverged at the gap rounding allows.
 double leastSquaresTolerance(const double* C, uint32_t m, uint32_t n, const double* d, VectorPath path);
 
 // C (m by n, column-major) and D (m by p) are read; X (n by p) and
