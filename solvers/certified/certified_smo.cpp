@@ -446,7 +446,8 @@ RunEnd runRounds(const QSource& q, const double* b, const CertifiedSettings& set
         }
         roundTarget = roundFraction * startGap(s.set.gradient, vertex, n);
         // The polish's trigger compares data units (the check's gap).
-        polishBelow = polishTrigger * (startGap(s.set.gradient, vertex, n) / scale);
+        polishBelow = settings.polishBelow > 0.0 ? settings.polishBelow
+                                                 : polishTrigger * (startGap(s.set.gradient, vertex, n) / scale);
     }
     activateAll(s.set, x, s.diagonal, upper, n);
     ColumnCache cache = takeColumnCache(n, settings.cacheBytes > 0.0 ? settings.cacheBytes : cacheBytesByDefault,
@@ -504,7 +505,7 @@ RunEnd runRounds(const QSource& q, const double* b, const CertifiedSettings& set
             startCounted = counted;
             if (filled) {
                 roundTarget = roundFraction * check.workingGap;
-                polishBelow = polishTrigger * check.gap;
+                polishBelow = settings.polishBelow > 0.0 ? settings.polishBelow : polishTrigger * check.gap;
             }
         }
         if (!recheck)

@@ -101,6 +101,10 @@ struct CertifiedSettings {
     // Bytes of copies of Q's columns the pair steps may keep (at least two
     // columns are kept, whatever it says); 0: cacheBytesByDefault.
     double cacheBytes = 0.0;
+    // The exact gap below which the polish is first tried; 0: the run's
+    // own, a fraction of the start's gap measured on the benchmark's
+    // families (certified_smo.cpp). +Inf: from the first check.
+    double polishBelow = 0.0;
 };
 
 // The copies of columns a run keeps when the caller does not say: for a
