@@ -12,6 +12,7 @@
 #include "certified/certified_parts.h"
 #include "certified/polish.h"
 #include "certified/support_factor.h"
+#include "sources/dense_source.h"
 #include "certified_reference.h"
 #include "certified_runs.h"
 #include "draw.h"
@@ -20,6 +21,13 @@
 #include "common/vector_path.h"
 
 namespace {
+
+// The factor's rows from a stored Q.
+bool appendDense(const double* Q, uint32_t n, const uint32_t* members, uint32_t count, SupportFactor& f)
+{
+    const DenseMatrix matrix{Q, n};
+    return appendRows(denseSource(matrix, false), members, count, f);
+}
 
 // Q(members r, members c) + shift [r == c], rebuilt from a factor: L Lᵀ.
 double productEntry(const SupportFactor& f, uint32_t r, uint32_t c)
@@ -64,12 +72,12 @@ TEST(SupportFactor, RowsGiveTheSameBitsHoweverTheyJoinOnEveryPath)
         members.push_back((k * 17 + 5) % n);
     const uint32_t m = static_cast<uint32_t>(members.size());
     Factor together(m, 0.0), single(m, 0.0), mixed(m, 0.0), baseline(m, 0.0, VectorPath::baseline);
-    ASSERT_TRUE(appendRows(p.Q.data(), n, members.data(), m, together.f));
-    ASSERT_TRUE(appendRows(p.Q.data(), n, members.data(), m, baseline.f));
+    ASSERT_TRUE(appendDense(p.Q.data(), n, members.data(), m, together.f));
+    ASSERT_TRUE(appendDense(p.Q.data(), n, members.data(), m, baseline.f));
     for (uint32_t r = 0; r < m; ++r)
-        ASSERT_TRUE(appendRows(p.Q.data(), n, members.data(), 1, single.f));
+        ASSERT_TRUE(appendDense(p.Q.data(), n, members.data(), 1, single.f));
     for (uint32_t count : {3u, 9u, 1u, 16u})
-        ASSERT_TRUE(appendRows(p.Q.data(), n, members.data(), count, mixed.f));
+        ASSERT_TRUE(appendDense(p.Q.data(), n, members.data(), count, mixed.f));
     EXPECT_EQ(bitsOf(together.block), bitsOf(single.block));
     EXPECT_EQ(bitsOf(together.block), bitsOf(mixed.block));
     EXPECT_EQ(bitsOf(together.block), bitsOf(baseline.block));
@@ -84,7 +92,7 @@ TEST(SupportFactor, RemovingARowLeavesTheFactorOfTheRestAndSolvesStayRight)
     for (uint32_t k = 0; k < n; k += 2)
         members.push_back(k);
     Factor factor(static_cast<uint32_t>(members.size()), 1e-3);
-    ASSERT_TRUE(appendRows(p.Q.data(), n, members.data(), static_cast<uint32_t>(members.size()), factor.f));
+    ASSERT_TRUE(appendDense(p.Q.data(), n, members.data(), static_cast<uint32_t>(members.size()), factor.f));
     std::vector<double> spare(members.size());
     // The last row, the first, one in the middle.
     for (uint32_t r : {14u, 0u, 6u, 6u}) {
@@ -94,7 +102,7 @@ TEST(SupportFactor, RemovingARowLeavesTheFactorOfTheRestAndSolvesStayRight)
     }
     // And one that joins after removals lands on the same factor.
     members.push_back(5);
-    ASSERT_TRUE(appendRows(p.Q.data(), n, members.data(), 1, factor.f));
+    ASSERT_TRUE(appendDense(p.Q.data(), n, members.data(), 1, factor.f));
     expectFactorOf(factor, p.Q, n, members, "after a join");
 
     const uint32_t m = static_cast<uint32_t>(members.size());
@@ -123,7 +131,7 @@ TEST(SupportFactor, SolvesGiveTheBitsOfOneRowAtATime)
     for (uint32_t m = 1; m <= n; ++m) {
         members.push_back(m - 1);
         Factor factor(m, 0.0);
-        ASSERT_TRUE(appendRows(p.Q.data(), n, members.data(), m, factor.f));
+        ASSERT_TRUE(appendDense(p.Q.data(), n, members.data(), m, factor.f));
         std::vector<double> u(m), v(m);
         for (uint32_t r = 0; r < m; ++r) {
             u[r] = std::sin(1.0 + r);
@@ -161,11 +169,11 @@ TEST(SupportFactor, ASingularOrIndefiniteBlockIsRefusedUnlessShifted)
     const std::vector<double> equal = {1, 1, 1, 1};
     const std::vector<uint32_t> both = {0, 1};
     Factor plain(2, 0.0), shifted(2, 1e-9);
-    EXPECT_FALSE(appendRows(equal.data(), 2, both.data(), 2, plain.f));
-    EXPECT_TRUE(appendRows(equal.data(), 2, both.data(), 2, shifted.f));
+    EXPECT_FALSE(appendDense(equal.data(), 2, both.data(), 2, plain.f));
+    EXPECT_TRUE(appendDense(equal.data(), 2, both.data(), 2, shifted.f));
     const std::vector<double> negative = {-1, 0, 0, -1};
     Factor indefinite(2, 1e-9);
-    EXPECT_FALSE(appendRows(negative.data(), 2, both.data(), 2, indefinite.f));
+    EXPECT_FALSE(appendDense(negative.data(), 2, both.data(), 2, indefinite.f));
     EXPECT_EQ(indefinite.f.size, 0u);
 }
 
@@ -183,16 +191,18 @@ Polished polishFrom(const std::vector<double>& Q, const std::vector<double>& b, 
     std::vector<double> gradient(n), products(n), magnitudes(n), weights(n);
     std::vector<uint32_t> columns(n);
     const CheckScratch scratch{gradient.data(), columns.data(), products.data(), magnitudes.data(), weights.data(),
-                               false, nullptr};
+                               false, nullptr, nullptr};
+    const DenseMatrix matrix{Q.data(), n};
+    const QSource q = denseSource(matrix, false);
     Polished p;
-    p.before = checkExactly(Q.data(), b.data(), n, x.data(), 1.0, scratch, settings.path);
+    p.before = checkExactly(q, b.data(), x.data(), 1.0, scratch, settings.path);
     p.after = p.before;
     const size_t blocks = standInLiveBlocks();
-    p.outcome = polishSupport(Q.data(), b.data(), n, target, settings, x.data(), p.after, scratch);
+    p.outcome = polishSupport(q, b.data(), target, settings, x.data(), p.after, scratch);
     EXPECT_EQ(standInLiveBlocks(), blocks);
     p.x = x;
     // What it hands back is x's own check.
-    ExactCheck again = checkExactly(Q.data(), b.data(), n, x.data(), 1.0, scratch, settings.path);
+    ExactCheck again = checkExactly(q, b.data(), x.data(), 1.0, scratch, settings.path);
     EXPECT_EQ(bitsOf(again.gap), bitsOf(p.after.gap));
     return p;
 }

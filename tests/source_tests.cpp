@@ -13,6 +13,7 @@
 #include "common/problem.h"
 #include "common/solver_settings.h"
 #include "common/vector_path.h"
+#include "sources/column_store.h"
 #include "sources/dense_source.h"
 #include "sources/portable_exp.h"
 #include "sources/vector_kernel.h"
@@ -176,6 +177,40 @@ TEST(QSources, KernelsOfPointsAgainstTheirFormedMatrix)
         const std::vector<double> stored = expectBoundedProducts(denseSource(matrix, true), Q);
         for (uint32_t i = 0; i < n; ++i)
             ASSERT_TRUE(sameBits(p[i], stored[i])) << "row " << i;
+    }
+}
+
+TEST(QSources, ColumnsComputedTogetherHaveTheBitsOfEachAlone)
+{
+    // Several chunks of rows and a count of coordinates that is not a
+    // multiple of four; for points and for a Gram matrix; and the store of
+    // whole columns (column_store.h) in front of them: one entry's bits
+    // however the column is asked for.
+    const uint32_t n = 1100, d = 7;
+    const std::vector<double> P = points(n, d, 4);
+    const uint32_t columns[] = {0, 3, 5, 17, 1099};
+    const uint32_t count = sizeof columns / sizeof columns[0];
+    for (const VectorKernel& kernel :
+         {gaussianOfPoints(P.data(), n, d, 0.3), linearOfPoints(P.data(), n, d), gramOf(P.data(), d, n / d)}) {
+        std::vector<double> together(static_cast<size_t>(count) * kernel.n), alone(kernel.n);
+        double* out[count];
+        for (uint32_t j = 0; j < count; ++j)
+            out[j] = together.data() + static_cast<size_t>(j) * kernel.n;
+        const uint32_t listed = kernel.n == n ? count : 3;
+        kernelColumns(kernel, columns, listed, out);
+        ColumnStore store;
+        const QSource source = kernelSource(kernel);
+        ASSERT_TRUE(takeColumnStore(source, 8.0 * kernel.n * fewestStoredColumns, defaultSettings().host, store));
+        const QSource stored = storedColumnsSource(store);
+        for (uint32_t j = 0; j < listed; ++j) {
+            kernelColumn(kernel, columns[j], nullptr, kernel.n, alone.data());
+            const double* const fromStore = stored.held(stored.context, columns[j]);
+            for (uint32_t i = 0; i < kernel.n; ++i) {
+                ASSERT_TRUE(sameBits(out[j][i], alone[i])) << "column " << columns[j] << ", row " << i;
+                ASSERT_TRUE(sameBits(fromStore[i], alone[i])) << "column " << columns[j] << ", row " << i;
+            }
+        }
+        releaseColumnStore(store);
     }
 }
 

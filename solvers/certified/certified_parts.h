@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "../common/vector_path.h"
+#include "../sources/q_source.h"
 
 // The coordinates that can still take part in a pair step, in ascending
 // order of index, with what a step needs of each held side by side: reading
@@ -49,7 +50,7 @@ enum class StepsEnd {
 // tau stands in for the curvature of pairs along which f is not convex.
 // Shrinks the set after the first step and then every shrinkEvery steps. Counts steps in iterations.
 // Columns come through cache (column_cache.h).
-StepsEnd takePairSteps(const double* Q, uint32_t n, ActiveSet& set, ColumnCache& cache, double target, double tau,
+StepsEnd takePairSteps(const QSource& q, ActiveSet& set, ColumnCache& cache, double target, double tau,
                        uint32_t shrinkEvery, uint64_t maxIterations, uint64_t& iterations);
 
 // What an exact check of x found.
@@ -74,6 +75,9 @@ struct CheckScratch {
     // how far each entry may be from the exact one.
     bool symmetrised;
     const double* upper;
+    // The source's own scratch for its products and gradients (the larger
+    // of q.productScratch and q.gradientScratch doubles).
+    double* source;
 };
 
 // Gradients of x summed exactly as (Qx)_i is defined (ascending k from
@@ -82,8 +86,11 @@ struct CheckScratch {
 // units. Where Q is not symmetric this bounds the violation of Qx - b, not
 // yet of f's gradient.
 // The products take path.
-ExactCheck checkExactly(const double* Q, const double* b, uint32_t n, const double* x, double scale,
-                        CheckScratch scratch, VectorPath path);
+// A source that computes f's gradient itself (q.gradients) gives the
+// gradients and their bounds in place of the products and b, and the
+// objective its f plus its constant.
+ExactCheck checkExactly(const QSource& q, const double* b, const double* x, double scale, CheckScratch scratch,
+                        VectorPath path);
 
 // The check of x that checkExactly left in scratch, with the difference
 // between Qx - b and f's gradient, which Q's asymmetry makes, counted in
@@ -105,7 +112,20 @@ void symmetricPart(const double* Q, uint32_t n, double* S);
 // if those are 0, read on path), at most 2^1023; 1 for all-zero data.
 // Where largestQ, max |Q(r,c)|, is given (not 0), e is at least its
 // exponent, so that no product with an entry of Q overflows.
-double workingScale(const double* Q, const double* diagonal, const double* b, uint32_t n, uint32_t start,
+// startColumn is Q(:, start), n entries; all of Q is read through
+// q.largestEntry.
+double workingScale(const QSource& q, const double* diagonal, const double* b, const double* startColumn,
                     double largestQ, VectorPath path);
+
+// Q(:, c) whole: the source's own column where it holds one, else computed
+// into buffer (n doubles).
+inline const double* wholeColumn(const QSource& q, uint32_t c, double* buffer)
+{
+    const double* const held = q.held(q.context, c);
+    if (held)
+        return held;
+    q.column(q.context, c, nullptr, q.n, buffer);
+    return buffer;
+}
 
 #endif

@@ -63,6 +63,8 @@
 #include "column_cache.h"
 #include "polish.h"
 #include "../common/host_scratch.h"
+#include "../sources/column_store.h"
+#include "../sources/dense_source.h"
 #include "../common/problem.h"
 #include "../common/vector_loops.h"
 
@@ -70,8 +72,6 @@ namespace {
 
 // Coordinates are shrunk away this often (LIBSVM's interval, at most n).
 constexpr uint32_t shrinkInterval = 1000;
-// Room for copies of columns (column_cache.h).
-constexpr double cacheBytes = 32.0 * 1024 * 1024;
 // A pair's curvature stands at this fraction of the largest diagonal entry
 // when it is not positive (of the data's magnitude, where the diagonal is
 // 0), so that choices do not change when Q is scaled.
@@ -116,9 +116,10 @@ struct Scratch {
     double* weights;
     double* best;   // the x of least exact gap so far
     double* start;  // the caller's starting point, kept (null for a cold start)
+    double* source; // the source's own (CheckScratch), null where it needs none
 };
 
-Scratch takeScratch(uint32_t n, bool warm, bool bounded, const HostScratch& host)
+Scratch takeScratch(uint32_t n, bool warm, bool bounded, uint32_t sourceDoubles, const HostScratch& host)
 {
     const size_t doubles = sizeof(double) * n;
     const size_t indices = sizeof(uint32_t) * n;
@@ -143,11 +144,14 @@ Scratch takeScratch(uint32_t n, bool warm, bool bounded, const HostScratch& host
     s.weights = static_cast<double*>(takeFromHost(host, doubles));
     s.best = static_cast<double*>(takeFromHost(host, doubles));
     s.start = warm ? static_cast<double*>(takeFromHost(host, doubles)) : nullptr;
+    s.source = sourceDoubles ? static_cast<double*>(takeFromHost(host, sizeof(double) * sourceDoubles)) : nullptr;
     return s;
 }
 
 void releaseScratch(Scratch& s)
 {
+    if (s.source)
+        mxFree(s.source);
     if (s.start)
         mxFree(s.start);
     mxFree(s.best);
@@ -191,10 +195,12 @@ uint32_t bestVertex(const double* diagonal, const double* b, uint32_t n)
 // less. For a kernel that picks points far from those taken, the spread a
 // one-class answer's support has. One column of Q and one pass over the
 // gradients per weight filled, about what the start's exact check costs
-// again. gradient (n) is scratch; Q and b are read in working units.
-void fillToBounds(const double* Q, const double* b, double scale, const double* upper, uint32_t vertex, uint32_t n,
-                  double* x, double* gradient)
+// again. gradient and buffer (n each) are scratch; Q and b are read in
+// working units.
+void fillToBounds(const QSource& q, const double* b, double scale, const double* upper, uint32_t vertex, double* x,
+                  double* gradient, double* buffer)
 {
+    const uint32_t n = q.n;
     for (uint32_t k = 0; k < n; ++k) {
         x[k] = 0.0;
         gradient[k] = -(b[k] * scale);
@@ -218,7 +224,7 @@ void fillToBounds(const double* Q, const double* b, double scale, const double* 
         sum += weight;
         if (!(sum < 1.0) || !(weight > 0.0))
             return;
-        const double* const column = Q + at(0, next, n);
+        const double* const column = wholeColumn(q, next, buffer);
         const double change = weight * scale;
         for (uint32_t k = 0; k < n; ++k)
             gradient[k] = gradient[k] + column[k] * change;
@@ -344,17 +350,20 @@ enum class RunOn : uint8_t {
     callerMayLeave,  // the caller's Q, left as soon as its asymmetry matters
     caller,          // the caller's Q to the end, its asymmetry counted
     symmetricPart,   // Q is the caller's symmetric part, rounded: the gap counts the rounding
+    symmetric,       // Q is symmetric to the bit (a source that says so): nothing to count
 };
 
 // A gap that would end the run must also bound f's own gradient, which is
 // not Qx - b where Q is not symmetric: check's gap then counts Q's
 // asymmetry (counted says so). Returns whether that asymmetry matters at
 // tol on a run that may leave Q for its symmetric part.
-bool countWhereItEnds(const double* Q, uint32_t n, const double* x, double scale, CheckScratch scratch, double tol,
-                      RunOn on, ExactCheck& check, bool& counted)
+bool countWhereItEnds(const QSource& q, const double* x, double scale, CheckScratch scratch, double tol, RunOn on,
+                      ExactCheck& check, bool& counted)
 {
-    counted = on == RunOn::symmetricPart || check.gap <= tol;
-    if (!counted || on == RunOn::symmetricPart)
+    const uint32_t n = q.n;
+    const double* const Q = q.held(q.context, 0);
+    counted = on == RunOn::symmetricPart || on == RunOn::symmetric || check.gap <= tol;
+    if (!counted || on == RunOn::symmetricPart || on == RunOn::symmetric)
         return false;
     const ExactCheck uncounted = check;
     check = countAsymmetry(Q, n, x, scale, scratch, check);
@@ -376,19 +385,20 @@ enum class RunEnd : uint8_t {
 // and the scale comes from the diagonal, b and one column; a check whose
 // products overflow then asks for it). The steps are counted from
 // stepsBefore.
-RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSettings& settings,
-                 const SolverSettings& solver, RunOn on, double largestQ, uint64_t stepsBefore, double* x,
-                 CertifiedReport& report)
+RunEnd runRounds(const QSource& q, const double* b, const CertifiedSettings& settings, const SolverSettings& solver,
+                 RunOn on, double largestQ, uint64_t stepsBefore, double* x, CertifiedReport& report)
 {
+    const uint32_t n = q.n;
     const bool symmetrised = on == RunOn::symmetricPart;
     const bool mayLeave = on == RunOn::callerMayLeave;
     const double tol = settings.tol;
     const uint64_t maxIterations = settings.maxIterations;
     const double* const upper = settings.upper;
-    Scratch s = takeScratch(n, settings.start != nullptr, upper != nullptr, solver.host);
+    const uint32_t sourceDoubles = q.productScratch > q.gradientScratch ? q.productScratch : q.gradientScratch;
+    Scratch s = takeScratch(n, settings.start != nullptr, upper != nullptr, sourceDoubles, solver.host);
+    q.diagonal(q.context, s.diagonal);
     double largestDiagonal = 0.0;
     for (uint32_t k = 0; k < n; ++k) {
-        s.diagonal[k] = Q[at(k, k, n)];
         const double magnitude = s.diagonal[k] < 0.0 ? -s.diagonal[k] : s.diagonal[k];
         largestDiagonal = magnitude > largestDiagonal ? magnitude : largestDiagonal;
     }
@@ -397,14 +407,16 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
 
     // The steps and the checks work in units where the data's magnitude is
     // near 1 (certified_parts.h), the same numbers at every scale 2^k.
-    const double scale = workingScale(Q, s.diagonal, b, n, vertex, largestQ, solver.path);
+    // The start's column, in s.products until the first check.
+    const double* const startColumn = wholeColumn(q, vertex, s.products);
+    const double scale = workingScale(q, s.diagonal, b, startColumn, largestQ, solver.path);
     const double tau = tauFraction * (largestDiagonal > 0.0 ? largestDiagonal * scale : 1.0);
     for (uint32_t k = 0; k < n; ++k)
         s.diagonal[k] *= scale;
     // A strongly unsymmetric Q shows at the start's column already, before
     // any step follows Qx - b, which is not f's gradient.
     if (mayLeave && n > 1) {
-        const double half = 0.5 * (largestAsymmetryAt(Q, n, vertex) * scale);
+        const double half = 0.5 * (largestAsymmetryAt(q.held(q.context, 0), n, vertex) * scale);
         if (half > tol * scale && half > (16.0 * n + 128.0) * 0x1p-53) {
             releaseScratch(s);
             return RunEnd::symmetrise;
@@ -425,21 +437,23 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
         for (uint32_t k = 0; k < n; ++k)
             x[k] = s.start[k];
     } else if (filled) {
-        fillToBounds(Q, b, scale, upper, vertex, n, x, s.set.gradient);
+        fillToBounds(q, b, scale, upper, vertex, x, s.set.gradient, s.products);
     } else {
         for (uint32_t k = 0; k < n; ++k) {
             x[k] = k == vertex ? 1.0 : 0.0;
             // (Q e_k)_i summed as defined: 0 + Q(i,k) * 1, in working units.
-            s.set.gradient[k] = Q[at(k, vertex, n)] * scale - b[k] * scale;
+            s.set.gradient[k] = startColumn[k] * scale - b[k] * scale;
         }
         roundTarget = roundFraction * startGap(s.set.gradient, vertex, n);
         // The polish's trigger compares data units (the check's gap).
-        polishBelow = polishTrigger * (startGap(s.set.gradient, vertex, n) / scale);
+        polishBelow = settings.polishBelow > 0.0 ? settings.polishBelow
+                                                 : polishTrigger * (startGap(s.set.gradient, vertex, n) / scale);
     }
     activateAll(s.set, x, s.diagonal, upper, n);
-    ColumnCache cache = takeColumnCache(n, cacheBytes, scale, solver.host);
+    ColumnCache cache = takeColumnCache(n, settings.cacheBytes > 0.0 ? settings.cacheBytes : cacheBytesByDefault,
+                                        scale, solver.host);
     const CheckScratch checkScratch{s.set.gradient, s.columns, s.products, s.magnitudes, s.weights, symmetrised,
-                                    upper};
+                                    upper, s.source};
 
     const double workingTol = tol * scale;
     double target = workingTol;
@@ -462,16 +476,16 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
             roundTarget = roundTarget > target ? roundTarget : target;
             const uint64_t roundCap =
                 maxIterations - iterations > roundBudget ? iterations + roundBudget : maxIterations;
-            end = takePairSteps(Q, n, s.set, cache, roundTarget, tau, shrinkEvery, roundCap, iterations);
+            end = takePairSteps(q, s.set, cache, roundTarget, tau, shrinkEvery, roundCap, iterations);
             writeWeights(s.set, n, x);
             keepOnTheSimplex(x, n, upper);
         }
-        ExactCheck check = checkExactly(Q, b, n, x, scale, checkScratch, solver.path);
+        ExactCheck check = checkExactly(q, b, x, scale, checkScratch, solver.path);
         if (check.gap == infinity() && largestQ == 0.0) {
             leaving = RunEnd::rescale;
             break;
         }
-        if (countWhereItEnds(Q, n, x, scale, checkScratch, tol, on, check, counted)) {
+        if (countWhereItEnds(q, x, scale, checkScratch, tol, on, check, counted)) {
             leaving = RunEnd::symmetrise;
             break;
         }
@@ -491,7 +505,7 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
             startCounted = counted;
             if (filled) {
                 roundTarget = roundFraction * check.workingGap;
-                polishBelow = polishTrigger * check.gap;
+                polishBelow = settings.polishBelow > 0.0 ? settings.polishBelow : polishTrigger * check.gap;
             }
         }
         if (!recheck)
@@ -506,8 +520,8 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
             const double room = tol - (check.gap - check.workingGap / scale);
             for (uint32_t k = 0; k < n; ++k)
                 s.set.gradient[k] = s.set.gradient[k] / scale;
-            const PolishOutcome polish = polishSupport(Q, b, n, room > 0.0 ? 0.5 * room : 0.0, solver, x, check,
-                                                       checkScratch);
+            const PolishOutcome polish =
+                polishSupport(q, b, room > 0.0 ? 0.5 * room : 0.0, solver, x, check, checkScratch);
             polishSteps += polish.steps;
             if (!polish.lowered)
                 for (uint32_t k = 0; k < n; ++k)
@@ -517,8 +531,8 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
                 // that may follow and the asymmetry (at scale 1 the
                 // polish's own check is that check, unless x was moved).
                 if (keepOnTheSimplex(x, n, upper) || scale != 1.0)
-                    check = checkExactly(Q, b, n, x, scale, checkScratch, solver.path);
-                if (countWhereItEnds(Q, n, x, scale, checkScratch, tol, on, check, counted)) {
+                    check = checkExactly(q, b, x, scale, checkScratch, solver.path);
+                if (countWhereItEnds(q, x, scale, checkScratch, tol, on, check, counted)) {
                     leaving = RunEnd::symmetrise;
                     break;
                 }
@@ -602,8 +616,8 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
     }
     RunEnd end = RunEnd::answered;
     if (!counted && n > 1) {
-        const ExactCheck uncounted = checkExactly(Q, b, n, x, scale, checkScratch, solver.path);
-        const ExactCheck check = countAsymmetry(Q, n, x, scale, checkScratch, uncounted);
+        const ExactCheck uncounted = checkExactly(q, b, x, scale, checkScratch, solver.path);
+        const ExactCheck check = countAsymmetry(q.held(q.context, 0), n, x, scale, checkScratch, uncounted);
         if (mayLeave && asymmetryMatters(check, uncounted, tol, n, scale))
             end = RunEnd::symmetrise;
         report.objective = check.objective;
@@ -624,26 +638,27 @@ RunEnd runRounds(const double* Q, const double* b, uint32_t n, const CertifiedSe
 // Q's asymmetry matters at tol, the run solves that part, rounded, in a
 // copy of n*n doubles from the optional scratch (a refusal leaves the run
 // on Q itself, with its honest, unconverged gap). Symmetric Q, and Q
-// unsymmetric in the last bits, never take the copy.
-void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedSettings& settings, double* x,
-                  CertifiedReport& report)
+// unsymmetric in the last bits, never take the copy. A source that says Q
+// is symmetric (a kernel's, computed so) has nothing to count.
+namespace {
+
+void runOnSource(const QSource& q, const double* b, const CertifiedSettings& settings, const SolverSettings& solver,
+                 double* x, CertifiedReport& report)
 {
-    report = CertifiedReport{0.0, 0.0, 0, 0.0 <= settings.tol, 0, 0, 0};
-    if (n == 0)
-        return;
-    const SolverSettings solver = settings.solver ? *settings.solver : defaultSettings();
-    const double* matrix = Q;
+    const uint32_t n = q.n;
     double* S = nullptr;
-    RunOn on = RunOn::callerMayLeave;
+    DenseMatrix symmetrised{nullptr, n};
+    QSource source = q;
+    RunOn on = q.symmetric ? RunOn::symmetric : RunOn::callerMayLeave;
     double largestQ = 0.0;
     for (;;) {
-        const RunEnd end = runRounds(matrix, b, n, settings, solver, on, largestQ, report.iterations, x, report);
+        const RunEnd end = runRounds(source, b, settings, solver, on, largestQ, report.iterations, x, report);
         if (end == RunEnd::answered)
             break;
         if (end == RunEnd::rescale) {
             // Q's entries span more than the diagonal, b and the start's
             // column showed: the scale from all of Q keeps finite products finite.
-            largestQ = largestMagnitudeOf(solver.path, Q, static_cast<size_t>(n) * n);
+            largestQ = q.largestEntry(q.context, solver.path);
             continue;
         }
         // At most 512 MiB: a copy as large as Q itself, for a Q far larger,
@@ -652,8 +667,9 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
         const bool fits = n <= largestSymmetrisedOrder && static_cast<uint64_t>(n) * n <= SIZE_MAX / sizeof(double);
         S = fits ? static_cast<double*>(solver.optional.take(sizeof(double) * static_cast<size_t>(n) * n)) : nullptr;
         if (S) {
-            symmetricPart(Q, n, S);
-            matrix = S;
+            symmetricPart(q.held(q.context, 0), n, S);
+            symmetrised.Q = S;
+            source = denseSource(symmetrised, true);
             on = RunOn::symmetricPart;
         } else {
             on = RunOn::caller;
@@ -663,20 +679,33 @@ void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedS
         solver.optional.give(S);
 }
 
-// Interim: Q formed from the source in full (n*n doubles) until the rounds
-// read a source directly.
+}  // namespace
+
+// A source that computes its columns is read through a store of whole
+// columns (sources/column_store.h) where the room allows some: three
+// quarters of it, the rest for the active rows' copies.
 void certifiedSMO(const QSource& q, const double* b, const CertifiedSettings& settings, double* x,
                   CertifiedReport& report)
 {
-    const uint32_t n = q.n;
-    if (q.held && q.held(q.context, 0)) {
-        certifiedSMO(q.held(q.context, 0), b, n, settings, x, report);
+    report = CertifiedReport{0.0, 0.0, 0, 0.0 <= settings.tol, 0, 0, 0};
+    if (q.n == 0)
         return;
-    }
     const SolverSettings solver = settings.solver ? *settings.solver : defaultSettings();
-    double* Q = static_cast<double*>(takeFromHost(solver.host, sizeof(double) * static_cast<size_t>(n) * n));
-    for (uint32_t c = 0; c < n; ++c)
-        q.column(q.context, c, nullptr, n, Q + at(0, c, n));
-    certifiedSMO(Q, b, n, settings, x, report);
-    mxFree(Q);
+    const double room = settings.cacheBytes > 0.0 ? settings.cacheBytes
+                        : q.holds                 ? cacheBytesByDefault
+                                                  : computedCacheBytesByDefault;
+    ColumnStore store;
+    const bool storing = !q.holds && takeColumnStore(q, 0.75 * room, solver.host, store);
+    CertifiedSettings run = settings;
+    run.cacheBytes = storing ? 0.25 * room : room;
+    runOnSource(storing ? storedColumnsSource(store) : q, b, run, solver, x, report);
+    if (storing)
+        releaseColumnStore(store);
+}
+
+void certifiedSMO(const double* Q, const double* b, uint32_t n, const CertifiedSettings& settings, double* x,
+                  CertifiedReport& report)
+{
+    const DenseMatrix matrix{Q, n};
+    certifiedSMO(denseSource(matrix, false), b, settings, x, report);
 }

@@ -101,10 +101,17 @@ struct CertifiedSettings {
     // Bytes of copies of Q's columns the pair steps may keep (at least two
     // columns are kept, whatever it says); 0: cacheBytesByDefault.
     double cacheBytes = 0.0;
+    // The exact gap below which the polish is first tried; 0: the run's
+    // own, a fraction of the start's gap measured on the benchmark's
+    // families (certified_smo.cpp). +Inf: from the first check.
+    double polishBelow = 0.0;
 };
 
-// The copies of columns a run keeps when the caller does not say.
+// The copies of columns a run keeps when the caller does not say: for a
+// stored Q, and for a source that computes its columns (whose whole
+// columns are kept too, and cost a pass over the data each).
 constexpr double cacheBytesByDefault = 32.0 * 1024 * 1024;
+constexpr double computedCacheBytesByDefault = 256.0 * 1024 * 1024;
 
 // The tolerance used when the caller gives none: (16n + 128) u M, with
 // u = 2^-53 and M the larger of max |Q(r,c)| and max |b_i|, plus 4n + 16

@@ -62,8 +62,7 @@ uint32_t freeSlot(ColumnCache& cache, uint32_t keep)
 
 }  // namespace
 
-const double* cachedColumn(ColumnCache& cache, const double* Q, uint32_t n, const ActiveSet& set, uint32_t c,
-                           uint32_t keep)
+const double* cachedColumn(ColumnCache& cache, const QSource& q, const ActiveSet& set, uint32_t c, uint32_t keep)
 {
     uint32_t s = cache.slotOf[c];
     if (s == noColumn) {
@@ -76,10 +75,18 @@ const double* cachedColumn(ColumnCache& cache, const double* Q, uint32_t n, cons
     }
     double* const values = cache.values + static_cast<size_t>(s) * cache.capacity;
     if (cache.version[s] != set.version) {
-        const double* const full = Q + at(0, c, n);
+        const double* const full = q.inMemory ? q.held(q.context, c) : nullptr;
         const double scale = cache.scale;
-        for (uint32_t k = 0; k < set.size; ++k)
-            values[k] = full[set.index[k]] * scale;
+        if (full) {
+            for (uint32_t k = 0; k < set.size; ++k)
+                values[k] = full[set.index[k]] * scale;
+        } else {
+            // The whole column where every coordinate is active (the
+            // source's fastest loop), the same values either way.
+            q.column(q.context, c, set.size == q.n ? nullptr : set.index, set.size, values);
+            for (uint32_t k = 0; k < set.size; ++k)
+                values[k] = values[k] * scale;
+        }
         cache.version[s] = set.version;
     }
     cache.recent[s] = true;

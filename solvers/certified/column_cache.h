@@ -39,7 +39,8 @@ void releaseColumnCache(ColumnCache& cache);
 
 // Column c at the active positions: result[k] = Q(set.index[k], c) scale. Keeps
 // the slot of column keep (the pivot's, while the partner's is fetched).
-const double* cachedColumn(ColumnCache& cache, const double* Q, uint32_t n, const ActiveSet& set, uint32_t c,
-                           uint32_t keep);
+// Q's column is read from memory where the source holds Q there, else
+// asked for at the active rows alone.
+const double* cachedColumn(ColumnCache& cache, const QSource& q, const ActiveSet& set, uint32_t c, uint32_t keep);
 
 #endif

@@ -55,26 +55,9 @@
 #include "certified_parts.h"
 #include "certified_smo.h"
 #include "../common/problem.h"
-#include "../common/products.h"
 #include "../common/vector_loops.h"
 
 namespace {
-
-// magnitudes_i = sum |Q(i,k)| x_k over the listed columns, column by
-// column (a second pass over them: the check runs once or a few times a
-// run, and the products keep their one shared, tested implementation).
-void sumMagnitudes(const double* Q, const double* x, uint32_t n, const uint32_t* columns, uint32_t count,
-                   double* __restrict magnitudes)
-{
-    for (uint32_t i = 0; i < n; ++i)
-        magnitudes[i] = 0.0;
-    for (uint32_t j = 0; j < count; ++j) {
-        const double* __restrict column = Q + at(0, columns[j], n);
-        const double weight = x[columns[j]];
-        for (uint32_t i = 0; i < n; ++i)
-            magnitudes[i] = magnitudes[i] + std::fabs(column[i]) * weight;
-    }
-}
 
 // asymmetry_i = max over the listed columns k of |Q(i,k) - Q(k,i)|. Row
 // by row of the result, so that row k's entries are read from one column
@@ -168,26 +151,33 @@ uint32_t listSupport(const double* x, uint32_t n, uint32_t* columns)
 
 }  // namespace
 
-ExactCheck checkExactly(const double* Q, const double* b, uint32_t n, const double* x, double scale,
-                        CheckScratch scratch, VectorPath path)
+ExactCheck checkExactly(const QSource& q, const double* b, const double* x, double scale, CheckScratch scratch,
+                        VectorPath path)
 {
+    const uint32_t n = q.n;
     double* const gradient = scratch.gradient;
     double* const products = scratch.products;
     double* const magnitudes = scratch.magnitudes;
     const uint32_t count = listSupport(x, n, scratch.columns);
+    ExactCheck check;
+    if (q.gradients) {
+        double* const error = magnitudes;
+        check.objective = q.gradients(q.context, path, x, scratch.columns, count, scale, gradient, error, scratch.source);
+        boundTheGap(gradient, error, nullptr, 0.0, x, scratch.upper, n, scale, check);
+        return check;
+    }
     const double up = scale > 1.0 ? scale : 1.0;
     const double down = scale < 1.0 ? scale : 1.0;
     for (uint32_t k = 0; k < n; ++k)
         scratch.weights[k] = x[k] * up;
-    rowProductsOver(path, Q, scratch.weights, n, scratch.columns, count, products);
-    sumMagnitudes(Q, scratch.weights, n, scratch.columns, count, magnitudes);
+    const ProductBound bound =
+        q.products(q.context, path, scratch.weights, scratch.columns, count, products, magnitudes, scratch.source);
     if (down < 1.0)
         for (uint32_t i = 0; i < n; ++i) {
             products[i] *= down;
             magnitudes[i] *= down;
         }
 
-    ExactCheck check;
     double objective = 0.0;
     for (uint32_t i = 0; i < n; ++i) {
         gradient[i] = products[i] - b[i] * scale;
@@ -196,10 +186,12 @@ ExactCheck checkExactly(const double* Q, const double* b, uint32_t n, const doub
     }
     check.objective = objective / scale;
 
-    // Each gradient's error bound takes the place of its magnitude.
+    // Each gradient's error bound takes the place of its magnitude: the
+    // products' own, with two units and four of 2^-1074 for subtracting b
+    // and scaling.
     const double symmetrised = scratch.symmetrised ? 1.0 : 0.0;
-    const double relative = (count + 2.0 + symmetrised) * 0x1p-52;
-    const double absolute = (2.0 * count + 4.0) * 0x1p-1074 + symmetrised * (0x1p-1072 * scale + 0x1p-1074);
+    const double relative = (bound.units + 2.0 + symmetrised) * 0x1p-52;
+    const double absolute = (bound.absolute + 4.0 * 0x1p-1074) + symmetrised * (0x1p-1072 * scale + 0x1p-1074);
     double* const error = magnitudes;
     for (uint32_t i = 0; i < n; ++i)
         error[i] = (relative * magnitudes[i] + 0x1p-52 * std::fabs(gradient[i])) + absolute;

@@ -214,7 +214,7 @@ void noteStep(ActiveSet& set, uint32_t i, uint32_t j, double oldJ)
 
 }  // namespace
 
-StepsEnd takePairSteps(const double* Q, uint32_t n, ActiveSet& set, ColumnCache& cache, double target, double tau,
+StepsEnd takePairSteps(const QSource& q, ActiveSet& set, ColumnCache& cache, double target, double tau,
                        uint32_t shrinkEvery, uint64_t maxIterations, uint64_t& iterations)
 {
     listGiving(set);
@@ -226,7 +226,7 @@ StepsEnd takePairSteps(const double* Q, uint32_t n, ActiveSet& set, ColumnCache&
     while (pivot != none) {
         if (iterations >= maxIterations)
             return StepsEnd::capReached;
-        const double* const columnI = cachedColumn(cache, Q, n, set, set.index[pivot], noColumn);
+        const double* const columnI = cachedColumn(cache, q, set, set.index[pivot], noColumn);
         if (set.upper)
             scoreBoundedPartners(set, pivot, columnI, tau);
         else
@@ -273,7 +273,7 @@ StepsEnd takePairSteps(const double* Q, uint32_t n, ActiveSet& set, ColumnCache&
         noteStep(set, pivot, partner, wj);
         ++iterations;
 
-        const double* const columnJ = cachedColumn(cache, Q, n, set, set.index[partner], set.index[pivot]);
+        const double* const columnJ = cachedColumn(cache, q, set, set.index[partner], set.index[pivot]);
         updateGradients(set, columnI, newI - wi, columnJ, newJ - wj);
         pivot = pivotOf(set);
         if (++sinceShrink >= shrinkEvery && pivot != none) {

@@ -145,8 +145,13 @@ struct Work {
     // one-class answer sits at its bound).
     double* held;
     const double* upper;    // n bounds, or null
+    // For a source that computes its columns (null for one that holds
+    // them): four columns of n (the moved members' at S's rows, a whole
+    // one for w.held), and the factor's columns (support_factor.h).
+    double* columns;
     void* block;            // all of the above, from optional
     OptionalScratch optional;
+    double* source;         // the source's scratch for products (CheckScratch)
 };
 
 // Whether coordinate i, outside S, is held at a positive bound.
@@ -158,11 +163,13 @@ inline bool heldAtBound(const Work& w, const double* x, uint32_t i)
 // One block for all of it, so that the polish runs whole or not at all.
 // With bounds (upper, n, or null), n doubles more for w.held.
 bool takeWork(const OptionalScratch& optional, VectorPath path, uint32_t n, uint32_t capacity, const double* upper,
-              Work& w)
+              bool computed, Work& w)
 {
     const size_t factorDoubles = rowStart(capacity);
     const size_t nDoubles = upper ? 4 : 3;
-    const size_t doubles = factorDoubles + 12 * static_cast<size_t>(capacity) + nDoubles * static_cast<size_t>(n);
+    const size_t computedDoubles = computed ? 12 * static_cast<size_t>(n) + capacity : 0;
+    const size_t doubles =
+        factorDoubles + 12 * static_cast<size_t>(capacity) + nDoubles * static_cast<size_t>(n) + computedDoubles;
     const size_t indices = 3 * static_cast<size_t>(n) + capacity;
     void* const block = optional.take(sizeof(double) * doubles + sizeof(uint32_t) * indices);
     if (block == nullptr)
@@ -182,7 +189,12 @@ bool takeWork(const OptionalScratch& optional, VectorPath path, uint32_t n, uint
     w.startGradient = (next += n);
     w.held = upper ? (next += n) : nullptr;
     w.upper = upper;
-    uint32_t* indexNext = reinterpret_cast<uint32_t*>(next + n);
+    next += n;
+    w.columns = computed ? next : nullptr;
+    w.factor.scattered = computed ? next + 4 * static_cast<size_t>(n) : nullptr;
+    w.factor.compact = computed ? next + 12 * static_cast<size_t>(n) : nullptr;
+    next += computedDoubles;
+    uint32_t* indexNext = reinterpret_cast<uint32_t*>(next);
     w.members = indexNext;
     w.ascending = indexNext + n;
     w.rowOf = indexNext + 2 * static_cast<size_t>(n);
@@ -208,7 +220,8 @@ bool growWork(uint32_t n, Work& w)
     if (old >= most)
         return false;
     Work grown;
-    if (!takeWork(w.optional, w.factor.path, n, old < most / 2 ? 2 * old : most, w.upper, grown))
+    if (!takeWork(w.optional, w.factor.path, n, old < most / 2 ? 2 * old : most, w.upper, w.columns != nullptr,
+                  grown))
         return false;
     std::memcpy(grown.factor.lower, w.factor.lower, sizeof(double) * rowStart(w.factor.size));
     std::memcpy(grown.members, w.members, sizeof(uint32_t) * n);
@@ -218,55 +231,82 @@ bool growWork(uint32_t n, Work& w)
     grown.factor.size = w.factor.size;
     grown.factor.ones = w.factor.ones;
     grown.factor.shift = w.factor.shift;
+    grown.source = w.source;
     w.optional.give(w.block);
     w = grown;
     return true;
 }
 
 // g = Qx - b summed as the exact check sums it (with bounds, S's terms so
-// summed, then the held weights' added).
-void exactGradients(const double* Q, const double* b, uint32_t n, VectorPath path, const double* x, Work& w,
-                    double* products, double* gradient)
+// summed, then the held weights' added). A source that computes f's
+// gradient itself gives it over every positive weight (products holds
+// their bounds, unused here), and f plus its constant; otherwise the
+// objective is left to the caller (NaN).
+double exactGradients(const QSource& q, const double* b, VectorPath path, const double* x, Work& w,
+                      double* products, double* gradient)
 {
+    const uint32_t n = q.n;
     uint32_t count = 0;
+    if (q.gradients) {
+        for (uint32_t k = 0; k < n; ++k) {
+            w.ascending[count] = k;
+            count += x[k] != 0.0;
+        }
+        return q.gradients(q.context, path, x, w.ascending, count, 1.0, gradient, products, w.source);
+    }
     for (uint32_t k = 0; k < n; ++k) {
         w.ascending[count] = k;
         count += w.rowOf[k] != none;
     }
-    rowProductsOver(path, Q, x, n, w.ascending, count, products);
+    q.products(q.context, path, x, w.ascending, count, products, nullptr, w.source);
     if (w.upper)
         for (uint32_t i = 0; i < n; ++i)
             products[i] = products[i] + w.held[i];
     for (uint32_t i = 0; i < n; ++i)
         gradient[i] = products[i] - b[i];
+    return objectiveOverSupport(b, x, products, n);
 }
 
-// w.held from scratch: the weights outside S that are not 0.
-void sumHeld(const double* Q, uint32_t n, VectorPath path, const double* x, Work& w)
+// w.held from scratch: the weights outside S that are not 0 (unused by a
+// source that computes its gradients).
+void sumHeld(const QSource& q, VectorPath path, const double* x, Work& w)
 {
     uint32_t count = 0;
-    for (uint32_t k = 0; k < n; ++k) {
+    for (uint32_t k = 0; k < q.n; ++k) {
         w.ascending[count] = k;
         count += w.rowOf[k] == none && heldAtBound(w, x, k);
     }
-    rowProductsOver(path, Q, x, n, w.ascending, count, w.held);
+    q.products(q.context, path, x, w.ascending, count, w.held, nullptr, w.source);
 }
 
 // w.held += Q(:,i) change, as weight i comes to (or leaves) its bound.
-void shiftHeld(const double* Q, uint32_t n, uint32_t i, double change, Work& w)
+void shiftHeld(const QSource& q, uint32_t i, double change, Work& w)
 {
-    const double* const column = Q + at(0, i, n);
-    for (uint32_t r = 0; r < n; ++r)
+    if (q.gradients)
+        return;
+    const double* const column = wholeColumn(q, i, w.columns);
+    for (uint32_t r = 0; r < q.n; ++r)
         w.held[r] = w.held[r] + column[r] * change;
+}
+
+// Q(i, j), as every other operation of the source computes it.
+double entryOf(const QSource& q, uint32_t i, uint32_t j)
+{
+    const double* const held = q.held(q.context, j);
+    if (held)
+        return held[i];
+    double entry;
+    q.column(q.context, j, &i, 1, &entry);
+    return entry;
 }
 
 // Factors Q_SS + ones 11ᵀ + shift I for S = members, the shift as small as
 // the factorisation accepts among the few tried.
-bool factorWithShift(const double* Q, uint32_t n, double ones, Work& w)
+bool factorWithShift(const QSource& q, double ones, Work& w)
 {
     double largest = 0.0;
     for (uint32_t r = 0; r < w.count; ++r) {
-        const double diagonal = std::fabs(Q[at(w.members[r], w.members[r], n)] + ones);
+        const double diagonal = std::fabs(entryOf(q, w.members[r], w.members[r]) + ones);
         largest = diagonal > largest ? diagonal : largest;
     }
     double shift = (w.count * firstShiftUnits) * largest;
@@ -274,34 +314,36 @@ bool factorWithShift(const double* Q, uint32_t n, double ones, Work& w)
         w.factor.size = 0;
         w.factor.ones = ones;
         w.factor.shift = shift;
-        if (appendRows(Q, n, w.members, w.count, w.factor))
+        if (appendRows(q, w.members, w.count, w.factor))
             return true;
     }
     return false;
 }
 
 // The factor of S with rho 11ᵀ, for a Q_SS that was refused without it.
-bool factorWithOnes(const double* Q, uint32_t n, Work& w)
+bool factorWithOnes(const QSource& q, Work& w)
 {
     double ones = 0.0;
     for (uint32_t c = 0; c < w.count; ++c) {
-        const double* const column = Q + at(0, w.members[c], n);
+        const double* const held = q.held(q.context, w.members[c]);
+        if (!held)
+            q.column(q.context, w.members[c], w.members, w.count, w.spare);
         for (uint32_t r = 0; r < w.count; ++r) {
-            const double magnitude = std::fabs(column[w.members[r]]);
+            const double magnitude = std::fabs(held ? held[w.members[r]] : w.spare[r]);
             ones = magnitude > ones ? magnitude : ones;
         }
     }
     for (int attempt = 0; attempt < onesTries; ++attempt, ones *= onesGrowth)
-        if (factorWithShift(Q, n, ones, w))
+        if (factorWithShift(q, ones, w))
             return true;
     return false;
 }
 
 // The factor of S: of Q_SS itself where it is accepted (so that positive
 // definite problems keep their bits), with rho 11ᵀ otherwise.
-bool factorAll(const double* Q, uint32_t n, Work& w)
+bool factorAll(const QSource& q, Work& w)
 {
-    return factorWithShift(Q, n, 0.0, w) || factorWithOnes(Q, n, w);
+    return factorWithShift(q, 0.0, w) || factorWithOnes(q, w);
 }
 
 // The Newton step on S into w.d; false if it is not a number.
@@ -385,8 +427,9 @@ bool stepToBoundary(double* x, Work& w)
 // members i are visited in ascending order, each column read forwards:
 // one column and one member at a time, in row order, this was a third of
 // the polish's time on realizable mixtures (n = 1000), waiting on reads.
-void followOnSupport(const double* Q, uint32_t n, const double* x, Work& w, double* gradient)
+void followOnSupport(const QSource& q, const double* x, Work& w, double* gradient)
 {
+    const uint32_t n = q.n;
     const uint32_t m = w.count;
     uint32_t count = 0;
     for (uint32_t r = 0; r < m; ++r) {
@@ -400,38 +443,53 @@ void followOnSupport(const double* Q, uint32_t n, const double* x, Work& w, doub
         members[r] = k;
         r += w.rowOf[k] != none;
     }
+    // A source that computes its columns gives them at S's rows alone,
+    // r-th entry for members[r]: the same values, m of them rather than n.
+    const bool computed = w.columns != nullptr;
+    const double* c[4];
+    const auto columnAt = [&](uint32_t t, uint32_t slot) {
+        if (!computed)
+            return q.held(q.context, w.moved[t]);
+        double* const out = w.columns + static_cast<size_t>(slot) * n;
+        q.column(q.context, w.moved[t], members, m, out);
+        return static_cast<const double*>(out);
+    };
     uint32_t t = 0;
     for (; t + 4 <= count; t += 4) {
-        const double* const c0 = Q + at(0, w.moved[t], n);
-        const double* const c1 = Q + at(0, w.moved[t + 1], n);
-        const double* const c2 = Q + at(0, w.moved[t + 2], n);
-        const double* const c3 = Q + at(0, w.moved[t + 3], n);
+        for (uint32_t k = 0; k < 4; ++k)
+            c[k] = columnAt(t + k, k);
         const double d0 = w.d[t], d1 = w.d[t + 1], d2 = w.d[t + 2], d3 = w.d[t + 3];
-        for (uint32_t r = 0; r < m; ++r) {
-            const uint32_t i = members[r];
-            gradient[i] = (((gradient[i] + c0[i] * d0) + c1[i] * d1) + c2[i] * d2) + c3[i] * d3;
-        }
+        if (computed)
+            for (uint32_t r = 0; r < m; ++r) {
+                const uint32_t i = members[r];
+                gradient[i] = (((gradient[i] + c[0][r] * d0) + c[1][r] * d1) + c[2][r] * d2) + c[3][r] * d3;
+            }
+        else
+            for (uint32_t r = 0; r < m; ++r) {
+                const uint32_t i = members[r];
+                gradient[i] = (((gradient[i] + c[0][i] * d0) + c[1][i] * d1) + c[2][i] * d2) + c[3][i] * d3;
+            }
     }
     for (; t < count; ++t) {
-        const double* const column = Q + at(0, w.moved[t], n);
+        const double* const column = columnAt(t, 0);
         const double change = w.d[t];
         for (uint32_t r = 0; r < m; ++r) {
             const uint32_t i = members[r];
-            gradient[i] = gradient[i] + column[i] * change;
+            gradient[i] = gradient[i] + column[computed ? r : i] * change;
         }
     }
 }
 
 // Members whose weight is 0 (or at its bound, held from now on) leave S,
 // from the last row, so that the rows still to visit keep their numbers.
-void dropZeros(const double* Q, uint32_t n, const double* x, Work& w)
+void dropZeros(const QSource& q, const double* x, Work& w)
 {
     for (uint32_t r = w.count; r-- > 0;) {
         const uint32_t i = w.members[r];
         if (x[i] > 0.0 && !(w.upper && !(x[i] < w.upper[i])))
             continue;
         if (x[i] > 0.0)
-            shiftHeld(Q, n, i, x[i], w);
+            shiftHeld(q, i, x[i], w);
         removeRow(w.factor, r, w.spare);
         w.rowOf[i] = none;
         for (uint32_t t = r + 1; t < w.count; ++t) {
@@ -510,9 +568,10 @@ constexpr uint32_t joinFraction = 8;
 // (and, with bounds, those held at their bound whose gradient is above
 // ceiling), those furthest beyond first if there are more than S can take
 // now. Returns how many joined (their rows are S's last); 0 when none could.
-uint32_t join(const double* Q, uint32_t n, const double* gradient, const double* x, double threshold,
-              double ceiling, uint32_t batch, Work& w)
+uint32_t join(const QSource& q, const double* gradient, const double* x, double threshold, double ceiling,
+              uint32_t batch, Work& w)
 {
+    const uint32_t n = q.n;
     const uint32_t largest = 1 + w.count / joinFraction;
     uint32_t most = batch < largest ? batch : largest;
     if (most > w.factor.capacity - w.count)
@@ -549,13 +608,13 @@ uint32_t join(const double* Q, uint32_t n, const double* gradient, const double*
     const uint32_t first = w.count;
     for (uint32_t k = 0; k < count; ++k)
         w.members[first + k] = candidates[k];
-    bool factored = appendRows(Q, n, w.members, count, w.factor);
+    bool factored = appendRows(q, w.members, count, w.factor);
     if (!factored && w.factor.size == first && w.factor.ones == 0.0) {
         // No newcomer keeps Q_SS positive definite: S with them is factored
         // again with rho 11ᵀ. If that is refused too, the polish ends (the
         // factor is not used again).
         w.count = first + count;
-        if (!factorWithOnes(Q, n, w))
+        if (!factorWithOnes(q, w))
             return 0;
         w.count = first;
         factored = true;
@@ -565,7 +624,7 @@ uint32_t join(const double* Q, uint32_t n, const double* gradient, const double*
         const uint32_t i = w.members[first + k];
         w.rowOf[i] = first + k;
         if (x[i] != 0.0)
-            shiftHeld(Q, n, i, -x[i], w);
+            shiftHeld(q, i, -x[i], w);
     }
     w.count = w.factor.size;
     return factored || rows > 0 ? rows : 0;
@@ -574,7 +633,7 @@ uint32_t join(const double* Q, uint32_t n, const double* gradient, const double*
 // Removes the newcomers (S's last `joined` rows) whose step would not take
 // them off their bound: not positive from 0, not negative from above.
 // Returns true when none was removed (the step stands).
-bool dropRefused(const double* Q, uint32_t n, uint32_t joined, const double* x, Work& w)
+bool dropRefused(const QSource& q, uint32_t joined, const double* x, Work& w)
 {
     bool kept = true;
     const uint32_t firstNew = w.count - joined;
@@ -584,7 +643,7 @@ bool dropRefused(const double* Q, uint32_t n, uint32_t joined, const double* x, 
             continue;
         kept = false;
         if (x[i] != 0.0)
-            shiftHeld(Q, n, i, x[i], w);
+            shiftHeld(q, i, x[i], w);
         removeRow(w.factor, r, w.spare);
         w.rowOf[w.members[r]] = none;
         for (uint32_t t = r + 1; t < w.count; ++t) {
@@ -601,9 +660,10 @@ bool dropRefused(const double* Q, uint32_t n, uint32_t joined, const double* x, 
 // a full Newton step (S's minimum, where the gap is measured and a
 // coordinate may join); a step stopped by the boundary only drops a
 // member, and S's own gradients follow it.
-uint32_t iterate(const double* Q, const double* b, uint32_t n, double target, VectorPath path, uint32_t maxSteps,
-                 double* x, double* gradient, double* products, Work& w)
+uint32_t iterate(const QSource& q, const double* b, double target, VectorPath path, uint32_t maxSteps, double* x,
+                 double* gradient, double* products, Work& w)
 {
+    const uint32_t n = q.n;
     double bestGap = infinity(), bestObjective = infinity(), objective = infinity();
     uint32_t steps = 0, sinceBest = 0;
     bool fresh = true;  // gradient holds the exact gradients of x
@@ -634,7 +694,7 @@ uint32_t iterate(const double* Q, const double* b, uint32_t n, double target, Ve
             const double spread = s.highestIn - s.lowestIn;
             if ((lowestOut < s.lowestIn && s.lowestIn - lowestOut > spread) ||
                 (s.highestHeld > s.highestIn && s.highestHeld - s.highestIn > spread)) {
-                joined = join(Q, n, gradient, x, s.lowestIn - spread, s.highestIn + spread, batch, w);
+                joined = join(q, gradient, x, s.lowestIn - spread, s.highestIn + spread, batch, w);
                 if (joined == 0)
                     break;
             }
@@ -645,7 +705,7 @@ uint32_t iterate(const double* Q, const double* b, uint32_t n, double target, Ve
         // disagree too much) leave again at once, and the step is taken
         // again without them.
         bool welcome = true;
-        if (joined > 0 && !(welcome = dropRefused(Q, n, joined, x, w)) && !newtonStep(gradient, w))
+        if (joined > 0 && !(welcome = dropRefused(q, joined, x, w)) && !newtonStep(gradient, w))
             break;
         const bool stopped = stepToBoundary(x, w);
         if (joined > 0)
@@ -654,12 +714,10 @@ uint32_t iterate(const double* Q, const double* b, uint32_t n, double target, Ve
         ++steps;
         fresh = !stopped;
         if (stopped)
-            followOnSupport(Q, n, x, w, gradient);
-        dropZeros(Q, n, x, w);
-        if (fresh) {
-            exactGradients(Q, b, n, path, x, w, products, gradient);
-            objective = objectiveOverSupport(b, x, products, n);
-        }
+            followOnSupport(q, x, w, gradient);
+        dropZeros(q, x, w);
+        if (fresh)
+            objective = exactGradients(q, b, path, x, w, products, gradient);
     }
     std::memcpy(x, w.bestX, sizeof(double) * n);
     return steps;
@@ -667,9 +725,10 @@ uint32_t iterate(const double* Q, const double* b, uint32_t n, double target, Ve
 
 }  // namespace
 
-PolishOutcome polishSupport(const double* Q, const double* b, uint32_t n, double target,
-                            const SolverSettings& settings, double* x, ExactCheck& check, CheckScratch scratch)
+PolishOutcome polishSupport(const QSource& q, const double* b, double target, const SolverSettings& settings,
+                            double* x, ExactCheck& check, CheckScratch scratch)
 {
+    const uint32_t n = q.n;
     double* const gradient = scratch.gradient;
     double* const products = scratch.products;
     const double* const upper = scratch.upper;
@@ -683,8 +742,10 @@ PolishOutcome polishSupport(const double* Q, const double* b, uint32_t n, double
     const uint32_t room = support + support / 2 + 16;
     const uint32_t capacity = room < n ? (room < largestPolishedSupport ? room : largestPolishedSupport) : n;
     Work w;
-    if (!takeWork(settings.optional, settings.path, n, capacity, upper, w))
+    const bool computed = !q.holds;
+    if (!takeWork(settings.optional, settings.path, n, capacity, upper, computed, w))
         return PolishOutcome{0, false};
+    w.source = scratch.source;
     w.count = 0;
     for (uint32_t k = 0; k < n; ++k) {
         w.rowOf[k] = none;
@@ -694,14 +755,14 @@ PolishOutcome polishSupport(const double* Q, const double* b, uint32_t n, double
         }
     }
     PolishOutcome outcome{0, false};
-    if (factorAll(Q, n, w)) {
+    if (factorAll(q, w)) {
         std::memcpy(w.startX, x, sizeof(double) * n);
         std::memcpy(w.startGradient, gradient, sizeof(double) * n);
-        if (upper)
-            sumHeld(Q, n, settings.path, x, w);
+        if (upper && !q.gradients)
+            sumHeld(q, settings.path, x, w);
         const uint32_t maxSteps = 64 + 4 * support;
-        outcome.steps = iterate(Q, b, n, target, settings.path, maxSteps, x, gradient, products, w);
-        const ExactCheck polished = checkExactly(Q, b, n, x, 1.0, scratch, settings.path);
+        outcome.steps = iterate(q, b, target, settings.path, maxSteps, x, gradient, products, w);
+        const ExactCheck polished = checkExactly(q, b, x, 1.0, scratch, settings.path);
         if (polished.gap < check.gap) {
             check = polished;
             outcome.lowered = true;

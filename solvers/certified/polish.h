@@ -30,7 +30,7 @@ struct PolishOutcome {
 // it was. Q need only be convex on the simplex (polish.cpp).
 // scratch is the exact check's (certified_parts.h); its gradient holds x's
 // exact gradients, and the polish computes, in the data's units (scale 1).
-PolishOutcome polishSupport(const double* Q, const double* b, uint32_t n, double target,
-                            const SolverSettings& settings, double* x, ExactCheck& check, CheckScratch scratch);
+PolishOutcome polishSupport(const QSource& q, const double* b, double target, const SolverSettings& settings,
+                            double* x, ExactCheck& check, CheckScratch scratch);
 
 #endif

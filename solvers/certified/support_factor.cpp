@@ -36,16 +36,13 @@ constexpr uint32_t groupRows = 8;
 // every j below first, two j at a time: each row's sums for j and j+1 in
 // one pass over the group's entries so far, held interleaved. A(i, j) is
 // read as Q(members[j], members[i]) wherever row i is computed.
-void groupBelow(const double* Q, uint32_t n, const uint32_t* members, uint32_t first, uint32_t count,
+void groupBelow(const double* const* columns, const uint32_t* members, uint32_t first, uint32_t count,
                 SupportFactor& f)
 {
     double* const T = f.interleaved;
-    const double* columns[groupRows];
     double* rows[groupRows];
-    for (uint32_t r = 0; r < count; ++r) {
-        columns[r] = Q + at(0, members[first + r], n);
+    for (uint32_t r = 0; r < count; ++r)
         rows[r] = f.lower + rowStart(first + r);
-    }
     double sa[groupRows], sb[groupRows];
     uint32_t j = 0;
     for (; j < first; j += 2) {
@@ -72,10 +69,25 @@ void groupBelow(const double* Q, uint32_t n, const uint32_t* members, uint32_t f
     }
 }
 
+// Column c of Q where row i of the factor reads it, at members[j] for
+// j <= i: the source's own, or computed at those rows and scattered to
+// them (into out, n doubles).
+const double* columnForRow(const QSource& q, const uint32_t* members, uint32_t i, SupportFactor& f, double* out)
+{
+    const double* const held = q.held(q.context, members[i]);
+    if (held)
+        return held;
+    q.column(q.context, members[i], members, i + 1, f.compact);
+    for (uint32_t j = 0; j <= i; ++j)
+        out[members[j]] = f.compact[j];
+    return out;
+}
+
 }  // namespace
 
-bool appendRows(const double* Q, uint32_t n, const uint32_t* members, uint32_t count, SupportFactor& f)
+bool appendRows(const QSource& q, const uint32_t* members, uint32_t count, SupportFactor& f)
 {
+    const size_t n = q.n;
     const uint32_t end = f.size + count;
     // Lanes of a group shorter than eight hold zeros, whose sums are unused.
     for (size_t k = 0; k < static_cast<size_t>(f.size) * groupRows; ++k)
@@ -83,12 +95,15 @@ bool appendRows(const double* Q, uint32_t n, const uint32_t* members, uint32_t c
     while (f.size < end) {
         const uint32_t first = f.size;
         const uint32_t rowCount = end - first < groupRows ? end - first : groupRows;
-        groupBelow(Q, n, members, first, rowCount, f);
+        const double* columns[groupRows];
+        for (uint32_t r = 0; r < rowCount; ++r)
+            columns[r] = columnForRow(q, members, first + r, f, f.scattered + r * n);
+        groupBelow(columns, members, first, rowCount, f);
         // Within the group, each row needs the ones before it.
         for (uint32_t r = 0; r < rowCount; ++r) {
             const uint32_t i = first + r;
             double* const row = f.lower + rowStart(i);
-            const double* const column = Q + at(0, members[i], n);
+            const double* const column = columns[r];
             for (uint32_t j = first; j < i; ++j) {
                 const double* const Lj = f.lower + rowStart(j);
                 row[j] = ((column[members[j]] + f.ones) - dot(row, Lj, j)) / Lj[j];

@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "../common/vector_path.h"
+#include "../sources/q_source.h"
 
 struct SupportFactor {
     uint32_t size;      // rows held: the members of S, in the order they joined
@@ -23,6 +24,11 @@ struct SupportFactor {
     double* lower;      // capacity(capacity+1)/2 doubles
     double* interleaved;  // 8 capacity doubles: the rows being computed, side by side
     VectorPath path;      // of their sums (the same bits on every path)
+    // Where the source computes its columns rather than holding them:
+    // the group's columns at S's rows, scattered to their coordinates (8 n
+    // doubles), and room for one computed compactly (capacity doubles).
+    double* scattered = nullptr;
+    double* compact = nullptr;
 };
 
 inline size_t rowStart(uint32_t i)
@@ -34,7 +40,7 @@ inline size_t rowStart(uint32_t i)
 // already holds the rows of members[0 .. f.size)). Returns false, leaving
 // f.size at the rows that were completed, when a pivot is not positive or
 // not finite: the block is then not numerically positive definite.
-bool appendRows(const double* Q, uint32_t n, const uint32_t* members, uint32_t count, SupportFactor& f);
+bool appendRows(const QSource& q, const uint32_t* members, uint32_t count, SupportFactor& f);
 
 // Removes row r: the factor becomes that of the block without the member
 // (the rows after r move up one, and a rank-one update of them restores

@@ -25,18 +25,18 @@ double inversePowerOfTwo(double value)
 
 }  // namespace
 
-double workingScale(const double* Q, const double* diagonal, const double* b, uint32_t n, uint32_t start,
+double workingScale(const QSource& q, const double* diagonal, const double* b, const double* startColumn,
                     double largestQ, VectorPath path)
 {
     double largest = 0.0;
-    for (uint32_t k = 0; k < n; ++k) {
-        const double values[] = {std::fabs(diagonal[k]), std::fabs(b[k]), std::fabs(Q[at(k, start, n)])};
+    for (uint32_t k = 0; k < q.n; ++k) {
+        const double values[] = {std::fabs(diagonal[k]), std::fabs(b[k]), std::fabs(startColumn[k])};
         for (double v : values)
             largest = v > largest ? v : largest;
     }
     // Only Q's off-diagonal entries outside the start's column are left.
     if (largest == 0.0)
-        largest = largestMagnitudeOf(path, Q, static_cast<size_t>(n) * n);
+        largest = q.largestEntry(q.context, path);
     // The whole of Q, where known, may hold entries far above those: with
     // its scale instead, every product of an entry and a weight, and every
     // convex sum of them, stays below 2^1024.

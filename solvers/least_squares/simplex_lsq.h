@@ -23,7 +23,12 @@ struct LeastSquaresSettings {
 
 // The tolerance of a column given none: defaultToleranceAtScale at the
 // scale of C'C and C'd (their largest entries), as a dense Q and b would
-// have. Reads C (m n) and d (m).
+// have, plus (8m + 64) u A, A = max_i sum_t |C(t,i)| (|d_t| + max_k
+// |C(t,k)|), u = 2^-53: the gradients' rounding bound counts the m terms
+// of each C(:,i)'r, which a dense Q and b do not, at most about 2m u A for
+// x on the simplex; without that term a long column (m well above 16n +
+// 128) fitted poorly could not be certified at the default. Reads C (m n)
+// and d (m).
 double leastSquaresTolerance(const double* C, uint32_t m, uint32_t n, const double* d, VectorPath path);
 
 // C (m by n, column-major) and D (m by p) are read; X (n by p) and

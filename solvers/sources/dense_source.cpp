@@ -78,5 +78,5 @@ ProductBound products(const void* context, VectorPath path, const double* x, con
 
 QSource denseSource(const DenseMatrix& matrix, bool symmetric)
 {
-    return QSource{&matrix, matrix.n, symmetric, 0, held, column, diagonal, largestEntry, block, products, nullptr, 0};
+    return QSource{&matrix, matrix.n, symmetric, 0, held, column, nullptr, diagonal, largestEntry, block, products, nullptr, 0, true, true, true};
 }

@@ -19,6 +19,11 @@ void column(const void* context, uint32_t c, const uint32_t* rows, uint32_t rowC
     kernelColumn(kernelOf(context), c, rows, rowCount, out);
 }
 
+void wholeColumns(const void* context, const uint32_t* columns, uint32_t count, double* const* out)
+{
+    kernelColumns(kernelOf(context), columns, count, out);
+}
+
 void diagonal(const void* context, double* out)
 {
     kernelDiagonal(kernelOf(context), out);
@@ -45,5 +50,6 @@ ProductBound products(const void* context, VectorPath, const double* x, const ui
 
 QSource kernelSource(const VectorKernel& kernel)
 {
-    return QSource{&kernel, kernel.n, true, kernelProductScratch(kernel), held, column, diagonal, largestEntry, block, products, nullptr, 0};
+    return QSource{&kernel, kernel.n, true, kernelProductScratch(kernel), held, column, wholeColumns, diagonal, largestEntry,
+                   block, products, nullptr, 0, false, kernel.kind == KernelKind::gaussian};
 }

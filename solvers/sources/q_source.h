@@ -50,6 +50,10 @@ struct QSource {
     // out[r] = Q(rows[r], c) for r < rowCount; every row (rowCount = n) when
     // rows is null.
     void (*column)(const void* context, uint32_t c, const uint32_t* rows, uint32_t rowCount, double* out);
+    // out[j][i] = Q(i, columns[j]) for every row i and j < count (at most
+    // fewestStoredColumns), as column computes them, or null: one column
+    // at a time then. (Several at once share the reads of the data.)
+    void (*wholeColumns)(const void* context, const uint32_t* columns, uint32_t count, double* const* out);
     // out[i] = Q(i, i) for i < n.
     void (*diagonal)(const void* context, double* out);
     // Q's scale for the default tolerance and the working units: the
@@ -84,6 +88,22 @@ struct QSource {
     double (*gradients)(const void* context, VectorPath path, const double* x, const uint32_t* columns,
                         uint32_t count, double scale, double* gradient, double* error, double* scratch);
     uint32_t gradientScratch;
+
+    // held never returns null: every column is in memory (a stored Q, or
+    // a store of computed columns, column_store.h). A pointer held gives
+    // stays valid for the next fewestStoredColumns - 1 calls at least.
+    bool holds = false;
+    // products sums whole columns, (Qx)_i = sum over the listed k,
+    // ascending, of Q(i,k) x_k from +0.0 with the bound of a stored Q
+    // (dense_source.cpp): the same bits from any copy of the columns.
+    bool columnProducts = false;
+    // Q is in memory as it is: held costs nothing but the reads (a stored
+    // Q), where a store computes what it does not hold yet (so that column
+    // is then the cheaper way to ask for a few rows).
+    bool inMemory = false;
 };
+
+// How many columns a pointer from held stays valid for (above).
+constexpr uint32_t fewestStoredColumns = 16;
 
 #endif

@@ -44,6 +44,10 @@ double kernelEntry(const VectorKernel& kernel, uint32_t i, uint32_t j);
 // out[r] = Q(rows[r], c) for r < rowCount, every row when rows is null.
 void kernelColumn(const VectorKernel& kernel, uint32_t c, const uint32_t* rows, uint32_t rowCount, double* out);
 
+// out[j][i] = Q(i, columns[j]) for every row i and j < count: the columns of
+// kernelColumn, computed together.
+void kernelColumns(const VectorKernel& kernel, const uint32_t* columns, uint32_t count, double* const* out);
+
 void kernelDiagonal(const VectorKernel& kernel, double* out);
 
 // The Gaussian's largest entry is its diagonal's 1 (every other is e^x for
