@@ -24,8 +24,11 @@
 %   and bounds 1/2*norm(C*x - d)^2 - its least value from above.
 %
 %   tol, each column's, defaults to simplexQPopt's default for that
-%   column's Q = C'*C and b = C'*d: close to machine precision at the
-%   problem's scale and always above what rounding can hide.
+%   column's Q = C'*C and b = C'*d, plus (8*m + 64)*eps(1)/2 times
+%   max over i of sum(abs(C(:,i)) .* (abs(d) + max(abs(C), [], 2))), which
+%   allows for the m terms of each gradient C(:,i)'*(C*x - d): close to
+%   machine precision at the problem's scale and always above what rounding
+%   can hide, for long columns (m far above n) too.
 %
 %   options, a 1-by-1 struct with any of these fields (a field set to []
 %   takes its default; any other field name is an error that lists these):
