@@ -97,7 +97,8 @@ bool appendRows(const QSource& q, const uint32_t* members, uint32_t count, Suppo
         const uint32_t rowCount = end - first < groupRows ? end - first : groupRows;
         const double* columns[groupRows];
         for (uint32_t r = 0; r < rowCount; ++r)
-            columns[r] = columnForRow(q, members, first + r, f, f.scattered + r * n);
+            // A source that holds its columns has no room to scatter into.
+            columns[r] = columnForRow(q, members, first + r, f, f.scattered ? f.scattered + r * n : nullptr);
         groupBelow(columns, members, first, rowCount, f);
         // Within the group, each row needs the ones before it.
         for (uint32_t r = 0; r < rowCount; ++r) {
