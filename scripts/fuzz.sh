@@ -4,9 +4,9 @@
 # and lsq_gateway_fuzzer (simplexLSQ), and runs each for a third of the given number of seconds
 # (default 60 in all) from the seeds in tests/fuzz/seeds. Fails on any
 # finding: a crash, a sanitiser report, a leak, a floating-point mode not
-# given back, or one input running longer than 60 s (some finite inputs
-# legitimately take several seconds under the fuzzer's instrumentation: SMO
-# on an indefinite Q with entries near 1e6 runs thousands of passes). The
+# given back, or one input running longer than 60 s (the fuzzer scales each
+# problem so that SMO runs at most a few thousand passes, which still take
+# seconds at n = 24 under the fuzzer's instrumentation). The
 # input that did it is left in out/fuzz/ for reproducing
 # (out/fuzz/tests/fuzz/<fuzzer> FILE).
 set -euo pipefail

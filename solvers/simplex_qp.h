@@ -13,7 +13,9 @@
 // ever: SMO stops after a pass whose objective is not finite, multUpdate
 // when its iterate repeats exactly (see each source). With a strongly
 // unsymmetric Q, or entries of huge magnitude, they may still take very long
-// to end.
+// to end, and so may SMO on an indefinite Q whose entries span a wide range
+// (1e6 against 1: millions of passes, each lowering the objective by more
+// than its tolerance).
 #ifndef SIMPLEXQP_SIMPLEX_QP_H
 #define SIMPLEXQP_SIMPLEX_QP_H
 

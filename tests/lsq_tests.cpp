@@ -502,3 +502,18 @@ TEST(LeastSquaresOnSimplex, DegenerateSizes)
 }
 
 }  // namespace
+
+TEST(LeastSquaresOnSimplex, LongPoorlyFittedColumnsMeetTheDefaultTolerance)
+{
+    // m far above 16 n + 128 and targets of both signs that no convex
+    // combination fits: the residual's rounding allowance, m terms a row,
+    // is counted in the default, which every column then meets.
+    const uint32_t m = 3000, n = 5, p = 3;
+    const std::vector<double> C = drawMatrix(static_cast<size_t>(m) * n, 71, 0.0);
+    const std::vector<double> D = scaledBy(drawMatrix(static_cast<size_t>(m) * p, 72), 4);
+    for (bool formed : {false, true}) {
+        const LsqRun run = runLsq(C, m, n, D, -1.0, formed);
+        for (uint32_t j = 0; j < p; ++j)
+            EXPECT_TRUE(run.reports[j].converged) << "column " << j << " gap " << run.reports[j].gap;
+    }
+}

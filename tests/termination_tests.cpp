@@ -9,6 +9,7 @@
 #include "mult_update/cycle_guard.h"
 #include "oracle/literal.h"
 #include "common/problem.h"
+#include "common/solver_counts.h"
 #include "common/solver_settings.h"
 #include "simplex_qp.h"
 #include "solve.h"
@@ -196,6 +197,40 @@ TEST(SMOEnds, OnEveryCorpusProblemWithAnInfAdded)
         b[p.n - 1] = 0.0;
         Q[at(p.n - 1, 0, p.n)] = INFINITY;
         EXPECT_EQ(solve(SMO, Q, b)[p.n - 1], 0.0) << p.name;
+    }
+}
+
+TEST(SMOEnds, SlowlyOnAnIndefiniteQWhoseEntriesSpanAWideRange)
+{
+    // A fuzzer's find (seed slow_smo_indefinite) with its entries of 1e6
+    // made `large`. The pair (2, 3) has curvature 1 - 2 large < 0, so its
+    // stationary point, where its step goes, is the line's maximum; with the
+    // steps of (5, 3) and (2, 5) each pass takes x about 1 / (2 large) of
+    // the way that remains and lowers f by more than the tolerance: a linear
+    // convergence whose pass count grows with `large` (15 809 223 passes at
+    // 1e6, seconds). It ends by the rules, and nothing may end it sooner:
+    // the bits and the count of passes are those of the plain algorithm.
+    const uint32_t n = 6;
+    const std::vector<double> b = {1, 0.5, 2, 0.25, 1, 3};
+    const struct {
+        double large;
+        uint64_t passes;
+    } cases[] = {{1e3, 15746}, {1e4, 158030}};
+    for (const auto& c : cases) {
+        const double L = c.large, third = 0.3333333333333333, nearThird = 0.3333333333333397;
+        // Column by column (symmetric).
+        const std::vector<double> Q = {6,      0.5,    0.5,    11.875,    0.25,      0.5,
+                                       0.5,    6,      6,      -4.625,    third,     6,
+                                       0.5,    6,      0.5,    L,         0.5,       0.5,
+                                       11.875, -4.625, L,      0.5,       6,         nearThird,
+                                       0.25,   third,  0.5,    6,         0.5,       -4.625,
+                                       0.5,    6,      0.5,    nearThird, -4.625,    L};
+        std::vector<double> x(n);
+        SolverCounts counts;
+        smoCounted(Q.data(), b.data(), n, x.data(), defaultSettings(), counts);
+        EXPECT_EQ(counts.passes, c.passes) << L;
+        EXPECT_EQ(bitsOf(x), bitsOf(solve(literal::SMO, Q, b))) << L;
+        EXPECT_EQ(x[0] + x[1] + x[4], 0.0) << L;
     }
 }
 

@@ -49,12 +49,24 @@ Q6 = [6 if r == c else 1.0 / (1 + abs(r - c)) for c in range(6) for r in range(6
 B6 = [1, 0.5, 2, 0.25, 1, 3]
 C43 = [1, 0, 0.25, 1, 0, 1, 0.125, 1, 0.5, 0.5, 1, 0]
 D42 = [0.25, 0.625, 0.5, 0.875, 1, 0, 0.25, 1]
+# Indefinite, 1e6 against entries near 1: SMO's passes converge linearly at
+# a rate within 1e-6 of 1, 15.8 and 4.6 million of them, each lowering f by
+# more than the tolerance. The fuzzer must scale such problems down
+# (gateway_fuzzer.cpp, keepSolvableInPractice) to keep their runs short.
+SLOW_Q6 = [6.0, 0.5, 0.5, 11.875, 0.25, 0.5, 0.5, 6.0, 6.0, -4.625, 0.3333333333333333, 6.0,
+           0.5, 6.0, 0.5, 1e6, 0.5, 0.5, 11.875, -4.625, 1e6, 0.5, 6.0, 0.3333333333333397,
+           0.25, 0.3333333333333333, 0.5, 6.0, 0.5, -4.625, 0.5, 6.0, 0.5, 0.3333333333333397, -4.625, 1e6]
+SLOW_Q6_MUTATED = [6.0, -1.875, -12.5, -1.875, 1e6, 6.625, -1.875, 6.75, 3.375, 0.2, -1.875, 6.75,
+                   -12.5, 3.375, 1e6, 0.25, 6.625, 0.25, -1.875, 0.2, 0.25, -1.875, 6.75, -4.625,
+                   1e6, -1.875, 6.625, 6.75, 0.375, 1e6, 6.625, 6.75, 0.25, -4.625, 1e6, 6.0]
 
 SEEDS = {
     "smo": call(array(3, 3, Q3), array(3, 1, B3)),
     "mult_update": call(array(3, 3, Q3), array(1, 3, B3), array(1, 1, [3])),
     "six_by_six_smo": call(array(6, 6, Q6), array(6, 1, B6), array(1, 1, [2.5])),
     "six_by_six_mult_update": call(array(6, 6, Q6), array(6, 1, B6), array(1, 1, [3])),
+    "slow_smo_indefinite": call(array(6, 6, SLOW_Q6), array(6, 1, B6), array(1, 1, [2.5])),
+    "slow_smo_indefinite_mutated": call(array(6, 6, SLOW_Q6_MUTATED), array(6, 1, B6), array(1, 1, [2.5])),
     "mult_update_cycle": call(array(2, 2, [8, -2, -2, 5]), array(2, 1, [1, 1]), array(1, 1, [3])),
     "empty": call(array(0, 0), array(0, 0), array(1, 1, [3])),
     "method_one": call(array(3, 3, Q3), array(3, 1, B3), array(1, 1, [1])),
