@@ -15,6 +15,7 @@
 
 #include "../common/host_scratch.h"
 #include "../common/problem.h"
+#include "../sources/column_store.h"
 
 namespace {
 
@@ -100,7 +101,15 @@ void leastSquaresColumns(const double* C, uint32_t m, uint32_t n, const double* 
         formGram(data.gram, Q);
         data.formed = Q;
     }
-    const QSource source = leastSquaresSource(data);
+    // Q not formed is read through one store of whole columns for every
+    // column of D (sources/column_store.h): they all take the same Q's
+    // columns, the support's again and again.
+    const QSource computed = leastSquaresSource(data);
+    const double room =
+        settings.certified.cacheBytes > 0.0 ? settings.certified.cacheBytes : computedCacheBytesByDefault;
+    ColumnStore store;
+    const bool storing = !computed.holds && takeColumnStore(computed, 0.75 * room, solver.host, store);
+    const QSource source = storing ? storedColumnsSource(store) : computed;
     const double largestQ = settings.byDefault ? source.largestEntry(source.context, solver.path) : 0.0;
     double* const b = static_cast<double*>(takeFromHost(solver.host, sizeof(double) * (n > 0 ? n : 1)));
     double* const rowLargest =
@@ -109,6 +118,8 @@ void leastSquaresColumns(const double* C, uint32_t m, uint32_t n, const double* 
         largestInRows(C, m, n, rowLargest);
     CertifiedSettings column = settings.certified;
     column.solver = &solver;
+    if (storing)
+        column.cacheBytes = 0.25 * room;
     // Small problems by the thousand: the polish from the first check,
     // where pair steps take hundreds of steps to what a few Newton steps on
     // the support reach (m = 200, n = 20: 43 us a problem with the stored
@@ -124,6 +135,8 @@ void leastSquaresColumns(const double* C, uint32_t m, uint32_t n, const double* 
             column.start = settings.certified.start + static_cast<size_t>(j) * n;
         certifiedSMO(source, b, column, X + static_cast<size_t>(j) * n, reports[j]);
     }
+    if (storing)
+        releaseColumnStore(store);
     if (rowLargest)
         mxFree(rowLargest);
     mxFree(b);
