@@ -53,9 +53,9 @@ inline Bounds boundsOf(const double* given, size_t givenCount, bool bounded, siz
 constexpr int infoFieldCount = 6;
 
 // A report's figures as the host's doubles, converged as 1 or 0. Converted
-// in the standard floating-point mode: a 32-bit x86 build turns an
-// unsigned count into a double by subtracting 2^52 from a double that
-// holds it, which gives -0 for a count of 0 when the caller rounds downward.
+// in the standard floating-point mode, and settled there: a 32-bit x86
+// build turns an unsigned count into a double by arithmetic that gives -0
+// for a count of 0 when the caller rounds downward.
 inline void figuresOf(const CertifiedReport& report, double (&figures)[infoFieldCount])
 {
     figures[0] = report.objective;
@@ -64,6 +64,7 @@ inline void figuresOf(const CertifiedReport& report, double (&figures)[infoField
     figures[3] = report.converged ? 1.0 : 0.0;
     figures[4] = static_cast<double>(report.support);
     figures[5] = static_cast<double>(report.atUpperBound);
+    floatEnvironment::settle(figures);
 }
 
 // A 1-by-1 struct holding values[f] in field f (it owns them).

@@ -102,6 +102,17 @@ inline void restore(const Saved& saved)
     (void)saved;
 }
 
+// Has the compiler finish computing values before the mode changes next.
+// It does not know that the mode changes what arithmetic gives, and may
+// otherwise move a computation whose result is read only later past
+// restore(): a 32-bit x86 build did so with the conversion of a count to a
+// double, which gives -0 for a count of 0 when the caller rounds downward.
+template <typename T>
+inline void settle(const T& values)
+{
+    __asm__ __volatile__("" : : "m"(values) : "memory");
+}
+
 // A HostScratch take (solvers/common/host_scratch.h) for solvers that run in
 // the standard mode: context is the caller's Saved mode.
 inline void* takeInCallersMode(void* context, size_t bytes)

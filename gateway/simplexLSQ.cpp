@@ -269,6 +269,7 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
     }
     const Unconverged unconverged =
         nlhs == 2 ? Unconverged{} : unconvergedOf(call, reports, solver.path);
+    floatEnvironment::settle(unconverged);
     if (bounds.spread)
         mxFree(bounds.spread);
     if (reports)

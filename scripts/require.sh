@@ -45,7 +45,10 @@ elif [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
       dpkg --add-architecture "$architecture"
     fi
   done
-  apt-get update -q
+  # A mirror caught mid-sync fails one list or another (the security
+  # archive's, say); the install below then says whether the lists that did
+  # come hold every package named.
+  apt-get update -q || echo "require.sh: apt-get update failed in part; installing from the lists it fetched" >&2
   apt-get install -y -q --no-install-recommends "${missing[@]}"
 else
   echo "Missing Debian packages: ${missing[*]}" >&2
