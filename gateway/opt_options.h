@@ -28,11 +28,12 @@ struct Options {
     Display display;
     const mxArray* initialPoint;  // null: the solver's own start
     const mxArray* upperBound;    // null: no bound
+    double cacheBytes;            // room for copies of Q's columns; 0: the solver's default
 };
 
 inline Options defaults()
 {
-    return Options{false, 0.0, false, 0, Display::off, nullptr, nullptr};
+    return Options{false, 0.0, false, 0, Display::off, nullptr, nullptr, 0.0};
 }
 
 using argumentChecks::append;
@@ -107,7 +108,8 @@ inline bool textOf(const mxArray* value, char (&text)[32], bool& nul)
     Message message = emptyMessage();
     append(message, "options has an unknown field '");
     append(message, name);
-    append(message, "'; the known fields are Tolerance, MaxIterations, Display, InitialPoint and UpperBound");
+    append(message, "'; the known fields are Tolerance, MaxIterations, Display, InitialPoint, UpperBound "
+                    "and CacheSize");
     mexErrMsgTxt(message.text);
 }
 
@@ -129,6 +131,26 @@ inline uint64_t checkMaxIterations(const mxArray* value)
         append(message, "-Inf");
     else
         appendNumber(message, count);
+    mexErrMsgTxt(message.text);
+}
+
+// Megabytes (2^20 bytes) of copies of Q's columns: finite and > 0.
+// Returns the bytes.
+inline double checkCacheSize(const mxArray* value)
+{
+    if (!argumentChecks::isRealNumericScalar(value))
+        argumentChecks::rejectArgument("options.CacheSize", "a real numeric scalar (megabytes)", value);
+    const double megabytes = mxGetScalar(value);
+    if (megabytes > 0.0 && megabytes <= largestDouble / 1048576.0)
+        return megabytes * 1048576.0;
+    Message message = emptyMessage();
+    append(message, "options.CacheSize must be a finite number of megabytes > 0; got ");
+    if (megabytes != megabytes)
+        append(message, "NaN");
+    else if (megabytes > largestDouble || megabytes < -largestDouble)
+        append(message, megabytes > 0.0 ? "Inf" : "-Inf");
+    else
+        appendNumber(message, megabytes);
     mexErrMsgTxt(message.text);
 }
 
@@ -239,7 +261,7 @@ inline Options checkThird(const mxArray* third, size_t n, StartShape starts = on
         const mxArray* value = fieldValue(third, f);
         const bool known = sameText(name, "Tolerance") || sameText(name, "MaxIterations") ||
                            sameText(name, "Display") || sameText(name, "InitialPoint") ||
-                           sameText(name, "UpperBound");
+                           sameText(name, "UpperBound") || sameText(name, "CacheSize");
         if (!known)
             rejectUnknownField(name);
         if (!value || isEmptyDefault(value))
@@ -256,9 +278,11 @@ inline Options checkThird(const mxArray* third, size_t n, StartShape starts = on
         } else if (sameText(name, "InitialPoint")) {
             checkInitialPointShape(value, n, starts);
             options.initialPoint = value;
-        } else {
+        } else if (sameText(name, "UpperBound")) {
             checkUpperBoundShape(value, n);
             options.upperBound = value;
+        } else {
+            options.cacheBytes = checkCacheSize(value);
         }
     }
     return options;

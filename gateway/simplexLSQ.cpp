@@ -252,6 +252,7 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
                           options.hasMaxIterations ? options.maxIterations : certifiedGateway::iterationCap(n),
                           call.x0 ? X : nullptr, nullptr, nullptr, &solver, bounds.upper},
         !options.hasTolerance};
+    settings.certified.cacheBytes = options.cacheBytes;
     if (options.display == optOptions::Display::iter) {
         settings.certified.progress = certifiedGateway::showCheckInCallersMode;
         settings.certified.progressContext = &callers;

@@ -113,7 +113,7 @@
 %!error <^simplexLSQ: D must be a real, full, double m-by-p matrix; got a 4-by-2 int32 matrix$> X = simplexLSQ (C, int32 (D))
 %!error <^simplexLSQ: D must have as many rows as C \(4\); got a 3-by-2 double matrix$> X = simplexLSQ (C, D(1:3, :))
 %!error <^simplexLSQ: tol must be a non-negative number; got NaN$> X = simplexLSQ (C, D, NaN)
-%!error <^simplexLSQ: options has an unknown field 'TolFun'; the known fields are Tolerance, MaxIterations, Display, InitialPoint and UpperBound$> X = simplexLSQ (C, D, optimset ("TolFun", 1e-9))
+%!error <^simplexLSQ: options has an unknown field 'TolFun'; the known fields are Tolerance, MaxIterations, Display, InitialPoint, UpperBound and CacheSize$> X = simplexLSQ (C, D, optimset ("TolFun", 1e-9))
 %!error <^simplexLSQ: options.InitialPoint must be a real, full, double 3-by-2 or 3-by-1 matrix; got a 1-by-3 double matrix$> X = simplexLSQ (C, D, struct ("InitialPoint", [1 0 0]))
 %!error <^simplexLSQ: C must be finite; got NaN at C\(2,1\)$> X = simplexLSQ ([1 0 0.5; NaN 1 0.5; 0.2 0.1 1; 1 1 0], D)
 %!error <^simplexLSQ: D must be finite; got Inf at D\(1,2\)$> X = simplexLSQ (C, [0.3 Inf; 0.6 0; 0.5 0.2; 0.9 1])

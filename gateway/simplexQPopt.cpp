@@ -1,18 +1,24 @@
 // x = simplexQPopt(Q, b), x = simplexQPopt(Q, b, tol),
 // x = simplexQPopt(Q, b, options), [x, info] = simplexQPopt(...): the
-// simplex QP solved to a certified tolerance by certifiedSMO.
+// simplex QP solved to a certified tolerance by certifiedSMO. Q is a dense
+// n-by-n matrix, or a struct K that describes it by points and a kernel
+// (described_q.h), whose columns the solver computes as it needs them.
 //
-// Checks the call with the same checks and messages as simplexQP (apart
-// from the third argument, tol or options (opt_options.h), and the sum of
-// b, which this solver does not divide by), then solves into the result
-// row, from the options' initial point if there is one. With a second result, info
-// tells how the run ended; with one, a run that ended above tol raises a
-// warning, so that it is never silent.
+// Three steps: the call is checked (counts, then each argument's class and
+// shape, options' and K's fields too, then the values) with the same checks
+// and messages as simplexQP's for a dense Q (apart from the third argument,
+// tol or options (opt_options.h), and the sum of b, which this solver does
+// not divide by), before anything is created; what the solver reads is
+// prepared (x, the bounds, the start); the solver runs, in the standard
+// floating-point mode. With a second result, info tells how the run ended;
+// with one, a run that ended above tol raises a warning, so that it is
+// never silent.
 #include <cstdint>
 
 #include "../solvers/certified/certified_smo.h"
 #include "argument_checks.h"
 #include "certified_gateway.h"
+#include "described_q.h"
 #include "float_environment.h"
 #include "mex_host.h"
 #include "opt_display.h"
@@ -39,12 +45,16 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
     certifiedGateway::checkCounts(nlhs, nrhs);
     // The processor is asked for its vector path here, once per call.
     SolverSettings solver = defaultSettings();
-    const size_t n = argumentChecks::checkQShape(prhs[0]);
+    const bool described = describedQ::isDescribed(prhs[0]);
+    const describedQ::Described shape = described ? describedQ::checkShape(prhs[0]) : describedQ::Described{};
+    const size_t n = described ? shape.n : argumentChecks::checkQShape(prhs[0]);
     argumentChecks::checkBShape(prhs[1], n);
     const optOptions::Options options = nrhs == 3 ? optOptions::checkThird(prhs[2], n) : optOptions::defaults();
-    const double* Q = mxGetPr(prhs[0]);
+    const double* Q = described ? nullptr : mxGetPr(prhs[0]);
+    const VectorKernel kernel = described ? describedQ::kernelOf(shape) : VectorKernel{};
     const double* b = mxGetPr(prhs[1]);
-    const double largestQ = argumentChecks::checkQValues(Q, n, solver.path);
+    const double largestQ = described ? describedQ::checkValues(shape, kernel, solver.path)
+                                      : argumentChecks::checkQValues(Q, n, solver.path);
     argumentChecks::checkBFinite(b, n);
     const double* given = options.upperBound ? mxGetPr(options.upperBound) : nullptr;
     const size_t givenCount = given ? mxGetNumberOfElements(options.upperBound) : 0;
@@ -73,6 +83,7 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
 
     CertifiedSettings settings{tol, options.hasMaxIterations ? options.maxIterations : certifiedGateway::iterationCap(order),
                                x0 ? x : nullptr, nullptr, nullptr, &solver, upper};
+    settings.cacheBytes = options.cacheBytes;
     if (options.display == optOptions::Display::iter) {
         floatEnvironment::restore(callers);
         optDisplay::showHeading(order, tol);
@@ -81,7 +92,10 @@ SIMPLEXQP_ENTRY void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxAr
         settings.progressContext = &callers;
     }
     CertifiedReport report;
-    certifiedSMO(Q, b, order, settings, x, report);
+    if (described)
+        certifiedSMO(kernelSource(kernel), b, settings, x, report);
+    else
+        certifiedSMO(Q, b, order, settings, x, report);
     if (bounds.spread)
         mxFree(bounds.spread);
     double figures[certifiedGateway::infoFieldCount];

@@ -116,7 +116,7 @@
 %         also "got -Inf" and "got a negative number".
 %     options must be a 1-by-1 struct; got a 1-by-2 struct array
 %     options has an unknown field 'Tol'; the known fields are Tolerance,
-%         MaxIterations, Display, InitialPoint and UpperBound
+%         MaxIterations, Display, InitialPoint, UpperBound and CacheSize
 %     options.Tolerance must be ..., as tol above
 %     options.MaxIterations must be a whole number >= 0; got 2.5
 %     options.Display must be 'off', 'final' or 'iter'; got 'Iter'
@@ -240,7 +240,7 @@
 %! assert (simplexQPopt (Q, zeros (3, 1)) * ones (3, 1), 1, 4 * eps);
 
 %!error <^simplexQPopt: options must be a 1-by-1 struct; got a 1-by-2 struct array$> x = simplexQPopt (Q, b, struct ("Display", {"off", "iter"}))
-%!error <^simplexQPopt: options has an unknown field 'TolFun'; the known fields are Tolerance, MaxIterations, Display, InitialPoint and UpperBound$> x = simplexQPopt (Q, b, optimset ("TolFun", 1e-9))
+%!error <^simplexQPopt: options has an unknown field 'TolFun'; the known fields are Tolerance, MaxIterations, Display, InitialPoint, UpperBound and CacheSize$> x = simplexQPopt (Q, b, optimset ("TolFun", 1e-9))
 %!error <^simplexQPopt: options.Tolerance must be a non-negative number; got NaN$> x = simplexQPopt (Q, b, struct ("Tolerance", NaN))
 %!error <^simplexQPopt: options.MaxIterations must be a whole number .= 0; got 2.5$> x = simplexQPopt (Q, b, struct ("MaxIterations", 2.5))
 %!error <^simplexQPopt: options.Display must be 'off', 'final' or 'iter'; got 'Iter'$> x = simplexQPopt (Q, b, struct ("Display", "Iter"))

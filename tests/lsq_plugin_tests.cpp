@@ -175,7 +175,7 @@ TEST_F(LsqPlugin, ChecksValuesAfterShapesAndNamesTheFirstNonFinite)
     EXPECT_EQ(solve(1, nanC, scalar(-1.0)).message, "tol must be a non-negative number; got a negative number");
     EXPECT_EQ(solve(1, nanC, optionsOf({{"Tol", scalar(1e-9)}})).message,
               "options has an unknown field 'Tol'; the known fields are Tolerance, MaxIterations, Display, "
-              "InitialPoint and UpperBound");
+              "InitialPoint, UpperBound and CacheSize");
     EXPECT_EQ(solve(1, small, optionsOf({{"Display", scalar(1)}})).message,
               "options.Display must be 'off', 'final' or 'iter'; got a 1-by-1 double matrix");
 }

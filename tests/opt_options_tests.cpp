@@ -69,7 +69,7 @@ const std::vector<double> smallB = {1, 0.8, 0.3};
 
 TEST_F(OptOptions, EveryBadOptionGivesItsMessage)
 {
-    const char* known = "; the known fields are Tolerance, MaxIterations, Display, InitialPoint and UpperBound";
+    const char* known = "; the known fields are Tolerance, MaxIterations, Display, InitialPoint, UpperBound and CacheSize";
     struct Case {
         mxArray* options;
         std::string message;
