@@ -14,6 +14,10 @@
 %   simplexQPopt's problem with Q = C'*C and b = C'*d, solved to the same
 %   certificate, but C'*C is never formed for a large n: the solver reads
 %   C (a small n's Gram matrix is formed once and shared by the columns).
+%   Memory: C and D, X and info, about 100 bytes a weight, the cache of
+%   columns (options.CacheSize), the polish's factor (8 bytes times the
+%   support squared), and the Gram matrix, 8*n^2 bytes, where it is formed
+%   (n at most 2048 and at most 32 times the number of columns of D).
 %   Every answer is the same to the last bit on every platform and host,
 %   whatever rounding mode or flush-to-zero setting the host has left on.
 %
@@ -47,6 +51,10 @@
 %     UpperBound     u, a bound on each weight shared by every column: a
 %                    scalar or a vector of n entries, each >= 0 (Inf: no
 %                    bound), summing to at least 1, as simplexQPopt's.
+%     CacheSize      megabytes of copies of C'*C's columns the runs may
+%                    keep where the Gram matrix is not formed (each costs
+%                    a pass over C), finite and > 0; default 256. The
+%                    answers' bits do not depend on it.
 %
 %   info, a 1-by-1 struct of 1-by-p rows, entry j for column j:
 %     objective   1/2*norm(C*X(:, j) - D(:, j))^2

@@ -4,6 +4,7 @@
 %   x = simplexQPopt(Q, b)
 %   x = simplexQPopt(Q, b, tol)
 %   x = simplexQPopt(Q, b, options)
+%   x = simplexQPopt(K, b, ...)
 %   [x, info] = simplexQPopt(...)
 %
 %   Returns the 1-by-n row vector x, with x >= 0 and sum(x) = 1, that
@@ -15,6 +16,25 @@
 %   Every answer is the same to the last bit on every platform and host,
 %   whatever rounding mode or flush-to-zero setting the host has left on
 %   (the call computes in the standard mode and gives the host's back).
+%
+%   Q described, not stored: K, a 1-by-1 struct with the fields
+%     Points  an n-by-d real double matrix, a point per row, as fitting
+%             functions take data
+%     Kernel  'gaussian': Q(i,j) = exp(-|p_i - p_j|^2 / (2*Width^2)),
+%             or 'linear': Q(i,j) = p_i*p_j'
+%     Width   the Gaussian's width (finite, > 0, 2*Width^2 a finite double
+%             above 0); the linear kernel takes none
+%   gives the answer, certificate and info of the dense Q of those values,
+%   with every option, from columns computed as the solver needs them: Q
+%   is never stored, so n is not limited to 65536. Q is defined as the
+%   matrix of the computed values: each entry sums its coordinates in
+%   ascending order, the Gaussian's |p_i - p_j|^2 from the differences, and
+%   its exp is the plug-in's own, correctly rounded, so that Q, and x, have
+%   the same bits on every platform (they may differ in the last bit from
+%   a Q formed with the host's exp). The linear kernel's products Q*x are
+%   computed as P*(P'*x), in O(n*d). Memory: the points, the cache of
+%   columns (options.CacheSize), about 100 bytes a weight, and the
+%   polish's factor (8 bytes times the support squared).
 %
 %   The gap of x bounds max(g(x > 0)) - min(g), g = (Q + Q')/2*x(:) - b(:)
 %   the gradient of f (with bounds, max(g(x > 0)) - min(g(x < u)), and 0
@@ -75,6 +95,12 @@
 %                    must lie within the bounds (entries above a bound by
 %                    (n + 16)*eps of it at most are taken as the bound).
 %                    For a one-class SVM with parameter nu, u = 1/(nu*n).
+%     CacheSize      megabytes of copies of Q's columns the run may keep,
+%                    finite and > 0; default 32 for a stored Q and 256 for
+%                    K (whose columns cost a pass over the points each: at
+%                    n = 60000, 256 MB held the one-class runs' columns,
+%                    32 MB made them 4-6 times slower). The answer's bits
+%                    do not depend on it.
 %   options = struct ("Display", "iter", "InitialPoint", x_previous), say.
 %
 %   info, a 1-by-1 struct:
@@ -110,6 +136,18 @@
 %     Outputs one or two results
 %     Q must be a real, full, double n-by-n matrix; got a 3-by-4 single matrix
 %     Q must be at most 65536-by-65536; got a 70000-by-70000 double matrix
+%     K must be a 1-by-1 struct; got a 1-by-2 struct array
+%     K has an unknown field 'Kernal'; a struct K has the fields Points
+%         (n-by-d, a point per row), Kernel ('gaussian' or 'linear') and
+%         Width (for 'gaussian'); also "K.Points is missing; ..." and
+%         "K.Kernel is missing; ..."
+%     K.Points must be a real, full, double n-by-d matrix (a point per
+%         row); got a 5-by-2 single matrix
+%     K.Kernel must be 'gaussian' or 'linear'; got 'rbf'
+%     K.Width is missing: the 'gaussian' kernel needs it; ... (and "K.Width
+%         is given, but the 'linear' kernel takes none; ...")
+%     K.Width must be finite and > 0, with 2*Width^2 a finite double > 0;
+%         got -1
 %     b must be a real, full, double vector of 3 elements; got a 2-by-1 double matrix
 %     tol must be a real numeric scalar; got a 1-by-2 double matrix
 %     tol must be a non-negative number; got NaN
@@ -124,6 +162,10 @@
 %         elements; got a 2-by-1 double matrix
 %     options.UpperBound must be a real, full, double scalar or vector of
 %         3 elements; got a 1-by-2 double matrix
+%     options.CacheSize must be a finite number of megabytes > 0; got 0
+%     K.Points must be finite; got NaN at K.Points(2,1)
+%     K.Points are too large for the 'linear' kernel: the largest p_i'p_i
+%         overflows to Inf; scale the points down
 %     Q must be finite; got NaN at Q(2,1)
 %     b must be finite; got Inf at b(3)
 %     options.UpperBound must not be NaN; got NaN at UpperBound(2)
@@ -150,6 +192,9 @@
 %   The same SVM at nu = 0.1, where many weights sit at the bound 1/(nu*n):
 %     [x, info] = simplexQPopt (K, ones (500, 1), struct ("UpperBound", 1 / 50));
 %     info.atUpperBound
+%   The same SVM with Q described by the points (p above), never formed:
+%     K = struct ("Points", p, "Kernel", "gaussian", "Width", 0.1);
+%     [x, info] = simplexQPopt (K, ones (500, 1), struct ("UpperBound", 1 / 50));
 %
 %   simplexQPopt @PROJECT_VERSION@, under the BSD 3-Clause license (LICENSE).
 %
@@ -397,3 +442,44 @@
 %!   error ("corpus line %d differs:\n  Octave:   %.200s\n  expected: %.200s",
 %!          differ, got{differ}, expected{differ});
 %! endif
+
+%!error <^simplexQPopt: K must be a 1-by-1 struct; got a 1-by-2 struct array$> x = simplexQPopt (struct ("Points", {1, 2}, "Kernel", "linear"), 1)
+%!error <^simplexQPopt: K has an unknown field 'Kernal'; a struct K has the fields Points \(n-by-d, a point per row\), Kernel \('gaussian' or 'linear'\) and Width \(for 'gaussian'\)$> x = simplexQPopt (struct ("Points", ones (3, 2), "Kernal", "linear"), b)
+%!error <^simplexQPopt: K.Points is missing; > x = simplexQPopt (struct ("Kernel", "linear"), b)
+%!error <^simplexQPopt: K.Points must be a real, full, double n-by-d matrix \(a point per row\); got a 3-by-2 single matrix$> x = simplexQPopt (struct ("Points", single (ones (3, 2)), "Kernel", "linear"), b)
+%!error <^simplexQPopt: K.Kernel must be 'gaussian' or 'linear'; got 'rbf'$> x = simplexQPopt (struct ("Points", ones (3, 2), "Kernel", "rbf"), b)
+%!error <^simplexQPopt: K.Width is missing: the 'gaussian' kernel needs it; > x = simplexQPopt (struct ("Points", ones (3, 2), "Kernel", "gaussian"), b)
+%!error <^simplexQPopt: K.Width is given, but the 'linear' kernel takes none; > x = simplexQPopt (struct ("Points", ones (3, 2), "Kernel", "linear", "Width", 1), b)
+%!error <^simplexQPopt: K.Width must be finite and . 0, with 2\*Width\^2 a finite double . 0; got -1$> x = simplexQPopt (struct ("Points", ones (3, 2), "Kernel", "gaussian", "Width", -1), b)
+%!error <^simplexQPopt: b must be a real, full, double vector of 4 elements; got a 3-by-1 double matrix$> x = simplexQPopt (struct ("Points", ones (4, 2), "Kernel", "linear"), b)
+%!error <^simplexQPopt: options.CacheSize must be a finite number of megabytes . 0; got 0$> x = simplexQPopt (Q, b, struct ("CacheSize", 0))
+%!error <^simplexQPopt: K.Points must be finite; got NaN at K.Points\(2,1\)$> x = simplexQPopt (struct ("Points", [1 2; NaN 1; 0 0], "Kernel", "linear"), b)
+%!error <^simplexQPopt: K.Points are too large for the 'linear' kernel> x = simplexQPopt (struct ("Points", 1e160 * ones (3, 2), "Kernel", "linear"), b)
+
+%!test
+%! ## Q described by points: the Gaussian gives the answer of the dense Q
+%! ## of its values (formed here with the host's exp, which may differ in
+%! ## the last bit), with its options and at any CacheSize to the bit; the
+%! ## linear kernel gives the answer of P*P'.
+%! rand ("state", 17);
+%! p = rand (300, 3);
+%! K = struct ("Points", p, "Kernel", "gaussian", "Width", 0.2);
+%! d2 = (p(:,1) - p(:,1)').^2 + (p(:,2) - p(:,2)').^2 + (p(:,3) - p(:,3)').^2;
+%! Q = exp (-d2 / (2 * 0.2^2));
+%! k = ones (300, 1);
+%! [x, info] = simplexQPopt (K, k);
+%! [y, yinfo] = simplexQPopt (Q, k);
+%! assert (info.converged && yinfo.converged);
+%! assert (x, y, 1e-9);
+%! assert (info.objective, yinfo.objective, 1e-14);
+%! bounded = struct ("UpperBound", 1 / 30);
+%! [x, info] = simplexQPopt (K, k, bounded);
+%! assert (all (x <= 1 / 30) && info.atUpperBound > 0);
+%! bounded.CacheSize = 0.05;
+%! assert (num2hex (simplexQPopt (K, k, bounded)), num2hex (x));
+%! L = struct ("Points", p, "Kernel", "linear");
+%! [x, info] = simplexQPopt (L, p(:, 1));
+%! [y, yinfo] = simplexQPopt (p * p', p(:, 1));
+%! assert (info.converged);
+%! assert (info.objective, yinfo.objective, 1e-13);
+%! assert (size (simplexQPopt (struct ("Points", zeros (0, 2), "Kernel", "linear"), zeros (0, 1))), [1 0]);
