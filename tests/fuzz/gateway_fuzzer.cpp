@@ -21,10 +21,13 @@
 //   after the last argument, the floating-point mode the caller leaves set
 //   (0, as past the end: the standard one; else one of hostFloatModes()).
 //   For opt_gateway_fuzzer and lsq_gateway_fuzzer a full 1-by-1 struct argument is an options
-//   struct: a field count byte (% 6), then for each field a name byte (% 6:
-//   Tolerance, MaxIterations, Display, InitialPoint, UpperBound, or a name
-//   it does not know; a name already given is skipped) and its value, an
-//   argument as above (one that is itself a struct has no fields).
+//   struct, or as simplexQPopt's first argument a struct K that describes
+//   Q: a field count byte (% 6), then for each field a name byte (% 10:
+//   Tolerance, MaxIterations, Display, InitialPoint, UpperBound, CacheSize,
+//   Points, Kernel, Width, or a name it does not know; a name already given
+//   is skipped) and its value, an argument as above (one that is itself a
+//   struct has no fields, and none is larger than 24 by 24); Kernel's is
+//   led by a byte (% 3): 'gaussian', 'linear', or an argument.
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -90,16 +93,27 @@ size_t dimension(Input& in)
 mxArray* argument(Input& in, bool inStruct = false);
 
 #ifdef SIMPLEXQP_FUZZ_OPT
+mxArray* charRow(const char* text)
+{
+    const size_t length = std::strlen(text);
+    mxArray* row = standInCreateArray(standInChar, 1, length, false, false, 0);
+    uint16_t* stored = static_cast<uint16_t*>(standInRealData(row));
+    for (size_t k = 0; k < length; ++k)
+        stored[k] = static_cast<unsigned char>(text[k]);
+    return row;
+}
+
 mxArray* optionsStruct(Input& in)
 {
-    static const char* const names[6] = {"Tolerance", "MaxIterations", "Display", "InitialPoint", "UpperBound",
-                                         "TolFun"};
+    static const char* const names[10] = {"Tolerance", "MaxIterations", "Display", "InitialPoint", "UpperBound",
+                                          "CacheSize", "Points", "Kernel", "Width", "TolFun"};
     const int count = byte(in) % 6;
     std::vector<const char*> fields;
     std::vector<mxArray*> values;
     for (int f = 0; f < count; ++f) {
-        const char* name = names[byte(in) % 6];
-        mxArray* value = argument(in, true);
+        const char* name = names[byte(in) % 10];
+        const uint8_t kernel = name == names[7] ? byte(in) % 3 : 2;
+        mxArray* value = kernel == 0 ? charRow("gaussian") : kernel == 1 ? charRow("linear") : argument(in, true);
         bool given = false;
         for (const char* other : fields)
             given = given || other == name;
@@ -129,8 +143,12 @@ mxArray* argument(Input& in, bool inStruct)
     if (m > 24 && n > 24)
         n %= 25;
 #endif
-    if (m > 24 || n > 24)
+    // A struct's fields hold data (a hollow K.Points could claim a size that
+    // b matches, and then be read).
+    if ((m > 24 || n > 24) && !inStruct)
         return standInCreateHollow(arrayClass, m, n);
+    if (m > 24 || n > 24)
+        return standInCreateArray(arrayClass, m % 25, n % 25, false, false, 0);
 #ifdef SIMPLEXQP_FUZZ_OPT
     if (arrayClass == standInStruct && m == 1 && n == 1 && !(flags & 6) && !inStruct)
         return optionsStruct(in);
@@ -302,7 +320,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 #ifdef SIMPLEXQP_FUZZ_LSQ
         const size_t rows = mxGetN(arguments[0]), columns = mxGetN(arguments[1]), fieldColumns = columns;
 #else
-        const size_t rows = 1, columns = mxGetN(arguments[0]), fieldColumns = 1;
+        // n: Q's order, or the number of K's points.
+        const mxArray* points = mxIsStruct(arguments[0]) ? standInGetField(arguments[0], 0, "Points") : nullptr;
+        const size_t rows = 1, columns = points ? mxGetM(points) : mxGetN(arguments[0]), fieldColumns = 1;
 #endif
         if (nlhs == 2) {
             require(results[1] != nullptr && mxGetM(results[1]) == 1 && mxGetN(results[1]) == 1);

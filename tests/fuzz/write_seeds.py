@@ -5,7 +5,9 @@ import os
 import struct
 
 DOUBLE, SINGLE, LOGICAL, CHAR, STRUCT = 0, 1, 2, 3, 13
-FIELDS = {"Tolerance": 0, "MaxIterations": 1, "Display": 2, "InitialPoint": 3, "UpperBound": 4, "TolFun": 5}
+FIELDS = {"Tolerance": 0, "MaxIterations": 1, "Display": 2, "InitialPoint": 3, "UpperBound": 4, "CacheSize": 5,
+          "Points": 6, "Kernel": 7, "Width": 8, "TolFun": 9}
+GAUSSIAN, LINEAR = bytes([0]), bytes([1])  # Kernel's lead byte: its text
 COMPLEX, SPARSE = 1, 2
 
 
@@ -48,6 +50,8 @@ B3 = [1, 2, 3]
 Q6 = [6 if r == c else 1.0 / (1 + abs(r - c)) for c in range(6) for r in range(6)]
 B6 = [1, 0.5, 2, 0.25, 1, 3]
 C43 = [1, 0, 0.25, 1, 0, 1, 0.125, 1, 0.5, 0.5, 1, 0]
+P52 = [0, 0.25, 1, 0.5, 0.125, 1, 0.5, 0, 0.75, 0.25]
+B5 = [1, 0.5, 0.25, 0, 2]
 D42 = [0.25, 0.625, 0.5, 0.875, 1, 0, 0.25, 1]
 # Indefinite, 1e6 against entries near 1: SMO's passes converge linearly at
 # a rate within 1e-6 of 1, 15.8 and 4.6 million of them, each lowering f by
@@ -82,6 +86,16 @@ SEEDS = {
     "large_entries": call(array(3, 3, [1e308] * 9), array(3, 1, [1e300, -1e300, 1]), array(1, 1, [2])),
     "too_few_arguments": call(array(3, 3, Q3)),
     "no_result": call(array(3, 3, Q3), array(3, 1, B3), nlhs=0),
+    # simplexQPopt(K, b, ...) with Q described by points (P: 5 points in 2
+    # dimensions).
+    "opt_kernel_gaussian": call(options(Points=array(5, 2, P52), Kernel=GAUSSIAN, Width=array(1, 1, [0.5])),
+                                array(5, 1, [0] * 5), nlhs=2),
+    "opt_kernel_linear_bounded_cache": call(options(Points=array(5, 2, P52), Kernel=LINEAR), array(5, 1, B5),
+                                            options(UpperBound=array(1, 1, [0.25]), CacheSize=array(1, 1, [0.125])),
+                                            nlhs=2),
+    "opt_kernel_no_width": call(options(Points=array(5, 2, P52), Kernel=GAUSSIAN), array(5, 1, B5)),
+    "opt_kernel_nan_point": call(options(Points=array(5, 2, P52[:3] + [math.nan] + P52[4:]), Kernel=LINEAR),
+                                 array(5, 1, B5)),
     "opt_bounded": call(array(6, 6, Q6), array(6, 1, B6), options(UpperBound=array(1, 1, [0.25])), nlhs=2),
     "opt_bound_vector_start": call(array(3, 3, Q3), array(3, 1, B3),
                                    options(UpperBound=array(1, 3, [0.5, math.inf, 0.125]),
