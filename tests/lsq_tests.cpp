@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -139,7 +140,7 @@ CertifiedReport denseRoute(const std::vector<double>& C, uint32_t m, uint32_t n,
 // g~_i + e_i minus min of g~_j - e_j.
 double residualGap(const std::vector<double>& C, uint32_t m, uint32_t n, const double* d, const double* x)
 {
-    LeastSquaresData data{gramOf(C.data(), m, n), C.data(), m, n, d, nullptr};
+    LeastSquaresData data{gramOf(C.data(), m, n), C.data(), m, n, d, nullptr, nullptr};
     const QSource source = leastSquaresSource(data);
     std::vector<uint32_t> support;
     for (uint32_t k = 0; k < n; ++k)
@@ -170,7 +171,7 @@ TEST(LeastSquaresSource, EntriesAreTheGramMatrixsEitherWay)
     const uint32_t m = 11, n = 17;
     const std::vector<double> C = drawMatrix(static_cast<size_t>(m) * n, 3);
     const std::vector<double> Q = gramFormed(C, m, n);
-    LeastSquaresData computed{gramOf(C.data(), m, n), C.data(), m, n, C.data(), nullptr};
+    LeastSquaresData computed{gramOf(C.data(), m, n), C.data(), m, n, C.data(), nullptr, nullptr};
     LeastSquaresData formed = computed;
     formed.formed = Q.data();
     const QSource a = leastSquaresSource(computed), b = leastSquaresSource(formed);
@@ -230,7 +231,7 @@ TEST(LeastSquaresSource, GradientsWithinTheirBoundAtEveryScale)
     for (int k : {0, -480, 480, -20}) {
         const std::vector<double> C = scaledBy(C0, k), d = scaledBy(d0, k);
         const double scale = std::ldexp(1.0, -2 * k - 3);
-        LeastSquaresData data{gramOf(C.data(), m, n), C.data(), m, n, d.data(), nullptr};
+        LeastSquaresData data{gramOf(C.data(), m, n), C.data(), m, n, d.data(), nullptr, nullptr};
         const QSource source = leastSquaresSource(data);
         std::vector<double> g(n), error(n), scratch(source.gradientScratch);
         const double objective = source.gradients(source.context, VectorPath::baseline, x.data(), support.data(),
@@ -265,10 +266,35 @@ TEST(LeastSquaresSource, GradientsWithinTheirBoundAtEveryScale)
             firstObjective = objective;
         else
             EXPECT_EQ(objective, std::ldexp(firstObjective, 2 * k));
+        // C interleaved, eight columns a vector (n = 13: a group in part),
+        // on every path this processor runs, and without the bounds, either
+        // way: the same sums to the bit.
+        std::vector<double> interleaved(interleavedCount(m, n));
+        interleaveColumns(C.data(), m, n, interleaved.data());
+        const VectorPath fastest = defaultSettings().path;
+        for (const double* layout : {static_cast<const double*>(nullptr), static_cast<const double*>(interleaved.data())})
+            for (VectorPath path : {VectorPath::baseline, fastest})
+                for (bool bounded : {true, false}) {
+                    data.interleaved = layout;
+                    std::vector<double> gi(n), errori(n);
+                    const double objectivei = source.gradients(source.context, path, x.data(), support.data(),
+                                                               static_cast<uint32_t>(support.size()), scale, gi.data(),
+                                                               bounded ? errori.data() : nullptr, scratch.data());
+                    const std::string label = std::string(layout ? "interleaved" : "columns") +
+                                              (bounded ? "" : ", no bound") + ", scale 2^" + std::to_string(k);
+                    EXPECT_TRUE(sameBits(objectivei, objective)) << label;
+                    for (uint32_t i = 0; i < n; ++i) {
+                        EXPECT_TRUE(sameBits(gi[i], g[i])) << label << ", row " << i;
+                        if (bounded) {
+                            EXPECT_TRUE(sameBits(errori[i], error[i])) << label << ", row " << i;
+                        }
+                    }
+                }
+        data.interleaved = nullptr;
     }
     // Entries near the largest doubles: C'r overflows, and bounds nothing.
     const std::vector<double> C = scaledBy(C0, 1000), d = scaledBy(d0, 1000);
-    LeastSquaresData data{gramOf(C.data(), m, n), C.data(), m, n, d.data(), nullptr};
+    LeastSquaresData data{gramOf(C.data(), m, n), C.data(), m, n, d.data(), nullptr, nullptr};
     const QSource source = leastSquaresSource(data);
     std::vector<double> g(n), error(n), scratch(source.gradientScratch);
     source.gradients(source.context, VectorPath::baseline, x.data(), support.data(),

@@ -239,9 +239,9 @@ bool growWork(uint32_t n, Work& w)
 
 // g = Qx - b summed as the exact check sums it (with bounds, S's terms so
 // summed, then the held weights' added). A source that computes f's
-// gradient itself gives it over every positive weight (products holds
-// their bounds, unused here), and f plus its constant; otherwise the
-// objective is left to the caller (NaN).
+// gradient itself gives it over every positive weight, without the bounds
+// the exact check needs, and f plus its constant; otherwise the objective
+// is left to the caller (NaN).
 double exactGradients(const QSource& q, const double* b, VectorPath path, const double* x, Work& w,
                       double* products, double* gradient)
 {
@@ -252,7 +252,7 @@ double exactGradients(const QSource& q, const double* b, VectorPath path, const 
             w.ascending[count] = k;
             count += x[k] != 0.0;
         }
-        return q.gradients(q.context, path, x, w.ascending, count, 1.0, gradient, products, w.source);
+        return q.gradients(q.context, path, x, w.ascending, count, 1.0, gradient, nullptr, w.source);
     }
     for (uint32_t k = 0; k < n; ++k) {
         w.ascending[count] = k;

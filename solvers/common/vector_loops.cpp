@@ -60,6 +60,29 @@ void interleavedDots(VectorPath path, const double* T, const double* a, const do
     return baselineLoops::interleavedDots(T, a, b, length, sa, sb);
 }
 
+void interleavedDot(VectorPath path, const double* T, const double* a, uint32_t length, double* sa)
+{
+    if (path == VectorPath::avx2)
+        return avx2Loops::interleavedDot(T, a, length, sa);
+    return baselineLoops::interleavedDot(T, a, length, sa);
+}
+
+void columnSumsWithMagnitudes(VectorPath path, const double* C, uint32_t m, const double* x, const uint32_t* columns,
+                              uint32_t count, double* r, double* magnitude)
+{
+    if (path == VectorPath::avx2)
+        return avx2Loops::columnSumsWithMagnitudes(C, m, x, columns, count, r, magnitude);
+    return baselineLoops::columnSumsWithMagnitudes(C, m, x, columns, count, r, magnitude);
+}
+
+void interleavedResidualProducts(VectorPath path, const double* T, const double* rho, const double* w,
+                                 uint32_t length, double* h, double* W, double* H)
+{
+    if (path == VectorPath::avx2)
+        return avx2Loops::interleavedResidualProducts(T, rho, w, length, h, W, H);
+    return baselineLoops::interleavedResidualProducts(T, rho, w, length, h, W, H);
+}
+
 double largestMagnitudeOf(VectorPath path, const double* values, size_t count)
 {
     if (path == VectorPath::avx2)

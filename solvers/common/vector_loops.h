@@ -69,6 +69,23 @@ uint32_t screenCandidates(VectorPath path, const double* G, const double* b, con
 void interleavedDots(VectorPath path, const double* T, const double* a, const double* b, uint32_t length, double* sa,
                      double* sb);
 
+// sa[r] = sum over k < length of T[8k + r] a[k] for r < 8, from +0.0 in
+// ascending k: interleavedDots with one line.
+void interleavedDot(VectorPath path, const double* T, const double* a, uint32_t length, double* sa);
+// For each row t < m, over the count columns k listed, in ascending k from
+// +0.0: r[t] = sum of C(t, k) x_k, and magnitude[t] = sum of |C(t, k)| x_k
+// plus |r[t]|'s partial sums, added in that order at each k. A residual's
+// sums and its rounding bound's (least_squares/lsq_sources.cpp); C is
+// m-by-n, column-major.
+void columnSumsWithMagnitudes(VectorPath path, const double* C, uint32_t m, const double* x, const uint32_t* columns,
+                              uint32_t count, double* r, double* magnitude);
+// For r < 8, each sum from +0.0 in ascending t < length: h[r] = sum of
+// T[8t + r] rho[t], W[r] = sum of |T[8t + r]| w[t], H[r] = sum of |h[r]|'s
+// partial sums after each term. Eight columns of a matrix stored
+// interleaved, times a residual, with the sums their rounding bound needs
+// (least_squares/lsq_sources.cpp).
+void interleavedResidualProducts(VectorPath path, const double* T, const double* rho, const double* w,
+                                 uint32_t length, double* h, double* W, double* H);
 // The largest |v_k| of count values, or infinity when one of them is not a
 // finite number: the one pass over Q that both the argument checks (is it
 // finite?) and the default tolerance (its scale) need.

@@ -339,4 +339,86 @@ void interleavedDots(const double* T, const double* a, const double* b, uint32_t
     __builtin_memcpy(sb + 4, &b1, sizeof b1);
 }
 
+void columnSumsWithMagnitudes(const double* C, uint32_t m, const double* x, const uint32_t* columns, uint32_t count,
+                              double* r, double* magnitude)
+{
+    typedef long long QuadBits __attribute__((vector_size(32)));
+    const long long allButSign = 0x7FFFFFFFFFFFFFFFLL;
+    const QuadBits signless = {allButSign, allButSign, allButSign, allButSign};
+    // Eight rows at a time held in lanes over every column, then the rest
+    // one at a time: each row's two sums in ascending k either way.
+    uint32_t t = 0;
+    for (; t + 8 <= m; t += 8) {
+        Quad r0 = {0, 0, 0, 0}, r1 = r0, M0 = r0, M1 = r0;
+        for (uint32_t j = 0; j < count; ++j) {
+            const double* const c = C + static_cast<size_t>(columns[j]) * m + t;
+            const double weight = x[columns[j]];
+            Quad c0, c1;
+            __builtin_memcpy(&c0, c, sizeof c0);
+            __builtin_memcpy(&c1, c + 4, sizeof c1);
+            r0 = r0 + c0 * weight;
+            r1 = r1 + c1 * weight;
+            M0 = (M0 + (Quad)((QuadBits)c0 & signless) * weight) + (Quad)((QuadBits)r0 & signless);
+            M1 = (M1 + (Quad)((QuadBits)c1 & signless) * weight) + (Quad)((QuadBits)r1 & signless);
+        }
+        __builtin_memcpy(r + t, &r0, sizeof r0);
+        __builtin_memcpy(r + t + 4, &r1, sizeof r1);
+        __builtin_memcpy(magnitude + t, &M0, sizeof M0);
+        __builtin_memcpy(magnitude + t + 4, &M1, sizeof M1);
+    }
+    for (; t < m; ++t) {
+        double sum = 0.0, magnitudes = 0.0;
+        for (uint32_t j = 0; j < count; ++j) {
+            const double c = C[static_cast<size_t>(columns[j]) * m + t];
+            const double weight = x[columns[j]];
+            sum = sum + c * weight;
+            magnitudes = (magnitudes + __builtin_fabs(c) * weight) + __builtin_fabs(sum);
+        }
+        r[t] = sum;
+        magnitude[t] = magnitudes;
+    }
+}
+
+void interleavedDot(const double* T, const double* a, uint32_t length, double* sa)
+{
+    Quad a0 = {0, 0, 0, 0}, a1 = a0;
+    for (uint32_t k = 0; k < length; ++k) {
+        Quad t0, t1;
+        __builtin_memcpy(&t0, T + static_cast<size_t>(k) * 8, sizeof t0);
+        __builtin_memcpy(&t1, T + static_cast<size_t>(k) * 8 + 4, sizeof t1);
+        a0 = a0 + t0 * a[k];
+        a1 = a1 + t1 * a[k];
+    }
+    __builtin_memcpy(sa, &a0, sizeof a0);
+    __builtin_memcpy(sa + 4, &a1, sizeof a1);
+}
+
+void interleavedResidualProducts(const double* T, const double* rho, const double* w, uint32_t length, double* h,
+                                 double* W, double* H)
+{
+    // |v| as v with its lanes' sign bits cleared.
+    typedef long long QuadBits __attribute__((vector_size(32)));
+    const long long allButSign = 0x7FFFFFFFFFFFFFFFLL;
+    const QuadBits signless = {allButSign, allButSign, allButSign, allButSign};
+    Quad h0 = {0, 0, 0, 0}, h1 = h0, W0 = h0, W1 = h0, H0 = h0, H1 = h0;
+    for (uint32_t t = 0; t < length; ++t) {
+        Quad t0, t1;
+        __builtin_memcpy(&t0, T + static_cast<size_t>(t) * 8, sizeof t0);
+        __builtin_memcpy(&t1, T + static_cast<size_t>(t) * 8 + 4, sizeof t1);
+        const double a = rho[t], b = w[t];
+        h0 = h0 + t0 * a;
+        h1 = h1 + t1 * a;
+        W0 = W0 + (Quad)((QuadBits)t0 & signless) * b;
+        W1 = W1 + (Quad)((QuadBits)t1 & signless) * b;
+        H0 = H0 + (Quad)((QuadBits)h0 & signless);
+        H1 = H1 + (Quad)((QuadBits)h1 & signless);
+    }
+    __builtin_memcpy(h, &h0, sizeof h0);
+    __builtin_memcpy(h + 4, &h1, sizeof h1);
+    __builtin_memcpy(W, &W0, sizeof W0);
+    __builtin_memcpy(W + 4, &W1, sizeof W1);
+    __builtin_memcpy(H, &H0, sizeof H0);
+    __builtin_memcpy(H + 4, &H1, sizeof H1);
+}
+
 }  // namespace SIMPLEXQP_LOOPS

@@ -26,6 +26,11 @@
                               double& largest);                                                               \
     void interleavedDots(const double* T, const double* a, const double* b, uint32_t length, double* sa,      \
                          double* sb);                                                                         \
+    void interleavedDot(const double* T, const double* a, uint32_t length, double* sa);                      \
+    void columnSumsWithMagnitudes(const double* C, uint32_t m, const double* x, const uint32_t* columns,      \
+                                  uint32_t count, double* r, double* magnitude);                              \
+    void interleavedResidualProducts(const double* T, const double* rho, const double* w, uint32_t length,    \
+                                     double* h, double* W, double* H);                                       \
     double largestMagnitudeOf(const double* values, size_t count);                                            \
     }
 

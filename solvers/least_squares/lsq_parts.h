@@ -11,8 +11,10 @@
 
 // What the source reads: C (m by n, column-major), the right-hand side d
 // whose problem it is (m entries; the caller points it at each column of D
-// in turn), and Q whole where it was formed (n n doubles, column-major,
-// every entry kernelColumn's of gram), else null.
+// in turn), Q whole where it was formed (n n doubles, column-major, every
+// entry kernelColumn's of gram), else null, and C interleaved where it was
+// (interleaveColumns), else null: the gradients' products then take eight
+// columns at a time in vector lanes, with the same sums.
 struct LeastSquaresData {
     VectorKernel gram;  // gramOf(C, m, n): Q's entries, by their one formula
     const double* C;
@@ -20,7 +22,14 @@ struct LeastSquaresData {
     uint32_t n;
     const double* d;
     const double* formed;
+    const double* interleaved;
 };
+
+// C's columns in groups of eight, each group's m rows of eight entries
+// (out[8 (m g + t) + r] = C(t, 8g + r), zero past column n): 8 m
+// ceil(n / 8) doubles.
+void interleaveColumns(const double* C, uint32_t m, uint32_t n, double* out);
+size_t interleavedCount(uint32_t m, uint32_t n);
 
 // The source of Q = CᵀC reading data, which must outlive it. Its columns,
 // diagonal, block and largest entry are the linear kernel's of C's columns

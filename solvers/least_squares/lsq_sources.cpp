@@ -62,6 +62,7 @@
 #include <cstring>
 
 #include "lsq_parts.h"
+#include "../common/vector_loops.h"
 
 namespace {
 
@@ -152,26 +153,6 @@ double powerOfTwo(int e)
     return power;
 }
 
-// s_t into r and M~_t + P~_t into magnitude, over the listed columns in
-// ascending k: each row's sums term by term, the rows side by side.
-void residualSums(const double* C, uint32_t m, const double* x, const uint32_t* columns, uint32_t count,
-                  double* __restrict r, double* __restrict magnitude)
-{
-    for (uint32_t t = 0; t < m; ++t) {
-        r[t] = 0.0;
-        magnitude[t] = 0.0;
-    }
-    for (uint32_t j = 0; j < count; ++j) {
-        const double* __restrict c = C + static_cast<size_t>(columns[j]) * m;
-        const double weight = x[columns[j]];
-        for (uint32_t t = 0; t < m; ++t) {
-            const double sum = r[t] + c[t] * weight;
-            r[t] = sum;
-            magnitude[t] = (magnitude[t] + std::fabs(c[t]) * weight) + std::fabs(sum);
-        }
-    }
-}
-
 // h[i] = sum_t C(t,i) rho_t over ascending t, and into W[i] the bound's
 // W~_i + u' H~_i (sum_t |C(t,i)| w_t, and the partial sums' magnitudes
 // times unit), four columns at a time: twelve independent sums in flight,
@@ -219,14 +200,36 @@ void residualProducts(const double* C, uint32_t m, uint32_t n, const double* rho
     }
 }
 
-double gradients(const void* context, VectorPath, const double* x, const uint32_t* columns, uint32_t count,
+// residualProducts' sums from C interleaved, eight columns at a time; with
+// W null, h alone.
+void interleavedProducts(const double* T, uint32_t m, uint32_t n, const double* rho, const double* w, double unit,
+                         VectorPath path, double* h, double* W)
+{
+    for (uint32_t first = 0; first < n; first += 8) {
+        double hs[8], Ws[8], Hs[8];
+        if (!W) {
+            interleavedDot(path, T + static_cast<size_t>(first) * m, rho, m, hs);
+            for (uint32_t r = 0; r < 8 && first + r < n; ++r)
+                h[first + r] = hs[r];
+            continue;
+        }
+        interleavedResidualProducts(path, T + static_cast<size_t>(first) * m, rho, w, m, hs, Ws, Hs);
+        for (uint32_t r = 0; r < 8 && first + r < n; ++r) {
+            h[first + r] = hs[r];
+            W[first + r] = Ws[r] + unit * Hs[r];
+        }
+    }
+}
+
+double gradients(const void* context, VectorPath path, const double* x, const uint32_t* columns, uint32_t count,
                  double scale, double* gradient, double* error, double* scratch)
 {
     const LeastSquaresData& data = dataOf(context);
     const uint32_t m = data.m, n = data.n;
     double* const r = scratch;
     double* const w = scratch + m;
-    residualSums(data.C, m, x, columns, count, r, w);
+    // s_t into r and M~_t + P~_t into w.
+    columnSumsWithMagnitudes(path, data.C, m, x, columns, count, r, w);
 
     // (A scale that is not a positive power of two, outside the
     // contract, is applied to the products alone.)
@@ -245,7 +248,20 @@ double gradients(const void* context, VectorPath, const double* x, const uint32_
         r[t] = rho;
         w[t] = (unit * std::fabs(rho) + s1 * E) + 0x1p-1073;
     }
-    residualProducts(data.C, m, n, r, w, unit, gradient, error);
+    if (!error) {
+        // The gradients alone: h as below, without the bound's sums.
+        if (data.interleaved)
+            interleavedProducts(data.interleaved, m, n, r, nullptr, unit, path, gradient, nullptr);
+        else
+            columnProductsOf(data.C, m, n, r, gradient);
+        for (uint32_t i = 0; i < n; ++i)
+            gradient[i] = gradient[i] * s2;
+        return 0.5 * squares;
+    }
+    if (data.interleaved)
+        interleavedProducts(data.interleaved, m, n, r, w, unit, path, gradient, error);
+    else
+        residualProducts(data.C, m, n, r, w, unit, gradient, error);
     const double productsAbsolute = (2.0 * m) * 0x1p-1074;
     for (uint32_t i = 0; i < n; ++i) {
         const double g = gradient[i] * s2;
@@ -277,6 +293,23 @@ void formGram(const VectorKernel& gram, double* out)
         kernelColumn(gram, c, nullptr, c + 1, column);
         for (uint32_t r = 0; r < c; ++r)
             out[c + r * n] = column[r];
+    }
+}
+
+size_t interleavedCount(uint32_t m, uint32_t n)
+{
+    return static_cast<size_t>(m) * 8 * ((static_cast<size_t>(n) + 7) / 8);
+}
+
+void interleaveColumns(const double* C, uint32_t m, uint32_t n, double* out)
+{
+    for (uint32_t first = 0; first < n; first += 8) {
+        double* const group = out + static_cast<size_t>(first) * m;
+        for (uint32_t r = 0; r < 8; ++r) {
+            const double* const c = first + r < n ? C + static_cast<size_t>(first + r) * m : nullptr;
+            for (uint32_t t = 0; t < m; ++t)
+                group[8 * static_cast<size_t>(t) + r] = c ? c[t] : 0.0;
+        }
     }
 }
 

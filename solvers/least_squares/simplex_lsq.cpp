@@ -15,6 +15,7 @@
 
 #include "../common/host_scratch.h"
 #include "../common/problem.h"
+#include "../common/vector_loops.h"
 #include "../sources/column_store.h"
 
 namespace {
@@ -29,6 +30,8 @@ constexpr uint32_t largestFormedOrder = 2048;
 // support's and the pairs' it tries), and with few right-hand sides and
 // large n the steps need only those.
 constexpr uint32_t formedColumnsPerRightHandSide = 32;
+// The most doubles of C interleaved (lsq_parts.h): 32 MiB, as a formed Q.
+constexpr size_t largestInterleaved = static_cast<size_t>(largestFormedOrder) * largestFormedOrder;
 // Up to this n a column's run is polished from its first check.
 constexpr uint32_t formedPolishOrder = 256;
 
@@ -69,6 +72,27 @@ double residualAllowance(const double* C, uint32_t m, uint32_t n, const double* 
     return ((8.0 * m + 64.0) * 0x1p-53) * largest;
 }
 
+// b = C'd and, where rowLargest is given, the residual's allowance, from C
+// interleaved, in one pass of eight columns a vector: b_i and each
+// allowance sum are summed as columnProductsOf and residualAllowance sum
+// them, so they have their bits. weights: m doubles of scratch.
+double interleavedProductsOf(const double* T, uint32_t m, uint32_t n, const double* d, const double* rowLargest,
+                             double* weights, VectorPath path, double* b)
+{
+    for (uint32_t t = 0; t < m; ++t)
+        weights[t] = rowLargest ? std::fabs(d[t]) + rowLargest[t] : 0.0;
+    double largest = 0.0;
+    for (uint32_t first = 0; first < n; first += 8) {
+        double products[8], sums[8], unused[8];
+        interleavedResidualProducts(path, T + static_cast<size_t>(first) * m, d, weights, m, products, sums, unused);
+        for (uint32_t r = 0; r < 8 && first + r < n; ++r) {
+            b[first + r] = products[r];
+            largest = sums[r] > largest ? sums[r] : largest;
+        }
+    }
+    return ((8.0 * m + 64.0) * 0x1p-53) * largest;
+}
+
 double columnTolerance(double largestQ, const double* b, const double* C, uint32_t m, uint32_t n, const double* d,
                        const double* rowLargest, VectorPath path)
 {
@@ -94,12 +118,21 @@ void leastSquaresColumns(const double* C, uint32_t m, uint32_t n, const double* 
                          const LeastSquaresSettings& settings, double* X, CertifiedReport* reports, bool formed)
 {
     const SolverSettings solver = settings.certified.solver ? *settings.certified.solver : defaultSettings();
-    LeastSquaresData data{gramOf(C, m, n), C, m, n, D, nullptr};
+    LeastSquaresData data{gramOf(C, m, n), C, m, n, D, nullptr, nullptr};
     double* Q = nullptr;
     if (formed && n > 0) {
         Q = static_cast<double*>(takeFromHost(solver.host, sizeof(double) * static_cast<size_t>(n) * n));
         formGram(data.gram, Q);
         data.formed = Q;
+    }
+    // With Q formed (n small, many columns), C interleaved too where that
+    // copy is no larger than the largest formed Q: the gradients, most of
+    // the time a column takes, then sum eight of C's columns at once.
+    double* interleaved = nullptr;
+    if (formed && n > 0 && interleavedCount(m, n) <= largestInterleaved) {
+        interleaved = static_cast<double*>(takeFromHost(solver.host, sizeof(double) * interleavedCount(m, n)));
+        interleaveColumns(C, m, n, interleaved);
+        data.interleaved = interleaved;
     }
     // Q not formed is read through one store of whole columns for every
     // column of D (sources/column_store.h): they all take the same Q's
@@ -116,6 +149,8 @@ void leastSquaresColumns(const double* C, uint32_t m, uint32_t n, const double* 
         settings.byDefault ? static_cast<double*>(takeFromHost(solver.host, sizeof(double) * (m > 0 ? m : 1))) : nullptr;
     if (rowLargest)
         largestInRows(C, m, n, rowLargest);
+    double* const weights =
+        interleaved ? static_cast<double*>(takeFromHost(solver.host, sizeof(double) * (m > 0 ? m : 1))) : nullptr;
     CertifiedSettings column = settings.certified;
     column.solver = &solver;
     if (storing)
@@ -128,9 +163,16 @@ void leastSquaresColumns(const double* C, uint32_t m, uint32_t n, const double* 
         column.polishBelow = infinity();
     for (uint32_t j = 0; j < p; ++j) {
         data.d = D + static_cast<size_t>(j) * m;
-        columnProductsOf(C, m, n, data.d, b);
-        if (settings.byDefault)
-            column.tol = columnTolerance(largestQ, b, C, m, n, data.d, rowLargest, solver.path);
+        if (interleaved) {
+            const double allowance =
+                interleavedProductsOf(interleaved, m, n, data.d, rowLargest, weights, solver.path, b);
+            if (settings.byDefault)
+                column.tol = defaultToleranceAtScale(largestQ, b, n, solver.path) + allowance;
+        } else {
+            columnProductsOf(C, m, n, data.d, b);
+            if (settings.byDefault)
+                column.tol = columnTolerance(largestQ, b, C, m, n, data.d, rowLargest, solver.path);
+        }
         if (settings.certified.start)
             column.start = settings.certified.start + static_cast<size_t>(j) * n;
         certifiedSMO(source, b, column, X + static_cast<size_t>(j) * n, reports[j]);
@@ -140,6 +182,10 @@ void leastSquaresColumns(const double* C, uint32_t m, uint32_t n, const double* 
     if (rowLargest)
         mxFree(rowLargest);
     mxFree(b);
+    if (weights)
+        mxFree(weights);
+    if (interleaved)
+        mxFree(interleaved);
     if (Q)
         mxFree(Q);
 }

@@ -84,6 +84,8 @@ struct QSource {
     // source's constant (least squares: the residual's ½|Cx - d|², f +
     // ½|d|²). x is the point (n weights; columns lists its count positive
     // ones, ascending), scale the run's working units, a power of two.
+    // error may be null where no bound is wanted (the polish's steps): the
+    // gradients and f are then the same numbers, at less cost.
     // Scratch: gradientScratch doubles.
     double (*gradients)(const void* context, VectorPath path, const double* x, const uint32_t* columns,
                         uint32_t count, double scale, double* gradient, double* error, double* scratch);
