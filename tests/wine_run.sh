@@ -26,6 +26,12 @@ cannot_run() {  # REASON AVOIDABLE
 case $kind in
   win32)
     loader=wine
+    # scripts/test.sh notes there when apt-get could not install wine32:i386
+    # (Debian's lists of the two architectures out of step).
+    unavailable=$(dirname "$0")/../out/unavailable-packages.txt
+    if ! { command -v wine >/dev/null 2>&1 && [ -x /usr/lib/wine/wine ]; } && [ -s "$unavailable" ]; then
+      cannot_run "$(cat "$unavailable")" unavoidable
+    fi
     command -v wine >/dev/null 2>&1 && [ -x /usr/lib/wine/wine ] ||
       cannot_run "install the Debian packages wine and wine32:i386 (after dpkg --add-architecture i386)" avoidable
     # Wine's 32-bit loader is itself a 32-bit Linux program: a kernel without
