@@ -61,8 +61,9 @@ test_labels = read_labels (fullfile (folder, "t10k-labels-idx1-ubyte.gz"));
 
 P = train(train_labels == trained, :);
 n = rows (P);
-% scikit-learn's 'scale' width: 1/(2 w^2) = 1/(d * var(P(:))).
-width = sqrt (0.5 * columns (P) * var (P(:)));
+% scikit-learn's 'scale' width: 1/(2 w^2) = 1/(d * var(P(:), 1)), the
+% variance over every pixel, divided by their count.
+width = sqrt (0.5 * columns (P) * var (P(:), 1));
 nu = 0.05;
 
 K = struct ("Points", P, "Kernel", "gaussian", "Width", width);
