@@ -43,16 +43,21 @@ def peak_megabytes():
     return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024.0
 
 
-def points(path, rows, n):
-    """The first n points of a rows-by-784 file as an n-by-784 array, read a
-    coordinate at a time (only the n points are ever in memory)."""
+def points(path, rows, n, transposed=False):
+    """The first n points of a rows-by-784 file as an n-by-784 array (784 by
+    n transposed, a point a column), read a coordinate at a time: only the n
+    points are ever in memory."""
     if os.path.getsize(path) != rows * D * 8:
         raise SystemExit("forms_peers.py: %s holds %d bytes, not %d doubles" % (path, os.path.getsize(path), rows * D))
-    out = numpy.empty((n, D))
+    out = numpy.empty((D, n) if transposed else (n, D))
     with open(path, "rb") as f:
         for t in range(D):
             f.seek(8 * rows * t)
-            out[:, t] = numpy.fromfile(f, dtype="<f8", count=n)
+            coordinate = numpy.fromfile(f, dtype="<f8", count=n)
+            if transposed:
+                out[t, :] = coordinate
+            else:
+                out[:, t] = coordinate
     return out
 
 
@@ -100,7 +105,7 @@ def residual_objective(C, x, d):
 
 
 def hull(directory, rows, n, ours, k, cvxopt_k, path):
-    C = numpy.ascontiguousarray(points(os.path.join(directory, "problems", "fashion-mnist-%d.P" % rows), rows, n).T)
+    C = points(os.path.join(directory, "problems", "fashion-mnist-%d.P" % rows), rows, n, transposed=True)
     images = numpy.fromfile(os.path.join(directory, "problems", "fashion-mnist-test.P"), dtype="<f8")
     images = images.reshape(D, images.size // D)
     X = numpy.fromfile(ours, dtype="<f8").reshape(k, n).T
