@@ -11,14 +11,17 @@
 # 0.5 against LIBSVM, capped portfolios against CVXOPT; out/bench/bounded/)
 # and the real data sets as one-class problems (out/bench/one-class-data/).
 # Then simplexQPopt's warm starts and its passes over Q
-# (bench/warm_start_bench.cpp, a few minutes).
+# (bench/warm_start_bench.cpp, a few minutes), and the problems given by
+# data against scikit-learn, CVXOPT and SciPy (bench/forms.sh, about five
+# minutes; its tables in out/bench/forms/forms.md).
 # Tables and CSV files go to out/bench/ (the side-by-side's to
 # out/bench/side-by-side/, its tables in side_by_side.md; the warm starts'
 # table to warm_start.md).
-# Usage: scripts/bench.sh [--cxx-only] [--peers-only] [--warm-only] [SIZES [PEER_SIZES]]
+# Usage: scripts/bench.sh [--cxx-only] [--peers-only] [--warm-only] [--forms-only] [SIZES [PEER_SIZES]]
 #   --cxx-only    skips Octave (several minutes) and plots its last results
 #   --peers-only  runs the side-by-side benchmark alone
 #   --warm-only   runs the warm-start benchmark alone
+#   --forms-only  runs the benchmark of the problems given by data alone
 #   SIZES         default 100,200,500,1000,2000,4000,8000,16384
 #   PEER_SIZES    the side-by-side's, default 500,1000,2000,4000,8000
 # The C++ benchmark runs every vector path the processor has; the literal
@@ -30,11 +33,13 @@ run_octave=true
 run_own=true
 run_peers=true
 run_warm=true
+run_forms=true
 while [ $# -gt 0 ]; do
   case $1 in
     --cxx-only) run_octave=false ;;
-    --peers-only) run_own=false run_octave=false run_warm=false ;;
-    --warm-only) run_own=false run_octave=false run_peers=false ;;
+    --peers-only) run_own=false run_octave=false run_warm=false run_forms=false ;;
+    --warm-only) run_own=false run_octave=false run_peers=false run_forms=false ;;
+    --forms-only) run_own=false run_octave=false run_peers=false run_warm=false ;;
     *) break ;;
   esac
   shift
@@ -42,9 +47,10 @@ done
 sizes=${1:-100,200,500,1000,2000,4000,8000,16384}
 peer_sizes=${2:-500,1000,2000,4000,8000}
 scripts/require.sh build benchmark-plot benchmark-peers
+if $run_forms; then scripts/require.sh benchmark-data; fi
 if $run_octave; then scripts/require.sh octave; fi
 cmake -S . -B out/release -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build out/release -j 2 --target simplexqp_bench side_by_side warm_start_bench
+cmake --build out/release -j 2 --target simplexqp_bench side_by_side warm_start_bench forms_bench
 results=out/bench
 mkdir -p "$results/problems" doc
 
@@ -87,4 +93,8 @@ fi
 if $run_warm; then
   LD_LIBRARY_PATH=out/release/host-libs out/release/bench/warm_start_bench out/release/simplexQPopt.mexa64 \
     --sizes 2000,4000,8000 | tee "$results/warm_start.md"
+fi
+
+if $run_forms; then
+  bench/forms.sh "$PWD/out/release/bench/forms_bench" "$results/forms"
 fi
