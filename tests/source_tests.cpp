@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "draw.h"
+#include "solve.h"
 #include "common/problem.h"
 #include "common/solver_settings.h"
 #include "common/vector_path.h"
@@ -267,3 +268,67 @@ TEST(QSources, KernelValuesDigest)
 }
 
 }  // namespace
+
+namespace {
+
+// A kernel's source that counts the columns it computes (whole or in part).
+struct CountedKernel {
+    QSource inner;
+    uint64_t columns;
+};
+
+void countedColumn(const void* context, uint32_t c, const uint32_t* rows, uint32_t rowCount, double* out)
+{
+    CountedKernel& counted = *static_cast<CountedKernel*>(const_cast<void*>(context));
+    ++counted.columns;
+    counted.inner.column(counted.inner.context, c, rows, rowCount, out);
+}
+
+void countedColumns(const void* context, const uint32_t* columns, uint32_t count, double* const* out)
+{
+    CountedKernel& counted = *static_cast<CountedKernel*>(const_cast<void*>(context));
+    counted.columns += count;
+    counted.inner.wholeColumns(counted.inner.context, columns, count, out);
+}
+
+}  // namespace
+
+// The exact check's products pass over the support's columns again and
+// again. Where they are more than the store holds, the least recently used
+// column would always be the one the next pass asks for first: each pass
+// would compute every column afresh. The store keeps a pass's first columns
+// instead, with the same products.
+TEST(QSources, StoreKeepsMostOfAPassLargerThanItself)
+{
+    const uint32_t n = 256, d = 2, slots = 64, count = 100;
+    const std::vector<double> P = drawData(static_cast<size_t>(n) * d, 11);
+    const VectorKernel kernel = gaussianOfPoints(P.data(), n, d, 0.7);
+    const QSource source = kernelSource(kernel);
+    CountedKernel counted{source, 0};
+    QSource countedSource = source;
+    countedSource.context = &counted;
+    countedSource.column = countedColumn;
+    countedSource.wholeColumns = countedColumns;
+    ColumnStore store;
+    ASSERT_TRUE(takeColumnStore(countedSource, 8.0 * n * slots, defaultSettings().host, store));
+    const QSource stored = storedColumnsSource(store);
+    std::vector<uint32_t> columns(count);
+    std::vector<double> x(n, 0.0);
+    for (uint32_t j = 0; j < count; ++j) {
+        columns[j] = 2 * j + 1;
+        x[columns[j]] = 1.0 / count;
+    }
+    std::vector<double> first(n), again(n), magnitudes(n), scratch(source.productScratch + 1);
+    stored.products(stored.context, VectorPath::baseline, x.data(), columns.data(), count, first.data(),
+                    magnitudes.data(), scratch.data());
+    EXPECT_EQ(counted.columns, count);
+    for (int pass = 0; pass < 3; ++pass) {
+        counted.columns = 0;
+        stored.products(stored.context, VectorPath::baseline, x.data(), columns.data(), count, again.data(),
+                        magnitudes.data(), scratch.data());
+        // All but the slots that served the pass's last columns hold its first.
+        EXPECT_LE(counted.columns, count - (slots - 2 * fewestStoredColumns)) << "pass " << pass;
+        EXPECT_EQ(bitsOf(again), bitsOf(first)) << "pass " << pass;
+    }
+    releaseColumnStore(store);
+}

@@ -25,10 +25,23 @@ double* slotValues(const ColumnStore& store, uint32_t s)
     return store.values + static_cast<size_t>(s) * store.inner.n;
 }
 
-// The least recently used slot, given to column c (not yet computed).
+// The slot that makes room (column_store.h).
+uint32_t roomSlot(const ColumnStore& store)
+{
+    const uint32_t least = leastRecentSlot(store);
+    if (store.passFrom == 0 || store.lastUse[least] < store.passFrom || store.clock < fewestStoredColumns)
+        return least;
+    const uint64_t lastKept = store.clock - fewestStoredColumns;
+    uint32_t chosen = least;
+    for (uint32_t s = 0; s < store.slots; ++s)
+        chosen = store.lastUse[s] <= lastKept && store.lastUse[s] > store.lastUse[chosen] ? s : chosen;
+    return chosen;
+}
+
+// The slot that makes room, given to column c (not yet computed).
 uint32_t newSlot(ColumnStore& store, uint32_t c)
 {
-    const uint32_t s = leastRecentSlot(store);
+    const uint32_t s = roomSlot(store);
     if (store.column[s] != storeEmpty)
         store.slotOf[store.column[s]] = storeEmpty;
     store.column[s] = c;
@@ -123,6 +136,7 @@ ProductBound products(const void* context, VectorPath path, const double* x, con
         for (uint32_t i = 0; i < n; ++i)
             magnitudes[i] = 0.0;
     ColumnStore& store = storeOf(context);
+    store.passFrom = count > store.slots - fewestStoredColumns ? store.clock + 1 : 0;
     for (uint32_t j = 0; j < count; ++j) {
         if (j % groupColumns == 0)
             storeGroup(store, columns + j, count - j < groupColumns ? count - j : groupColumns);
@@ -134,6 +148,7 @@ ProductBound products(const void* context, VectorPath path, const double* x, con
             for (uint32_t i = 0; i < n; ++i)
                 magnitudes[i] = magnitudes[i] + std::fabs(full[i]) * weight;
     }
+    store.passFrom = 0;
     return ProductBound{static_cast<double>(count), 2.0 * count * 0x1p-1074};
 }
 
@@ -166,6 +181,7 @@ bool takeColumnStore(const QSource& inner, double bytes, const HostScratch& host
     for (uint32_t c = 0; c < n; ++c)
         store.slotOf[c] = storeEmpty;
     store.clock = 0;
+    store.passFrom = 0;
     return true;
 }
 

@@ -8,7 +8,12 @@
 // The least recently used column makes room for a new one, so the last
 // fewestStoredColumns - 1 columns given stay where they are: the pointers
 // a caller holds at once (a few columns for a step, eight for the polish's
-// rows) remain valid.
+// rows) remain valid. Except in a pass of the products over more columns
+// than the store holds, once every slot has served it: there the most
+// recently used column outside those last ones makes room, so that the
+// pass's first columns stay for the next pass over the same columns (the
+// exact check's, again and again), where the least recently used would be
+// the very columns that pass asks for first.
 #ifndef SIMPLEXQP_COLUMN_STORE_H
 #define SIMPLEXQP_COLUMN_STORE_H
 
@@ -25,6 +30,7 @@ struct ColumnStore {
     uint64_t* lastUse;  // when each slot was last given
     uint32_t* slotOf;   // n: each column's slot, or storeEmpty
     uint64_t clock;
+    uint64_t passFrom;  // the first use of a pass larger than the store; 0: none under way
 };
 
 constexpr uint32_t storeEmpty = UINT32_MAX;
