@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 export OPENBLAS_NUM_THREADS=1 OMP_NUM_THREADS=1
 python=/usr/bin/python3
 rows=60000
-one_class="10000:1/n 20000:1/n 60000:1/n 10000:0.1"
+one_class="10000:1/n 20000:1/n 60000:1/n 10000:0.1 20000:0.1"
 hull="2000:16:3 60000:3:0"
 unmix="200000:5000"
 if [ "$quick" = --quick ]; then

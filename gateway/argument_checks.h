@@ -146,6 +146,15 @@ inline const char* nonFiniteName(double value)
     return value > 0 ? "Inf" : "-Inf";
 }
 
+// A value as given: its digits, or NaN, Inf or -Inf.
+inline void appendValue(Message& message, double value)
+{
+    if (std::isfinite(value))
+        appendNumber(message, value);
+    else
+        append(message, nonFiniteName(value));
+}
+
 // ---- What each argument must be --------------------------------------------
 
 inline bool isRealFullDouble(const mxArray* array)

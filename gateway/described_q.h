@@ -25,7 +25,6 @@
 namespace describedQ {
 
 using argumentChecks::append;
-using argumentChecks::appendNumber;
 using argumentChecks::emptyMessage;
 using argumentChecks::Message;
 
@@ -94,12 +93,7 @@ inline double checkWidth(const mxArray* value)
         return width;
     Message message = emptyMessage();
     append(message, "K.Width must be finite and > 0, with 2*Width^2 a finite double > 0; got ");
-    if (width != width)
-        append(message, "NaN");
-    else if (width > largestDouble || width < -largestDouble)
-        append(message, width > 0.0 ? "Inf" : "-Inf");
-    else
-        appendNumber(message, width);
+    argumentChecks::appendValue(message, width);
     mexErrMsgTxt(message.text);
 }
 

@@ -125,12 +125,7 @@ inline uint64_t checkMaxIterations(const mxArray* value)
         return static_cast<uint64_t>(count);
     Message message = emptyMessage();
     append(message, "options.MaxIterations must be a whole number >= 0; got ");
-    if (count != count)
-        append(message, "NaN");
-    else if (count < -largestDouble)
-        append(message, "-Inf");
-    else
-        appendNumber(message, count);
+    argumentChecks::appendValue(message, count);
     mexErrMsgTxt(message.text);
 }
 
@@ -145,12 +140,7 @@ inline double checkCacheSize(const mxArray* value)
         return megabytes * 1048576.0;
     Message message = emptyMessage();
     append(message, "options.CacheSize must be a finite number of megabytes > 0; got ");
-    if (megabytes != megabytes)
-        append(message, "NaN");
-    else if (megabytes > largestDouble || megabytes < -largestDouble)
-        append(message, megabytes > 0.0 ? "Inf" : "-Inf");
-    else
-        appendNumber(message, megabytes);
+    argumentChecks::appendValue(message, megabytes);
     mexErrMsgTxt(message.text);
 }
 
