@@ -30,7 +30,7 @@ if [ "$(id -u)" -eq 0 ]; then
   # (32-bit Wine) are skipped, naming apt's error, as nothing here can
   # avoid it.
   if ! scripts/require.sh windows-i686-wine >out/require-i386.log 2>&1; then
-    reason=$(grep -E '^E: ' out/require-i386.log | tail -n 1)
+    reason=$(grep -E '^E: ' out/require-i386.log | head -n 1)
     echo "wine32:i386 could not be installed from Debian's archive (${reason:-apt-get failed})" | tee "$unavailable"
   fi
 else

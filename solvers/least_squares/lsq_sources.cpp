@@ -62,6 +62,7 @@
 #include <cstring>
 
 #include "lsq_parts.h"
+#include "../common/problem.h"
 #include "../common/vector_loops.h"
 
 namespace {
@@ -233,7 +234,7 @@ double gradients(const void* context, VectorPath path, const double* x, const ui
 
     // (A scale that is not a positive power of two, outside the
     // contract, is applied to the products alone.)
-    const bool power = scale > 0.0 && scale < INFINITY;
+    const bool power = scale > 0.0 && scale < infinity();
     const int e = power ? exponentOf(scale) : 0;
     const int e1 = e >= 0 ? e / 2 : -((1 - e) / 2);
     const double s1 = powerOfTwo(e1), s2 = power ? powerOfTwo(e - e1) : scale;
@@ -267,7 +268,7 @@ double gradients(const void* context, VectorPath path, const double* x, const ui
         const double g = gradient[i] * s2;
         const double bound = s2 * ((error[i] + productsAbsolute) * (1.0 + 0x1p-16)) + 0x1p-1073;
         gradient[i] = g;
-        error[i] = std::fabs(g) < INFINITY && bound < INFINITY ? bound : INFINITY;
+        error[i] = std::fabs(g) < infinity() && bound < infinity() ? bound : infinity();
     }
     return 0.5 * squares;
 }

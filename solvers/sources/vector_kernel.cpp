@@ -68,7 +68,7 @@ void sumAcrossVectors(const VectorKernel& k, const double* other, const uint32_t
                       double* __restrict out)
 {
     const size_t stride = mode == Rows::adjacent ? 1 : k.vectorStride;
-    const auto at = [rows, stride](uint32_t r) { return (mode == Rows::listed ? rows[r] : r) * stride; };
+    const auto at = [=](uint32_t r) { return (mode == Rows::listed ? rows[r] : r) * stride; };
     for (uint32_t r = 0; r < rowCount; ++r)
         out[r] = 0.0;
     uint32_t t = 0;
