@@ -133,7 +133,9 @@ TEST_F(DescribedQPlugin, EachFieldIsCheckedAndNamedBeforeAnythingIsCreated)
               "K.Points are too large for the 'linear' kernel: the largest p_i'p_i overflows to Inf; scale the points "
               "down");
     // Far points are not too large for the Gaussian: their entries are 0.
-    const Outcome far = solveWith(1, describedQ(huge, 4, 2, "gaussian", 1.0), std::vector<double>(4, 0.0));
+    mxArray* farApart = describedQ(huge, 4, 2, "gaussian", 1.0);
+    const Outcome far = solveWith(1, farApart, std::vector<double>(4, 0.0));
+    mxDestroyArray(farApart);
     EXPECT_FALSE(far.raised) << far.message;
 }
 
