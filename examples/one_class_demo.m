@@ -15,7 +15,7 @@
 %
 % Needs Debian's dataset-fashion-mnist (/usr/share/datasets/fashion-mnist).
 % Run from the repository with the plug-ins on the path (scripts/demo.sh):
-%   octave-cli --path out/release/octave examples/one_class_demo.m
+%   octave-cli --path "$PWD/out/release/octave" examples/one_class_demo.m
 
 1;  % a script file, not a function file
 

@@ -18,5 +18,5 @@ cmake -S . -B out/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSIMPLEXQP_REQUIRE_
 cmake --build out/release -j "$(nproc)" --target simplexQP_octave simplexQPopt_octave simplexLSQ_octave
 for demo in kernel_mixture_demo one_class_demo unmixing_demo; do
   echo "== examples/$demo.m"
-  octave-cli --no-gui --norc --quiet --no-history --path out/release/octave "examples/$demo.m"
+  octave-cli --no-gui --norc --quiet --no-history --path "$PWD/out/release/octave" "examples/$demo.m"
 done
