@@ -6,15 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-struct Draw {
-    uint64_t state;
-};
-
-inline double unit(Draw& draw)
-{
-    draw.state = draw.state * 6364136223846793005ULL + 1442695040888963407ULL;
-    return static_cast<double>(draw.state >> 11) * 0x1.0p-53;
-}
+#include "../tests/draw.h"
 
 // Spectra: sums of a few bumps over the bands, each a rational bump (no
 // exp needed), so positive and smooth; mixtures of three at random
